@@ -1,0 +1,55 @@
+# A thin front over the CMake presets: no CMake knowledge needed.
+#   make        build into build/ (executables in build/bin/)
+#   make test   build everything and run every test (also under the sanitizers
+#               and, for the Windows executable, under Wine)
+#   make run    build and play the show
+#   make bench  run the benchmarks
+#   make fuzz   run the module fuzzer for FUZZ_SECONDS (default 60)
+#   make windows  cross-build build-windows/bin/gridshow.exe
+
+FUZZ_SECONDS ?= 60
+
+.PHONY: all build test run bench fuzz windows sanitize clean
+
+all: build
+
+build:
+	@cmake/install-deps.sh build
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default
+
+windows:
+	@cmake/install-deps.sh windows
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows
+
+sanitize:
+	@cmake/install-deps.sh test
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize
+
+test:
+	@cmake/install-deps.sh test
+	@$(MAKE) --no-print-directory windows
+	@$(MAKE) --no-print-directory sanitize
+	@ctest --preset sanitize -j2
+	@$(MAKE) --no-print-directory build
+	@ctest --preset default -j2
+
+run: build
+	@tools/run-show.sh
+
+bench:
+	@cmake/install-deps.sh bench
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default
+	@bench/run-benchmarks.sh
+
+fuzz:
+	@cmake/install-deps.sh fuzz
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@fuzz/run-fuzzer.sh $(FUZZ_SECONDS)
+
+clean:
+	rm -rf build build-sanitize build-fuzz build-windows

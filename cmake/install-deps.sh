@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a goal needs, only those that are missing.
+# Usage: cmake/install-deps.sh build|test|run|bench|fuzz|windows
+set -euo pipefail
+
+build=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libpng-dev libsdl2-dev)
+declare -A extra=(
+  [build]=""
+  [test]="clang g++-mingw-w64-x86-64 wine wine64 xvfb xauth pulseaudio xdotool x11-apps imagemagick"
+  [run]=""
+  [bench]="libbenchmark-dev xmp"
+  [fuzz]="clang libclang-rt-14-dev"
+  [windows]="g++-mingw-w64-x86-64"
+)
+goal=${1:-build}
+wanted=("${build[@]}" ${extra[$goal]})
+
+missing=()
+for package in "${wanted[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  [[ $status == "install ok installed" ]] || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

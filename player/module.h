@@ -1,0 +1,99 @@
+// The loaded song: header values, order list, patterns, instruments with their
+// samples and envelopes. Read-only from module_load until module_dispose.
+//
+// Shaped for MOD, XM and S3M; the MOD loader leaves the XM/S3M-only fields at
+// zero, which the replay treats as "not in use". Every count is set before the
+// array it describes is allocated (zero-filled), so module_dispose can free a
+// partly built record.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+struct Envelope {
+    std::uint8_t active;
+    std::uint8_t has_sustain;
+    std::uint8_t has_loop;
+    std::int8_t point_count; // used points, at most 16
+    std::int16_t sustain_at;
+    std::int16_t loop_from;
+    std::int16_t loop_to;
+    std::int16_t point_ticks[16];
+    std::int16_t point_values[16]; // 0..64
+};
+
+// Signed 16-bit mono frames with a forward loop. No length field: a sample
+// without a loop has loop_start == its length and loop_length 0. `data` holds
+// length + 1 elements; data[loop_start + loop_length] == data[loop_start].
+struct Sample {
+    char name[32];
+    std::int32_t loop_start;
+    std::int32_t loop_length;
+    std::int16_t volume;        // 0..64
+    std::int16_t panning;       // 0 = none, else panning + 1
+    std::int16_t relative_note; // semitones
+    std::int16_t fine_tune;     // 1/128 semitone
+    std::int16_t* data;
+};
+
+struct Instrument {
+    std::int32_t sample_count;
+    std::int32_t fadeout;
+    char name[32];
+    std::int8_t key_samples[97];
+    std::int8_t vibrato_type;
+    std::uint8_t vibrato_sweep;
+    std::uint8_t vibrato_depth;
+    std::uint8_t vibrato_rate;
+    Envelope volume_envelope;
+    Envelope panning_envelope;
+    Sample* samples;
+};
+
+// One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument
+// (0 none), volume-column byte, effect code, parameter.
+struct Note {
+    std::uint8_t key;
+    std::uint8_t instrument;
+    std::uint8_t volume;
+    std::uint8_t effect;
+    std::uint8_t param;
+};
+constexpr int note_size = 5;
+
+struct Pattern {
+    std::int32_t channel_count;
+    std::int32_t row_count;
+    std::uint8_t* notes; // row_count * channel_count * note_size bytes
+};
+
+constexpr int order_list_size = 128;
+
+struct Module {
+    char title[32];
+    std::int32_t channel_count;
+    std::int32_t instrument_count; // `instruments` holds instrument_count + 1 entries
+    std::int32_t pattern_count;
+    std::int32_t song_length; // 1..order_list_size once loaded
+    std::int32_t initial_global_volume;
+    std::int32_t initial_speed;
+    std::int32_t initial_tempo;
+    std::int32_t reference_rate;
+    std::int32_t mix_gain;
+    std::int32_t linear_pitch;
+    std::int32_t volume_slide_on_first_tick;
+    std::uint8_t* channel_panning; // channel_count entries
+    std::uint8_t* order_list;      // order_list_size entries
+    Pattern* patterns;
+    Instrument* instruments;
+};
+
+constexpr std::size_t load_message_size = 64;
+
+// Loads MOD data (XM and S3M are recognised and refused). On failure returns
+// null; a format failure leaves a NUL-terminated reason in load_message, an
+// allocation failure leaves it untouched.
+Module* module_load(const std::uint8_t* data, std::size_t length,
+                    char load_message[load_message_size]);
+
+// Frees the module and everything it owns; accepts a partly built record.
+void module_dispose(Module* module);

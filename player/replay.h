@@ -1,0 +1,99 @@
+// The replay: song position, timing, global volume, pattern-loop state and one
+// Channel per module channel. It never stops; past the end of the order list
+// it continues at entry 0, counting every entry entered in order_counter.
+//
+// All arithmetic is 32-bit integer arithmetic: arithmetic right shifts,
+// divisions truncating toward zero. Counters that only grow wrap in a defined
+// way (unsigned arithmetic) instead of overflowing.
+#pragma once
+#include "player/module.h"
+#include <cstdint>
+
+struct Replay;
+
+struct Channel {
+    Replay* replay;
+    const Instrument* instrument; // instrument 0 after a reset
+    const Sample* sample;         // never null once reset
+    Note note;                    // the current row's note, effect code unfolded
+    std::int32_t index;
+    std::int32_t key_down;
+    std::int32_t noise_state;
+    std::int32_t loop_row;
+    std::int32_t start_offset;
+    std::int32_t position; // whole sample frames; advanced by the mixer
+    std::int32_t fraction; // 15-bit fraction of the position
+    std::int32_t frequency; // output: Hz
+    std::int32_t amplitude; // output: 16384 at full volume with mix_gain 64
+    std::int32_t balance;   // output: 0 left .. 255 right
+    std::int32_t volume;
+    std::int32_t panning;
+    std::int32_t fade_level;
+    std::int32_t volume_envelope_tick;
+    std::int32_t panning_envelope_tick;
+    std::int32_t period;
+    std::int32_t target_period;
+    std::int32_t ticks_since_trigger;
+    std::int32_t tick_in_row;
+    std::int32_t auto_vibrato_ticks;
+    std::int32_t slide_up_memory;
+    std::int32_t slide_down_memory;
+    std::int32_t tone_slide_speed;
+    std::int32_t offset_memory;
+    std::int32_t fine_slide_up_memory;
+    std::int32_t fine_slide_down_memory;
+    std::int32_t extra_fine_slide_memory;
+    std::int32_t arpeggio_memory;
+    std::int32_t volume_slide_memory;
+    std::int32_t global_slide_memory;
+    std::int32_t panning_slide_memory;
+    std::int32_t fine_volume_up_memory;
+    std::int32_t fine_volume_down_memory;
+    std::int32_t retrigger_volume_mode;
+    std::int32_t retrigger_interval;
+    std::int32_t tremor_audible_ticks;
+    std::int32_t tremor_silent_ticks;
+    std::int32_t vibrato_shape;
+    std::int32_t vibrato_position;
+    std::int32_t vibrato_step;
+    std::int32_t vibrato_amount;
+    std::int32_t tremolo_shape;
+    std::int32_t tremolo_position;
+    std::int32_t tremolo_step;
+    std::int32_t tremolo_amount;
+    std::int32_t volume_offset;
+    std::int32_t period_offset;
+    std::int32_t semitone_offset;
+};
+
+constexpr int crossfade_values = 128; // 64 stereo frames
+
+struct Replay {
+    std::int32_t output_rate;
+    std::int32_t interpolate;
+    std::int32_t global_volume;
+    std::int32_t order_index;
+    std::int32_t pending_order; // -1 = none
+    std::int32_t current_row;
+    std::int32_t pending_row; // -1 = the current pattern is finished
+    std::int32_t ticks_left;
+    std::int32_t order_counter; // entries entered since creation; never reset
+    std::int32_t ticks_per_row;
+    std::int32_t tempo_bpm;
+    std::int32_t loop_repeats_left; // -1 = no loop active
+    std::int32_t loop_channel;      // -1 = none
+    std::int32_t* crossfade_buffer; // crossfade_values entries
+    Channel* channels;              // module->channel_count entries
+    const Module* module;           // referred to, never owned
+};
+
+// Creates a replay at entry 0 with its first row played; null on failure
+// (nothing is left allocated).
+Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpolate);
+// Resets timing, global volume and channels, then plays row 0 of `entry`
+// (of entry 0 when `entry` is not below the song length).
+void start_sequence_at(Replay* replay, std::int32_t entry);
+// Advances the song by one tick: tick effects, or the next row.
+void advance_tick(Replay* replay);
+// Frees the replay (never its module); accepts a partly built record.
+void replay_dispose(Replay* replay);
