@@ -1,0 +1,67 @@
+// The narrow interface between the Win32-faithful core and a host.
+//
+// The core (platform/core) owns windows, message queues, timers, painting,
+// composition and the wave devices. A host (platform/headless, platform/sdl)
+// supplies only what depends on the machine: a clock and a way to wait, the
+// screen size, the presentation of composed top-level windows, input, and an
+// audio sink. Exactly one host is linked into an executable; the functions
+// named host_* are implemented by it. The functions named platform_* are the
+// core's entry points for hosts.
+#pragma once
+#include "platform/win32.h"
+#include <cstdint>
+
+// ---- Implemented by the host ------------------------------------------------
+
+// Monotonic time in microseconds (virtual on the headless host).
+std::uint64_t host_time_us();
+// Blocks until `deadline_us` (UINT64_MAX: no deadline) or until host_wake().
+// Meanwhile the host delivers its input and audio completions through the
+// platform_* calls below. The headless host jumps its virtual clock instead.
+void host_wait_until(std::uint64_t deadline_us);
+// Called from any thread after a message was posted, to end a host_wait_until.
+void host_wake();
+
+int host_screen_width();
+int host_screen_height();
+
+// A composed top-level window: its place on the screen, whether it is shown,
+// and its pixels (0x00RRGGBB, row stride `stride` pixels). `dirty` is the part
+// of the window (window coordinates) that changed since the last present of
+// this window; it is empty when only the place or visibility changed.
+struct HostWindowImage {
+    HWND window;
+    RECT screen_rect;
+    bool visible;
+    const std::uint32_t* pixels;
+    int width;
+    int height;
+    int stride;
+    RECT dirty;
+};
+void host_present(const HostWindowImage& image);
+// The top-level window is gone.
+void host_window_destroyed(HWND window);
+
+// The audio sink: blocks of 16-bit stereo PCM at 48000 Hz, played in the order
+// submitted. For each block played in full the host calls
+// platform_audio_block_done (from any thread).
+bool host_audio_open();
+void host_audio_submit(WAVEHDR* header);
+// Drops every queued block without calling platform_audio_block_done; the
+// core returns them itself.
+void host_audio_reset();
+void host_audio_close();
+
+// ---- Implemented by the core, called by hosts --------------------------------
+
+// Keyboard input for the active top-level window: virtual-key code, pressed or
+// released, with or without Alt held.
+void platform_input_key(UINT virtual_key, bool down, bool alt);
+// Mouse input at a screen position: button pressed or released, or a move
+// (button_event false).
+void platform_input_mouse(int screen_x, int screen_y, bool button_event, bool down);
+// The host's own close request for a top-level window (e.g. the desktop's).
+void platform_input_close(HWND window);
+// A block submitted with host_audio_submit finished playing.
+void platform_audio_block_done(WAVEHDR* header);
