@@ -15,6 +15,11 @@ bool diag_write_uint(std::uint64_t value);
 void diag_error_line(const char* prefix, ErrorName error);
 // One whole line of plain text, under the lock.
 void diag_line(const char* text);
+// One whole line, under the lock: prefix + value + suffix.
+void diag_line_uint(const char* prefix, std::uint64_t value, const char* suffix);
+// One whole line, under the lock: prefix + first + middle + second + suffix.
+void diag_line_uints(const char* prefix, std::uint64_t first, const char* middle,
+                     std::uint64_t second, const char* suffix);
 
 // The start-up failure report: "error: " + name + "\n".
 void report_fatal_error(ErrorName error);
