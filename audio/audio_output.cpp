@@ -1,0 +1,161 @@
+#include "audio/audio_output.h"
+#include "app/diagnostics.h"
+#include "platform/alloc.h"
+#include "player/mixer.h"
+#include "player/module.h"
+#include "player/replay.h"
+
+namespace {
+
+constexpr DWORD output_rate = 48000;
+constexpr WORD output_channels = 2;
+constexpr WORD bytes_per_frame = 4;
+constexpr DWORD block_bytes = audio_block_samples * sizeof(std::int16_t);
+constexpr UINT header_size = sizeof(WAVEHDR);
+
+WAVEFORMATEX stream_format() {
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = output_channels;
+    format.nSamplesPerSec = output_rate;
+    format.nAvgBytesPerSec = output_rate * bytes_per_frame;
+    format.nBlockAlign = bytes_per_frame;
+    format.wBitsPerSample = 16;
+    format.cbSize = 0;
+    return format;
+}
+
+// The replay refers to the module, so it goes first.
+void dispose_song(Replay*& replay, Module*& module) {
+    if (replay != nullptr) {
+        replay_dispose(replay);
+        replay = nullptr;
+    }
+    if (module != nullptr) {
+        module_dispose(module);
+        module = nullptr;
+    }
+}
+
+// Only headers of blocks that hold their buffer count: a notice may name
+// anything, and it is never trusted beyond that.
+AudioBlock* block_of(AudioOutput& audio, const WAVEHDR* header) {
+    for (AudioBlock& block : audio.blocks) {
+        if (&block.header == header && block.block_samples != nullptr) return &block;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+ErrorName audio_init(AudioOutput& audio, HWND window, Replay*& replay, Module*& module) {
+    WAVEFORMATEX format = stream_format();
+    HWAVEOUT device = nullptr;
+    MMRESULT result = waveOutOpen(&device, WAVE_MAPPER, &format,
+                                  reinterpret_cast<DWORD_PTR>(window), 0, CALLBACK_WINDOW);
+    if (result != MMSYSERR_NOERROR) {
+        diag_line_uint("waveOutOpen failed: ", result, "\n");
+        dispose_song(replay, module);
+        return ErrorName::WaveOutOpenFailed;
+    }
+    audio.device = device;
+    audio.device_open = true;
+
+    for (int i = 0; i < audio_block_count; ++i) {
+        AudioBlock& block = audio.blocks[i];
+        auto* samples = static_cast<std::int16_t*>(mem_alloc(block_bytes));
+        // What is held so far is released by the teardown that follows.
+        if (samples == nullptr) return ErrorName::OutOfMemory;
+        block.block_samples = samples; // zero-filled: the first round is silent
+        block.sample_count = audio_block_samples;
+        block.header = WAVEHDR{};
+        block.header.lpData = reinterpret_cast<LPSTR>(samples);
+        block.header.dwBufferLength = block_bytes;
+        result = waveOutPrepareHeader(device, &block.header, header_size);
+        if (result != MMSYSERR_NOERROR) {
+            diag_line_uints("waveOutPrepareHeader failed for block ", i, ": ", result, "\n");
+            audio_deinit(audio, replay, module);
+            return ErrorName::WaveOutPrepareFailed;
+        }
+    }
+
+    audio.int_mix_buffer =
+        static_cast<std::int32_t*>(mem_alloc(int_mix_buffer_values * sizeof(std::int32_t)));
+    if (audio.int_mix_buffer == nullptr) {
+        diag_error_line("Failed to allocate int_mix_buffer: ", ErrorName::OutOfMemory);
+        audio_deinit(audio, replay, module);
+        return ErrorName::OutOfMemory;
+    }
+    // Nothing left to read: the first refill starts by rendering a tick.
+    audio.mix_read_pos = int_mix_buffer_values;
+    audio.mix_fill_len = 0;
+
+    for (int i = 0; i < audio_block_count; ++i) {
+        result = waveOutWrite(device, &audio.blocks[i].header, header_size);
+        if (result != MMSYSERR_NOERROR) {
+            diag_line_uints("Initial waveOutWrite failed for block ", i, ": ", result, "\n");
+            audio_deinit(audio, replay, module);
+            return ErrorName::WaveOutWriteFailed;
+        }
+    }
+    diag_line("Audio initialized successfully using embedded data.\n");
+    return ErrorName::Ok;
+}
+
+void audio_refill_block(AudioOutput& audio, Replay* replay, WAVEHDR* header) {
+    // Drops the notices the device returns during and after the shutdown.
+    if (!audio.device_open || replay == nullptr) return;
+    AudioBlock* block = block_of(audio, header);
+    if (block == nullptr) return;
+
+    std::int16_t* samples = block->block_samples;
+    for (int i = 0; i < audio_block_samples; ++i) samples[i] = 0;
+    std::uint64_t filled = 0;
+    while (filled < audio_block_samples) {
+        if (audio.mix_read_pos >= audio.mix_fill_len) {
+            std::int32_t frames = mix_tick(replay, audio.int_mix_buffer);
+            if (frames <= 0) break;
+            audio.mix_fill_len = 2 * static_cast<std::uint64_t>(frames);
+            audio.mix_read_pos = 0;
+        }
+        std::uint64_t available = audio.mix_fill_len - audio.mix_read_pos;
+        std::uint64_t room = audio_block_samples - filled;
+        std::uint64_t count = available < room ? available : room;
+        copy_saturated(audio.int_mix_buffer + audio.mix_read_pos, samples + filled, count);
+        audio.mix_read_pos += count;
+        filled += count;
+    }
+    // A block that got nothing leaves the rotation.
+    if (filled == 0) return;
+
+    header->dwBufferLength = static_cast<DWORD>(filled * sizeof(std::int16_t));
+    MMRESULT result = waveOutWrite(audio.device, header, header_size);
+    if (result != MMSYSERR_NOERROR) diag_line_uint("!W", result, "");
+}
+
+void audio_deinit(AudioOutput& audio, Replay*& replay, Module*& module) {
+    if (audio.device_open) {
+        MMRESULT result = waveOutReset(audio.device);
+        if (result != MMSYSERR_NOERROR) diag_line_uint("waveOutReset failed: ", result, "\n");
+        for (int i = 0; i < audio_block_count; ++i) {
+            AudioBlock& block = audio.blocks[i];
+            if (block.block_samples == nullptr) continue;
+            result = waveOutUnprepareHeader(audio.device, &block.header, header_size);
+            if (result != MMSYSERR_NOERROR && result != WAVERR_STILLPLAYING) {
+                diag_line_uints("waveOutUnprepareHeader failed for block ", i, ": ", result, "\n");
+            }
+            mem_free(block.block_samples);
+            block = AudioBlock{};
+        }
+        result = waveOutClose(audio.device);
+        if (result != MMSYSERR_NOERROR) diag_line_uint("waveOutClose failed: ", result, "\n");
+        audio.device = nullptr;
+        audio.device_open = false;
+    }
+    mem_free(audio.int_mix_buffer);
+    audio.int_mix_buffer = nullptr;
+    audio.mix_read_pos = 0;
+    audio.mix_fill_len = 0;
+    dispose_song(replay, module);
+    diag_line("Audio deinitialized.\n");
+}
