@@ -1,0 +1,109 @@
+#include "app/app_state.h"
+#include "app/diagnostics.h"
+#include "app/song_source.h"
+#include "player/embedded_song.h"
+#include "player/module.h"
+#include "player/replay.h"
+
+namespace {
+
+constexpr std::int32_t replay_output_rate = 48000;
+// Not below the song length, so the sequence starts over at entry 0.
+constexpr std::int32_t restart_entry = 8;
+constexpr std::uint64_t first_grid_size = 1;
+
+void write_load_failure(const char* load_message) {
+    diag_lock();
+    diag_write("player.module_load failed: ") && diag_write(load_message) && diag_write("\n");
+    diag_unlock();
+}
+
+// Song, replay and audio, in that order. Every failure has released what it
+// built except what the teardown releases.
+ErrorName start_song_and_audio(HWND window) {
+    AppState& state = app_state;
+    const std::uint8_t* data = song_source.substituted ? song_source.data : embedded_song;
+    std::size_t length = song_source.substituted ? song_source.length : embedded_song_length;
+    char load_message[load_message_size] = {};
+    state.module = module_load(data, length, load_message);
+    if (state.module == nullptr) {
+        load_message[load_message_size - 1] = '\0'; // the line never reads past the buffer
+        write_load_failure(load_message);
+        return ErrorName::ModuleLoadFailed;
+    }
+    state.replay = new_replay(state.module, replay_output_rate, false);
+    if (state.replay == nullptr) {
+        diag_line("player.new_replay failed\n");
+        module_dispose(state.module);
+        state.module = nullptr;
+        return ErrorName::ReplayInitFailed;
+    }
+    start_sequence_at(state.replay, restart_entry);
+    return audio_init(state.audio, window, state.replay, state.module);
+}
+
+// Destroying the window runs the teardown now; the creation then fails and
+// CreateWindowExA returns no window.
+LRESULT fail_creation(HWND window, const char* prefix, ErrorName error) {
+    diag_error_line(prefix, error);
+    DestroyWindow(window);
+    return -1;
+}
+
+LRESULT on_create(HWND window) {
+    CellGrid& grid = app_state.grid;
+    release_grid(grid);
+    grid.cols = first_grid_size;
+    grid.rows = first_grid_size;
+    ErrorName error = start_song_and_audio(window);
+    if (error != ErrorName::Ok)
+        return fail_creation(window, "Audio initialization failed: ", error);
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    error = create_grid(grid, window, instance, grid.cols, grid.rows);
+    if (error != ErrorName::Ok) {
+        return fail_creation(window, "Initial 1x1 grid creation failed: ", error);
+    }
+    show_start(app_state.show, window);
+    return 0;
+}
+
+void on_destroy(HWND window) {
+    KillTimer(window, show_timer_id);
+    release_grid(app_state.grid);
+    audio_deinit(app_state.audio, app_state.replay, app_state.module);
+    PostQuitMessage(0);
+}
+
+} // namespace
+
+LRESULT CALLBACK ParentWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_CREATE:
+        return on_create(window);
+    case WM_DESTROY:
+        on_destroy(window);
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_NCHITTEST: {
+        // Without a caption to grab, the user cannot drag the window.
+        LRESULT hit = DefWindowProcA(window, message, wparam, lparam);
+        return hit == HTCAPTION ? HTCLIENT : hit;
+    }
+    case WM_KEYDOWN:
+        if (wparam == VK_ESCAPE) DestroyWindow(window);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wparam & 0xFFF0) == SC_MOVE) return 0; // only the show moves the window
+        return DefWindowProcA(window, message, wparam, lparam);
+    case WM_TIMER:
+        if (wparam == show_timer_id) show_tick(window);
+        return 0;
+    case MM_WOM_DONE:
+        audio_refill_block(app_state.audio, app_state.replay, reinterpret_cast<WAVEHDR*>(lparam));
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+}
