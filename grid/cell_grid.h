@@ -37,13 +37,15 @@ struct GrowInStep {
 };
 
 // Lays out cols x rows cells in the parent's client area and appends them to
-// grid.cells (which the caller has emptied).
+// grid.cells (which the caller has emptied); records cols and rows in the grid.
 ErrorName create_grid(CellGrid& grid, HWND parent, HINSTANCE instance, std::uint64_t cols,
                       std::uint64_t rows);
 // Destroys the cell windows, clears the shades and creates a grid of the new size.
 ErrorName rebuild_grid(CellGrid& grid, HWND main_window, std::uint64_t cols, std::uint64_t rows);
 // One grow-in step at grow-in time t (seconds), all cells in one deferred batch.
 GrowInStep grow_in_step(CellGrid& grid, float t);
+// Invalidates every cell window whole, without erasing, in list order.
+void invalidate_cells(const CellGrid& grid);
 // Releases the list's storage and leaves it empty.
 void release_grid(CellGrid& grid);
 

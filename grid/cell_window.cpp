@@ -1,0 +1,50 @@
+// The cell windows' procedure: each shows one flat grey level from the shade matrix.
+#include "app/app_state.h"
+#include "grid/cell_grid.h"
+
+namespace {
+
+constexpr COLORREF not_in_list_colour = 0x00FF0000; // blue
+constexpr COLORREF beyond_rows_colour = 0x000000FF; // red
+
+COLORREF cell_colour(const CellGrid& grid, HWND window) {
+    for (std::uint64_t i = 0; i < grid.cell_count; ++i) {
+        if (grid.cells[i].window != window) continue;
+        const std::uint64_t r = i / grid.cols;
+        const std::uint64_t c = i % grid.cols;
+        if (r >= grid.rows) return beyond_rows_colour;
+        return grid.shades.values[r * shade_stride + c] * 0x010101u;
+    }
+    return not_in_list_colour;
+}
+
+void paint_cell(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (!dc) return;
+    HBRUSH brush = CreateSolidBrush(cell_colour(app_state.grid, window));
+    if (brush) {
+        FillRect(dc, &paint.rcPaint, brush);
+        DeleteObject(brush);
+    }
+    EndPaint(window, &paint);
+}
+
+} // namespace
+
+LRESULT CALLBACK ChildWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_NCHITTEST: {
+        // A cell is never a drag handle.
+        const LRESULT hit = DefWindowProcA(window, message, wparam, lparam);
+        return hit == HTCAPTION ? HTCLIENT : hit;
+    }
+    case WM_ERASEBKGND:
+        return 1; // the paint covers the whole update rectangle
+    case WM_PAINT:
+        paint_cell(window);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+}
