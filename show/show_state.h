@@ -1,7 +1,7 @@
 // The show's state machine, driven one step per show-timer tick.
 #pragma once
-#include <cstdint>
 #include "platform/win32.h"
+#include <cstdint>
 
 enum class ShowPhase : std::uint8_t {
     WindowSlidingIn = 0,
@@ -40,5 +40,7 @@ constexpr UINT_PTR show_timer_id = 1;
 void show_start(ShowState& show, HWND main_window);
 // One step of the show: clocks, the current phase's work, the window bob.
 void show_tick(HWND main_window);
+// The clocks every tick advances in every phase: effect clock, banner motion, blink.
+void advance_show_clocks(ShowState& show);
 
 float ease_out_bounce(float x);
