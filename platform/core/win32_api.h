@@ -218,6 +218,8 @@ static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) 
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
 #define WM_USER 0x0400
+#define MM_WOM_OPEN 0x3BB
+#define MM_WOM_CLOSE 0x3BC
 #define MM_WOM_DONE 0x3BD
 
 // Hit-test results.

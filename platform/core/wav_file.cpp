@@ -1,0 +1,97 @@
+#include "platform/core/wav_file.h"
+
+#include <bit>
+#include <cstring>
+#include <limits>
+
+static_assert(std::endian::native == std::endian::little,
+              "samples are written as they lie in memory");
+
+namespace {
+
+constexpr std::uint32_t header_bytes = 44;
+
+void put_u16(unsigned char* at, std::uint16_t value) {
+    at[0] = static_cast<unsigned char>(value);
+    at[1] = static_cast<unsigned char>(value >> 8);
+}
+
+void put_u32(unsigned char* at, std::uint32_t value) {
+    put_u16(at, static_cast<std::uint16_t>(value));
+    put_u16(at + 2, static_cast<std::uint16_t>(value >> 16));
+}
+
+void fill_header(unsigned char* header, const WavFile& wav, std::uint32_t data_bytes) {
+    const std::uint16_t block_align = static_cast<std::uint16_t>(wav.channels * 2);
+    std::memcpy(header, "RIFF", 4);
+    put_u32(header + 4, header_bytes - 8 + data_bytes);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    put_u32(header + 16, 16);
+    put_u16(header + 20, 1); // PCM
+    put_u16(header + 22, wav.channels);
+    put_u32(header + 24, wav.sample_rate);
+    put_u32(header + 28, wav.sample_rate * block_align);
+    put_u16(header + 32, block_align);
+    put_u16(header + 34, 16);
+    std::memcpy(header + 36, "data", 4);
+    put_u32(header + 40, data_bytes);
+}
+
+// The RIFF size field must hold the whole file less its first 8 bytes.
+constexpr std::uint64_t max_data_bytes = std::numeric_limits<std::uint32_t>::max() - header_bytes;
+
+} // namespace
+
+bool wav_open(WavFile& wav, const char* path, std::uint32_t sample_rate, std::uint16_t channels) {
+    wav = WavFile{nullptr, path, sample_rate, channels, 0, false};
+    wav.file = std::fopen(path, "wb");
+    if (!wav.file) return false;
+    unsigned char header[header_bytes];
+    fill_header(header, wav, 0);
+    if (std::fwrite(header, 1, header_bytes, wav.file) == header_bytes) return true;
+    wav_abandon(wav);
+    return false;
+}
+
+bool wav_append(WavFile& wav, const std::int16_t* samples, std::size_t sample_count) {
+    if (wav.failed || !wav.file) return false;
+    if ((wav.samples_written + sample_count) * 2 > max_data_bytes ||
+        std::fwrite(samples, 2, sample_count, wav.file) != sample_count) {
+        wav.failed = true;
+        return false;
+    }
+    wav.samples_written += sample_count;
+    return true;
+}
+
+bool wav_finish(WavFile& wav) {
+    if (!wav.file) return false;
+    if (!wav.failed) {
+        unsigned char header[header_bytes];
+        fill_header(header, wav, static_cast<std::uint32_t>(wav.samples_written * 2));
+        wav.failed = std::fseek(wav.file, 0, SEEK_SET) != 0 ||
+                     std::fwrite(header, 1, header_bytes, wav.file) != header_bytes;
+    }
+    const bool closed = std::fclose(wav.file) == 0;
+    wav.file = nullptr;
+    if (wav.failed || !closed) {
+        std::remove(wav.path);
+        return false;
+    }
+    return true;
+}
+
+void wav_abandon(WavFile& wav) {
+    if (!wav.file) return;
+    std::fclose(wav.file);
+    wav.file = nullptr;
+    std::remove(wav.path);
+}
+
+bool wav_write_file(const char* path, const std::int16_t* samples, std::size_t sample_count,
+                    std::uint32_t sample_rate, std::uint16_t channels) {
+    WavFile wav;
+    if (!wav_open(wav, path, sample_rate, channels)) return false;
+    wav_append(wav, samples, sample_count);
+    return wav_finish(wav);
+}

@@ -1,0 +1,32 @@
+// A writer of 16-bit PCM WAV files, for hosts and tools that save rendered
+// sound. Samples are interleaved per frame; the file is written as it goes, so
+// a long rendering never needs to be held in memory.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+struct WavFile {
+    std::FILE* file;
+    const char* path;
+    std::uint32_t sample_rate;
+    std::uint16_t channels;
+    std::uint64_t samples_written;
+    bool failed;
+};
+
+// Creates the file with a header that wav_finish completes; false (and no
+// file left) if it cannot. `path` must stay valid until wav_finish or
+// wav_abandon.
+bool wav_open(WavFile& wav, const char* path, std::uint32_t sample_rate, std::uint16_t channels);
+// Appends samples (a whole number of frames is expected of the caller).
+bool wav_append(WavFile& wav, const std::int16_t* samples, std::size_t sample_count);
+// Writes the final sizes and closes. False if any write failed or the data
+// exceeds what a WAV file can describe (4 GiB); the file is then removed.
+bool wav_finish(WavFile& wav);
+// Closes and removes an unfinished file.
+void wav_abandon(WavFile& wav);
+
+// The whole file in one call.
+bool wav_write_file(const char* path, const std::int16_t* samples, std::size_t sample_count,
+                    std::uint32_t sample_rate, std::uint16_t channels);
