@@ -1,0 +1,177 @@
+// The SDL2 host's clock, waiting and input: the real clock, SDL's event queue
+// as the place where the message-loop thread sleeps, and keyboard, mouse and
+// desktop close requests turned into the core's platform_input_* calls.
+#include "platform/host.h"
+#include "platform/sdl/sdl_host.h"
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+Uint32 wake_event_type = 0;
+// One wake event in SDL's queue is enough; this keeps other threads from
+// flooding it.
+std::atomic<bool> wake_queued{false};
+int screen_width = 0;
+int screen_height = 0;
+
+UINT virtual_key_for(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return UINT('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9) return UINT('0' + (key - SDLK_0));
+    if (key >= SDLK_F1 && key <= SDLK_F12) return UINT(0x70 + (key - SDLK_F1));
+    switch (key) {
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_RETURN:
+        return VK_RETURN;
+    case SDLK_BACKSPACE:
+        return 0x08;
+    case SDLK_TAB:
+        return 0x09;
+    case SDLK_SPACE:
+        return 0x20;
+    case SDLK_LEFT:
+        return 0x25;
+    case SDLK_UP:
+        return 0x26;
+    case SDLK_RIGHT:
+        return 0x27;
+    case SDLK_DOWN:
+        return 0x28;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return 0x10;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return 0x11;
+    case SDLK_LALT:
+    case SDLK_RALT:
+        return VK_MENU;
+    default:
+        return 0;
+    }
+}
+
+void deliver_mouse(std::uint32_t sdl_window_id, int x, int y, bool button_event, bool down) {
+    HWND window;
+    POINT origin;
+    if (!sdl_windows_find(sdl_window_id, &window, &origin)) return;
+    platform_input_mouse(origin.x + x, origin.y + y, button_event, down);
+}
+
+void handle_window_event(const SDL_WindowEvent& event) {
+    HWND window;
+    POINT origin;
+    switch (event.event) {
+    case SDL_WINDOWEVENT_CLOSE:
+        if (sdl_windows_find(event.windowID, &window, &origin)) platform_input_close(window);
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+        sdl_windows_expose(event.windowID);
+        break;
+    default:
+        break;
+    }
+}
+
+void handle_event(const SDL_Event& event) {
+    if (event.type == wake_event_type) {
+        wake_queued = false;
+        return;
+    }
+    switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        if (UINT key = virtual_key_for(event.key.keysym.sym))
+            platform_input_key(key, event.type == SDL_KEYDOWN,
+                               (event.key.keysym.mod & KMOD_ALT) != 0);
+        break;
+    case SDL_MOUSEMOTION:
+        deliver_mouse(event.motion.windowID, event.motion.x, event.motion.y, false, false);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        if (event.button.button == SDL_BUTTON_LEFT)
+            deliver_mouse(event.button.windowID, event.button.x, event.button.y, true,
+                          event.type == SDL_MOUSEBUTTONDOWN);
+        break;
+    case SDL_WINDOWEVENT:
+        handle_window_event(event.window);
+        break;
+    case SDL_QUIT: {
+        // Ctrl+C or the session ending: close like the desktop would.
+        HWND windows[8];
+        int count = sdl_windows_list(windows, 8);
+        for (int i = 0; i < count; ++i) platform_input_close(windows[i]);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+bool sdl_host_start() {
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+    wake_event_type = SDL_RegisterEvents(1);
+    SDL_DisplayMode mode;
+    if (wake_event_type == Uint32(-1) || SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+    screen_width = mode.w;
+    screen_height = mode.h;
+    return true;
+}
+
+void sdl_host_report_stats() {
+    if (!std::getenv("GRIDSHOW_SDL_STATS")) return;
+    std::uint64_t callbacks = 0, dry = 0;
+    sdl_audio_stats(&callbacks, &dry);
+    std::fprintf(stderr, "sdl host: %llu presents, %llu audio callbacks, %llu ran dry\n",
+                 (unsigned long long)sdl_windows_present_count(), (unsigned long long)callbacks,
+                 (unsigned long long)dry);
+}
+
+std::uint64_t host_time_us() {
+    using namespace std::chrono;
+    static const steady_clock::time_point start = steady_clock::now();
+    return std::uint64_t(duration_cast<microseconds>(steady_clock::now() - start).count());
+}
+
+int host_screen_width() {
+    return screen_width;
+}
+int host_screen_height() {
+    return screen_height;
+}
+
+void host_wake() {
+    if (wake_queued.exchange(true)) return;
+    SDL_Event event{};
+    event.type = wake_event_type;
+    if (SDL_PushEvent(&event) != 1) wake_queued = false;
+}
+
+void host_wait_until(std::uint64_t deadline_us) {
+    for (;;) {
+        if (sdl_audio_deliver_finished() > 0) return;
+        std::uint64_t now = host_time_us();
+        std::uint64_t next_present = sdl_windows_present_if_due(now);
+        if (now >= deadline_us) return;
+        std::uint64_t until = deadline_us < next_present ? deadline_us : next_present;
+        int timeout_ms = -1;
+        if (until != UINT64_MAX) {
+            std::uint64_t wait_us = until > now ? until - now : 0;
+            timeout_ms = int((wait_us + 999) / 1000);
+        }
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, timeout_ms)) {
+            handle_event(event);
+            while (SDL_PollEvent(&event)) handle_event(event);
+            return;
+        }
+    }
+}

@@ -1,0 +1,170 @@
+// Presentation on the SDL2 host: each composed top-level window is a
+// borderless SDL window at its screen position. The composed pixels are
+// copied into the window's surface as they arrive, but shown only at the
+// display's refresh rate and only where they changed, because showing a whole
+// window costs milliseconds of CPU on a software display.
+#include "platform/host.h"
+#include "platform/sdl/sdl_host.h"
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+struct HostWindow {
+    HWND window;
+    SDL_Window* sdl_window;
+    SDL_Surface* surface; // SDL replaces it (blank) when the window's size changes
+    RECT screen_rect;
+    bool visible;
+    int width;
+    int height;
+    SDL_Rect pending; // changed since the last present, window coordinates
+};
+
+std::vector<HostWindow> windows;
+std::uint64_t last_present_us = 0;
+std::uint64_t present_count = 0;
+std::uint64_t refresh_interval_us = 0;
+
+std::uint64_t refresh_interval() {
+    if (refresh_interval_us == 0) {
+        SDL_DisplayMode mode;
+        int hz = SDL_GetDesktopDisplayMode(0, &mode) == 0 ? mode.refresh_rate : 0;
+        refresh_interval_us = 1000000 / std::uint64_t(hz > 0 ? hz : 60);
+    }
+    return refresh_interval_us;
+}
+
+void add_pending(HostWindow& host, SDL_Rect change) {
+    SDL_Rect whole{0, 0, host.width, host.height};
+    if (!SDL_IntersectRect(&change, &whole, &change)) return;
+    if (SDL_RectEmpty(&host.pending))
+        host.pending = change;
+    else
+        SDL_UnionRect(&host.pending, &change, &host.pending);
+}
+
+HostWindow* find_by_handle(HWND window) {
+    for (HostWindow& host : windows)
+        if (host.window == window) return &host;
+    return nullptr;
+}
+
+HostWindow* find_by_id(std::uint32_t sdl_window_id) {
+    for (HostWindow& host : windows)
+        if (SDL_GetWindowID(host.sdl_window) == sdl_window_id) return &host;
+    return nullptr;
+}
+
+// Copies part of the composed image into the window's surface.
+void copy_pixels(HostWindow& host, const HostWindowImage& image, SDL_Rect area) {
+    SDL_Surface* surface = SDL_GetWindowSurface(host.sdl_window);
+    if (surface != host.surface) {
+        host.surface = surface;
+        area = SDL_Rect{0, 0, image.width, image.height};
+    }
+    SDL_Rect bounds{0, 0, std::min(image.width, surface ? surface->w : 0),
+                    std::min(image.height, surface ? surface->h : 0)};
+    if (!surface || !SDL_IntersectRect(&area, &bounds, &area)) return;
+    const std::uint32_t* source = image.pixels + std::size_t(area.y) * image.stride + area.x;
+    auto* target = static_cast<std::uint8_t*>(surface->pixels) +
+                   std::size_t(area.y) * surface->pitch +
+                   std::size_t(area.x) * surface->format->BytesPerPixel;
+    SDL_ConvertPixels(area.w, area.h, SDL_PIXELFORMAT_RGB888, source, image.stride * 4,
+                      surface->format->format, target, surface->pitch);
+    add_pending(host, area);
+}
+
+HostWindow* create_window(const HostWindowImage& image) {
+    SDL_Window* sdl_window =
+        SDL_CreateWindow("gridshow", image.screen_rect.left, image.screen_rect.top, image.width,
+                         image.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    if (!sdl_window) return nullptr;
+    windows.push_back(HostWindow{image.window, sdl_window, nullptr, image.screen_rect, false,
+                                 image.width, image.height, SDL_Rect{}});
+    return &windows.back();
+}
+
+void present_now(std::uint64_t now_us) {
+    for (HostWindow& host : windows) {
+        if (SDL_RectEmpty(&host.pending)) continue;
+        if (host.visible) {
+            SDL_UpdateWindowSurfaceRects(host.sdl_window, &host.pending, 1);
+            ++present_count;
+        }
+        host.pending = SDL_Rect{};
+    }
+    last_present_us = now_us;
+}
+
+} // namespace
+
+void host_present(const HostWindowImage& image) {
+    HostWindow* host = find_by_handle(image.window);
+    if (!host && !(host = create_window(image))) return;
+    if (image.width != host->width || image.height != host->height) {
+        host->width = image.width;
+        host->height = image.height;
+        SDL_SetWindowSize(host->sdl_window, image.width, image.height);
+    }
+    if (image.screen_rect.left != host->screen_rect.left ||
+        image.screen_rect.top != host->screen_rect.top)
+        SDL_SetWindowPosition(host->sdl_window, image.screen_rect.left, image.screen_rect.top);
+    host->screen_rect = image.screen_rect;
+    if (image.visible != host->visible) {
+        host->visible = image.visible;
+        if (image.visible)
+            SDL_ShowWindow(host->sdl_window);
+        else
+            SDL_HideWindow(host->sdl_window);
+        add_pending(*host, SDL_Rect{0, 0, image.width, image.height});
+    }
+    SDL_Rect dirty{image.dirty.left, image.dirty.top, image.dirty.right - image.dirty.left,
+                   image.dirty.bottom - image.dirty.top};
+    copy_pixels(*host, image, dirty);
+    sdl_windows_present_if_due(host_time_us());
+}
+
+void host_window_destroyed(HWND window) {
+    for (auto it = windows.begin(); it != windows.end(); ++it) {
+        if (it->window != window) continue;
+        SDL_DestroyWindow(it->sdl_window);
+        windows.erase(it);
+        return;
+    }
+}
+
+std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us) {
+    bool pending = std::any_of(windows.begin(), windows.end(), [](const HostWindow& host) {
+        return !SDL_RectEmpty(&host.pending);
+    });
+    if (!pending) return UINT64_MAX;
+    std::uint64_t due = last_present_us + refresh_interval();
+    if (now_us < due) return due;
+    present_now(now_us);
+    return UINT64_MAX;
+}
+
+bool sdl_windows_find(std::uint32_t sdl_window_id, HWND* window, POINT* screen_origin) {
+    HostWindow* host = find_by_id(sdl_window_id);
+    if (!host) return false;
+    *window = host->window;
+    *screen_origin = POINT{host->screen_rect.left, host->screen_rect.top};
+    return true;
+}
+
+void sdl_windows_expose(std::uint32_t sdl_window_id) {
+    if (HostWindow* host = find_by_id(sdl_window_id))
+        add_pending(*host, SDL_Rect{0, 0, host->width, host->height});
+}
+
+int sdl_windows_list(HWND* list, int capacity) {
+    int count = 0;
+    for (const HostWindow& host : windows)
+        if (count < capacity) list[count++] = host.window;
+    return count;
+}
+
+std::uint64_t sdl_windows_present_count() {
+    return present_count;
+}
