@@ -9,7 +9,8 @@ std::uint64_t headless_audio_next_completion_us();
 // Completes (platform_audio_block_done) every block due at or before now_us,
 // in order, recording what was played.
 void headless_audio_advance_to(std::uint64_t now_us);
-// Every sample the device has played so far, interleaved stereo 16-bit.
+// Every sample the device has played since it was last opened (a block cut
+// short by a reset: the part played before it), interleaved stereo 16-bit.
 const std::int16_t* headless_audio_played(std::uint64_t* sample_count);
 // Writes what the device played as a 48 kHz 16-bit stereo WAV file.
 bool headless_audio_save_wav(const char* path);
