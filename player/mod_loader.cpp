@@ -1,0 +1,226 @@
+// The MOD loader. XM and S3M are recognised by their signatures and refused;
+// everything else is read as a four-channel MOD. Periods become keys, effect
+// codes are normalised, 8-bit samples become 16-bit and loops are repaired
+// here, so the replay and the mixer never need to check them.
+#include "player/mod_loader.h"
+#include "platform/alloc.h"
+#include "player/fixed_point.h"
+#include "player/module.h"
+#include <cstring>
+
+namespace {
+
+// Every read is bounded: a byte at or past the end reads as 0, so a truncated
+// module loads with empty notes and silent sample tails.
+struct ModData {
+    const std::uint8_t* bytes;
+    std::size_t length;
+
+    std::uint8_t byte(std::size_t offset) const { return offset < length ? bytes[offset] : 0; }
+    std::int32_t word(std::size_t offset) const { return byte(offset) << 8 | byte(offset + 1); }
+};
+
+constexpr std::int32_t mod_channel_count = 4;
+constexpr std::int32_t mod_row_count = 64;
+constexpr std::int32_t mod_instrument_count = 31;
+constexpr std::size_t pattern_bytes = 1024;
+constexpr std::size_t first_pattern_offset = 1084;
+constexpr std::uint8_t mod_panning[mod_channel_count] = {51, 204, 204, 51};
+
+// Text fields keep only printable bytes: 0..32 become spaces, 128..255 stay.
+void convert_name(char* destination, const ModData& data, std::size_t offset, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t source = data.byte(offset + i);
+        destination[i] = static_cast<char>(source >= 33 ? source : ' ');
+    }
+}
+
+bool has_signature(const ModData& data, std::size_t offset, const char* signature) {
+    char converted[16];
+    const std::size_t n = std::strlen(signature);
+    convert_name(converted, data, offset, n);
+    return std::memcmp(converted, signature, n) == 0;
+}
+
+void set_message(char* load_message, const char* text) {
+    std::size_t n = std::strlen(text);
+    if (n >= load_message_size) n = load_message_size - 1;
+    std::memcpy(load_message, text, n);
+    load_message[n] = '\0';
+}
+
+template <typename T> T* allocate(std::int32_t count) {
+    return static_cast<T*>(mem_alloc(sizeof(T) * static_cast<std::size_t>(count)));
+}
+
+// Slides without an amount become "no effect", the combined slides with no
+// amount keep only their tone-portamento or vibrato part, and panning is dropped.
+void normalise_effect(std::uint8_t& effect, std::uint8_t& param) {
+    if (param == 0 && (effect == 0x1 || effect == 0x2 || effect == 0xA)) effect = 0;
+    if (param == 0 && (effect == 0x5 || effect == 0x6)) effect -= 2;
+    if (effect == 0x8) effect = param = 0;
+}
+
+void decode_pattern(std::uint8_t* notes, const ModData& data, std::size_t offset) {
+    for (std::int32_t cell = 0; cell < mod_row_count * mod_channel_count; ++cell) {
+        const std::size_t at = offset + static_cast<std::size_t>(cell) * 4;
+        const std::uint8_t b0 = data.byte(at), b1 = data.byte(at + 1);
+        const std::uint8_t b2 = data.byte(at + 2), b3 = data.byte(at + 3);
+        std::uint8_t* note = notes + cell * note_size;
+        note[0] = period_to_key((b0 & 0x0F) << 8 | b1);
+        note[1] = static_cast<std::uint8_t>((b0 & 0x10) | (b2 >> 4));
+        note[2] = 0;
+        note[3] = b2 & 0x0F;
+        note[4] = b3;
+        normalise_effect(note[3], note[4]);
+    }
+}
+
+bool load_patterns(Module& module, const ModData& data) {
+    module.patterns = allocate<Pattern>(module.pattern_count);
+    if (!module.patterns) return false;
+    for (std::int32_t p = 0; p < module.pattern_count; ++p) {
+        Pattern& pattern = module.patterns[p];
+        pattern.channel_count = mod_channel_count;
+        pattern.row_count = mod_row_count;
+        pattern.notes = allocate<std::uint8_t>(mod_row_count * mod_channel_count * note_size);
+        if (!pattern.notes) return false;
+        decode_pattern(pattern.notes, data, first_pattern_offset + pattern_bytes * p);
+    }
+    return true;
+}
+
+// Loop points as trackers wrote them are often off: some give the start in
+// frames rather than words, some run past the end. Whatever is left shorter
+// than 4 frames plays the sample once.
+void repair_loop(Sample& sample, std::int32_t length, std::int32_t start_word,
+                 std::int32_t loop_frames) {
+    sample.loop_start = start_word * 2;
+    sample.loop_length = loop_frames;
+    if (sample.loop_start + sample.loop_length > length) {
+        if (start_word + loop_frames > length) {
+            sample.loop_length = length - sample.loop_start;
+        } else {
+            sample.loop_start = start_word;
+        }
+    }
+    if (sample.loop_length < 4) {
+        sample.loop_start = length;
+        sample.loop_length = 0;
+    }
+}
+
+// Reads sample header n (1..31) and its data at `data_offset`; false only
+// when an allocation fails.
+bool load_instrument(Instrument& instrument, const ModData& data, std::int32_t n,
+                     std::size_t data_offset) {
+    instrument.sample_count = 1;
+    instrument.samples = allocate<Sample>(1);
+    if (!instrument.samples) return false;
+    Sample& sample = instrument.samples[0];
+    const std::size_t header = 20 + 30 * static_cast<std::size_t>(n - 1);
+    convert_name(instrument.name, data, header, 22);
+    const std::int32_t length = data.word(header + 22) * 2;
+    const std::int32_t fine_nibble = data.byte(header + 24) & 0x0F;
+    sample.fine_tune =
+        static_cast<std::int16_t>((fine_nibble >= 8 ? fine_nibble - 16 : fine_nibble) * 16);
+    const std::int32_t volume = data.byte(header + 25) & 0x7F;
+    sample.volume = static_cast<std::int16_t>(volume > 64 ? 64 : volume);
+    repair_loop(sample, length, data.word(header + 26), data.word(header + 28) * 2);
+
+    sample.data = allocate<std::int16_t>(length + 1);
+    if (!sample.data) return false;
+    const std::size_t start = data_offset < data.length ? data_offset : data.length;
+    const std::size_t available = data.length - start;
+    const std::size_t present =
+        available < static_cast<std::size_t>(length) ? available : static_cast<std::size_t>(length);
+    for (std::size_t i = 0; i < present; ++i) {
+        const std::int32_t value = static_cast<std::int8_t>(data.bytes[start + i]);
+        sample.data[i] = static_cast<std::int16_t>(value * 256);
+    }
+    // Interpolation reads one frame past the loop end without a test.
+    sample.data[sample.loop_start + sample.loop_length] = sample.data[sample.loop_start];
+    return true;
+}
+
+bool load_instruments(Module& module, const ModData& data) {
+    module.instrument_count = mod_instrument_count;
+    module.instruments = allocate<Instrument>(mod_instrument_count + 1);
+    if (!module.instruments) return false;
+    // Instrument 0 plays a silent, empty sample until a real one is triggered.
+    module.instruments[0].sample_count = 1;
+    module.instruments[0].samples = allocate<Sample>(1);
+    if (!module.instruments[0].samples) return false;
+
+    std::size_t data_offset =
+        first_pattern_offset + pattern_bytes * static_cast<std::size_t>(module.pattern_count);
+    for (std::int32_t n = 1; n <= mod_instrument_count; ++n) {
+        if (!load_instrument(module.instruments[n], data, n, data_offset)) return false;
+        // Advance by the full length, whether or not the data was present.
+        data_offset += static_cast<std::size_t>(data.word(20 + 30 * (n - 1) + 22)) * 2;
+    }
+    return true;
+}
+
+bool load_mod(Module& module, const ModData& data) {
+    convert_name(module.title, data, 0, 20);
+    // The order list has 128 entries; a longer song would read past it, and an
+    // empty one has no entry to play, so the length is kept within 1..128.
+    const std::int32_t length_byte = data.byte(950);
+    module.song_length = length_byte < 1                 ? 1
+                         : length_byte > order_list_size ? order_list_size
+                                                         : length_byte;
+
+    module.order_list = allocate<std::uint8_t>(order_list_size);
+    if (!module.order_list) return false;
+    std::int32_t highest = 0;
+    for (std::int32_t i = 0; i < order_list_size; ++i) {
+        module.order_list[i] = data.byte(952 + i) & 0x7F;
+        if (module.order_list[i] > highest) highest = module.order_list[i];
+    }
+    module.pattern_count = highest + 1;
+
+    module.channel_count = mod_channel_count;
+    module.reference_rate = 8287;
+    module.mix_gain = 64;
+    module.initial_global_volume = 64;
+    module.initial_speed = 6;
+    module.initial_tempo = 125;
+    module.channel_panning = allocate<std::uint8_t>(mod_channel_count);
+    if (!module.channel_panning) return false;
+    std::memcpy(module.channel_panning, mod_panning, sizeof mod_panning);
+
+    return load_patterns(module, data) && load_instruments(module, data);
+}
+
+} // namespace
+
+std::uint8_t period_to_key(std::int32_t period) {
+    if (period < 28 || period > 1712) return 0;
+    const std::uint32_t a = static_cast<std::uint32_t>(period) * 131072u / 29021u;
+    const std::int32_t log = fixed_log2(static_cast<std::int32_t>(a));
+    return static_cast<std::uint8_t>((16384 - 12 * log) >> 15);
+}
+
+Module* module_load(const std::uint8_t* data, std::size_t length,
+                    char load_message[load_message_size]) {
+    const ModData mod_data{data, length};
+    const bool is_xm = has_signature(mod_data, 0, "Extended Module:");
+    Module* module = static_cast<Module*>(mem_alloc(sizeof(Module)));
+    if (!module) return nullptr;
+    if (is_xm) {
+        set_message(load_message, "XM format version must be 0x0104!");
+        module_dispose(module);
+        return nullptr;
+    }
+    if (has_signature(mod_data, 44, "SCRM")) {
+        set_message(load_message, "Not an S3M file!");
+        module_dispose(module);
+        return nullptr;
+    }
+    if (!load_mod(*module, mod_data)) {
+        module_dispose(module);
+        return nullptr;
+    }
+    return module;
+}

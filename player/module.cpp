@@ -1,0 +1,25 @@
+#include "player/module.h"
+#include "platform/alloc.h"
+
+void module_dispose(Module* module) {
+    mem_free(module->channel_panning);
+    mem_free(module->order_list);
+    if (module->patterns) {
+        for (std::int32_t p = 0; p < module->pattern_count; ++p) {
+            mem_free(module->patterns[p].notes);
+        }
+        mem_free(module->patterns);
+    }
+    if (module->instruments) {
+        for (std::int32_t i = 0; i <= module->instrument_count; ++i) {
+            Instrument& instrument = module->instruments[i];
+            if (!instrument.samples) continue;
+            for (std::int32_t s = 0; s < instrument.sample_count; ++s) {
+                mem_free(instrument.samples[s].data);
+            }
+            mem_free(instrument.samples);
+        }
+        mem_free(module->instruments);
+    }
+    mem_free(module);
+}
