@@ -1,0 +1,239 @@
+// The replay sequencer: steps the module through its order list row by row
+// and tick by tick, hands every channel its note and applies the commands that
+// move the song position or change the timing.
+#include "platform/alloc.h"
+#include "player/channel.h"
+#include "player/replay.h"
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+// Sequencer commands by unfolded effect code.
+constexpr std::uint8_t position_jump = 0x0B, s3m_position_jump = 0x82;
+constexpr std::uint8_t pattern_break = 0x0D, s3m_pattern_break = 0x83;
+constexpr std::uint8_t speed_or_tempo = 0x0F, s3m_speed = 0x81, s3m_tempo = 0x94;
+constexpr std::uint8_t pattern_loop = 0x76, s3m_pattern_loop = 0xFB;
+constexpr std::uint8_t pattern_delay = 0x7E, s3m_pattern_delay = 0xFE;
+
+// The lowest tempo the tempo commands set; a slower tick would not fit the
+// mixer's buffer.
+constexpr std::int32_t minimum_tempo = 32;
+
+// The entries that are played. A hand-built module may carry a length beyond
+// the order list or none at all; entry 0 is always part of the song.
+std::int32_t played_length(const Module& module) {
+    if (module.song_length < 1) return 1;
+    if (module.song_length > order_list_size) return order_list_size;
+    return module.song_length;
+}
+
+bool names_pattern(const Module& module, std::int32_t entry) {
+    return module.order_list[entry] < module.pattern_count;
+}
+
+// Grows a counter without ever reaching signed overflow: past the largest
+// value it wraps to the smallest.
+std::int32_t wrapping_increment(std::int32_t counter) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
+}
+
+void reset_channel(Replay& replay, std::int32_t index) {
+    const Module& module = *replay.module;
+    Channel& channel = replay.channels[index];
+    channel = Channel{};
+    channel.replay = &replay;
+    channel.index = index;
+    channel.panning = module.channel_panning[index];
+    channel.instrument = &module.instruments[0];
+    channel.sample = &module.instruments[0].samples[0];
+    channel.noise_state =
+        static_cast<std::int32_t>(11259375u * static_cast<std::uint32_t>(index + 1));
+}
+
+// Enters the pending entry, skipping entries that name no pattern. When no
+// entry of the song names one, nothing is entered and the row plays empty.
+void enter_pending_order(Replay& replay) {
+    const Module& module = *replay.module;
+    const std::int32_t length = played_length(module);
+    if (replay.pending_order >= length) {
+        replay.pending_order = 0;
+        replay.pending_row = 0;
+    }
+    std::int32_t skipped = 0;
+    while (!names_pattern(module, replay.pending_order) && skipped < length) {
+        ++skipped;
+        if (++replay.pending_order >= length) {
+            replay.pending_order = 0;
+            replay.pending_row = 0;
+        }
+    }
+    replay.order_index = replay.pending_order;
+    replay.pending_order = -1;
+    if (skipped == length) return;
+    replay.order_counter = wrapping_increment(replay.order_counter);
+    for (std::int32_t c = 0; c < module.channel_count; ++c) replay.channels[c].loop_row = 0;
+}
+
+// Plays `current_row` `repeats` more times from the channel's loop row; only
+// the channel that started a loop acts on it until it ends.
+void apply_pattern_loop(Replay& replay, Channel& channel, std::int32_t param) {
+    if (param == 0) {
+        channel.loop_row = replay.current_row;
+        return;
+    }
+    if (channel.loop_row >= replay.current_row || replay.pending_order >= 0) return;
+    if (replay.loop_repeats_left < 0) {
+        replay.loop_repeats_left = param;
+        replay.loop_channel = channel.index;
+    }
+    if (replay.loop_channel != channel.index) return;
+    if (replay.loop_repeats_left != 0) {
+        replay.pending_row = channel.loop_row;
+    } else {
+        channel.loop_row = replay.current_row + 1;
+    }
+    replay.loop_repeats_left -= 1;
+}
+
+void set_speed(Replay& replay, std::int32_t speed) {
+    replay.ticks_per_row = speed;
+    replay.ticks_left = speed;
+}
+
+void apply_sequencer_command(Replay& replay, Channel& channel) {
+    const std::int32_t p = channel.note.param;
+    switch (channel.note.effect) {
+    case position_jump:
+    case s3m_position_jump:
+        if (replay.loop_repeats_left < 0) {
+            replay.pending_order = p;
+            replay.pending_row = 0;
+        }
+        break;
+    case pattern_break:
+    case s3m_pattern_break:
+        if (replay.loop_repeats_left < 0) {
+            if (replay.pending_order < 0) replay.pending_order = replay.order_index + 1;
+            replay.pending_row = (p >> 4) * 10 + (p & 15);
+        }
+        break;
+    case speed_or_tempo:
+        if (p >= minimum_tempo) {
+            replay.tempo_bpm = p;
+        } else if (p > 0) {
+            set_speed(replay, p);
+        }
+        break;
+    case s3m_speed:
+        if (p != 0) set_speed(replay, p);
+        break;
+    case s3m_tempo:
+        if (p > minimum_tempo) replay.tempo_bpm = p;
+        break;
+    case pattern_loop:
+    case s3m_pattern_loop:
+        apply_pattern_loop(replay, channel, p);
+        break;
+    case pattern_delay:
+    case s3m_pattern_delay: {
+        // A huge speed from a hand-built module must not overflow the count.
+        const std::int64_t ticks = static_cast<std::int64_t>(p + 1) * replay.ticks_per_row;
+        constexpr std::int64_t most = std::numeric_limits<std::int32_t>::max();
+        replay.ticks_left = static_cast<std::int32_t>(ticks < most ? ticks : most);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void play_row(Replay& replay) {
+    const Module& module = *replay.module;
+    replay.ticks_left = replay.ticks_per_row;
+    if (replay.pending_row < 0) {
+        replay.pending_order = replay.order_index + 1;
+        replay.pending_row = 0;
+    }
+    if (replay.pending_order >= 0) enter_pending_order(replay);
+
+    const Pattern* pattern = names_pattern(module, replay.order_index)
+                                 ? &module.patterns[module.order_list[replay.order_index]]
+                                 : nullptr;
+    const std::int32_t row_count = pattern ? pattern->row_count : 0;
+    replay.current_row = replay.pending_row < row_count ? replay.pending_row : 0;
+    replay.pending_row = replay.current_row + 1 < row_count ? replay.current_row + 1 : -1;
+
+    const bool row_exists = replay.current_row < row_count;
+    for (std::int32_t c = 0; c < module.channel_count; ++c) {
+        Note note{};
+        if (row_exists && c < pattern->channel_count) {
+            const std::uint8_t* cell =
+                pattern->notes +
+                (static_cast<std::size_t>(replay.current_row) * pattern->channel_count + c) *
+                    note_size;
+            note = Note{cell[0], cell[1], cell[2], cell[3], cell[4]};
+        }
+        apply_row_note(replay.channels[c], note);
+        apply_sequencer_command(replay, replay.channels[c]);
+    }
+}
+
+} // namespace
+
+Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpolate) {
+    if (module->channel_count < 0) return nullptr;
+    Replay* replay = static_cast<Replay*>(mem_alloc(sizeof(Replay)));
+    if (!replay) return nullptr;
+    replay->module = module;
+    replay->output_rate = output_rate;
+    replay->interpolate = interpolate ? 1 : 0;
+    replay->crossfade_buffer =
+        static_cast<std::int32_t*>(mem_alloc(sizeof(std::int32_t) * crossfade_values));
+    replay->channels = static_cast<Channel*>(
+        mem_alloc(sizeof(Channel) * static_cast<std::size_t>(module->channel_count)));
+    if (!replay->crossfade_buffer || !replay->channels) {
+        replay_dispose(replay);
+        return nullptr;
+    }
+    start_sequence_at(replay, 0);
+    return replay;
+}
+
+void start_sequence_at(Replay* replay, std::int32_t entry) {
+    const Module& module = *replay->module;
+    replay->pending_order = entry < played_length(module) ? entry : 0;
+    replay->pending_row = 0;
+    replay->ticks_left = 1;
+    replay->global_volume = module.initial_global_volume;
+    replay->ticks_per_row = module.initial_speed > 0 ? module.initial_speed : 3;
+    if (module.initial_tempo <= 0) {
+        replay->tempo_bpm = 250;
+    } else {
+        replay->tempo_bpm =
+            module.initial_tempo < minimum_tempo ? minimum_tempo : module.initial_tempo;
+    }
+    replay->loop_repeats_left = -1;
+    replay->loop_channel = -1;
+    for (std::int32_t c = 0; c < module.channel_count; ++c) reset_channel(*replay, c);
+    for (std::int32_t i = 0; i < crossfade_values; ++i) replay->crossfade_buffer[i] = 0;
+    advance_tick(replay);
+}
+
+void advance_tick(Replay* replay) {
+    const std::int32_t ticks = replay->ticks_left;
+    replay->ticks_left = ticks - 1;
+    if (ticks > 1) {
+        for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
+            apply_tick_effects(replay->channels[c]);
+        }
+        return;
+    }
+    play_row(*replay);
+}
+
+void replay_dispose(Replay* replay) {
+    mem_free(replay->crossfade_buffer);
+    mem_free(replay->channels);
+    mem_free(replay);
+}
