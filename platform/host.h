@@ -25,14 +25,16 @@ void host_wake();
 int host_screen_width();
 int host_screen_height();
 
-// A composed top-level window: its place on the screen, whether it is shown,
-// and its pixels (0x00RRGGBB, row stride `stride` pixels). `dirty` is the part
+// A composed top-level window: its place on the screen, whether it is shown
+// (false while hidden or minimised; `minimized` tells a host that can iconify
+// its window to do so rather than hide it), and its pixels (0x00RRGGBB, row stride `stride` pixels). `dirty` is the part
 // of the window (window coordinates) that changed since the last present of
 // this window; it is empty when only the place or visibility changed.
 struct HostWindowImage {
     HWND window;
     RECT screen_rect;
     bool visible;
+    bool minimized;
     const std::uint32_t* pixels;
     int width;
     int height;
@@ -63,5 +65,13 @@ void platform_input_key(UINT virtual_key, bool down, bool alt);
 void platform_input_mouse(int screen_x, int screen_y, bool button_event, bool down);
 // The host's own close request for a top-level window (e.g. the desktop's).
 void platform_input_close(HWND window);
+// The desktop restores a minimised top-level window (e.g. from a task bar).
+void platform_input_restore(HWND window);
 // A block submitted with host_audio_submit finished playing.
 void platform_audio_block_done(WAVEHDR* header);
+
+// Optional, for hosts that watch the show tick by tick: `hook` is called once
+// after each dispatched WM_TIMER, as soon as the repaint it caused has been
+// presented (before the next WM_TIMER, the quit message or a wait). Null
+// clears it.
+void platform_set_tick_presented_hook(void (*hook)());
