@@ -27,9 +27,9 @@ int host_screen_height();
 
 // A composed top-level window: its place on the screen, whether it is shown
 // (false while hidden or minimised; `minimized` tells a host that can iconify
-// its window to do so rather than hide it), and its pixels (0x00RRGGBB, row stride `stride` pixels). `dirty` is the part
-// of the window (window coordinates) that changed since the last present of
-// this window; it is empty when only the place or visibility changed.
+// its window to do so rather than hide it), and its pixels (0x00RRGGBB, row stride `stride`
+// pixels). `dirty` is the part of the window (window coordinates) that changed since the last
+// present of this window; it is empty when only the place or visibility changed.
 struct HostWindowImage {
     HWND window;
     RECT screen_rect;
