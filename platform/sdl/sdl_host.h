@@ -21,6 +21,9 @@ std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us);
 // The top-level window behind an SDL window id, with its screen position;
 // false when the id is not one of ours.
 bool sdl_windows_find(std::uint32_t sdl_window_id, HWND* window, POINT* screen_origin);
+// The desktop restored an SDL window: true, with its top-level window, when
+// the core still thinks it minimised (its own restore needs no report).
+bool sdl_windows_restored(std::uint32_t sdl_window_id, HWND* window);
 // Every window must be shown whole again (the display lost its pixels).
 void sdl_windows_expose(std::uint32_t sdl_window_id);
 // Each known top-level window, for the desktop's request to close them all.

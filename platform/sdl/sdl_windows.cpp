@@ -16,6 +16,7 @@ struct HostWindow {
     SDL_Surface* surface; // SDL replaces it (blank) when the window's size changes
     RECT screen_rect;
     bool visible;
+    bool minimized; // iconified on the desktop; its restore goes back to the core
     int width;
     int height;
     SDL_Rect pending; // changed since the last present, window coordinates
@@ -111,11 +112,18 @@ void host_present(const HostWindowImage& image) {
         image.screen_rect.top != host->screen_rect.top)
         SDL_SetWindowPosition(host->sdl_window, image.screen_rect.left, image.screen_rect.top);
     host->screen_rect = image.screen_rect;
+    if (image.minimized != host->minimized) {
+        host->minimized = image.minimized;
+        if (image.minimized)
+            SDL_MinimizeWindow(host->sdl_window);
+        else
+            SDL_RestoreWindow(host->sdl_window);
+    }
     if (image.visible != host->visible) {
         host->visible = image.visible;
         if (image.visible)
             SDL_ShowWindow(host->sdl_window);
-        else
+        else if (!image.minimized)
             SDL_HideWindow(host->sdl_window);
         add_pending(*host, SDL_Rect{0, 0, image.width, image.height});
     }
@@ -143,6 +151,13 @@ std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us) {
     if (now_us < due) return due;
     present_now(now_us);
     return UINT64_MAX;
+}
+
+bool sdl_windows_restored(std::uint32_t sdl_window_id, HWND* window) {
+    HostWindow* host = find_by_id(sdl_window_id);
+    if (!host || !host->minimized) return false;
+    *window = host->window;
+    return true;
 }
 
 bool sdl_windows_find(std::uint32_t sdl_window_id, HWND* window, POINT* screen_origin) {
