@@ -166,13 +166,17 @@ class CreatedMainWindowTest : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        for (auto [name, procedure] : {std::pair{"ParentWindowClass", ParentWindowProc},
-                                       std::pair{"ChildWindowClass", ChildWindowProc}}) {
+        struct ClassEntry {
+            const char* name;
+            WNDPROC procedure;
+        };
+        for (ClassEntry entry : {ClassEntry{"ParentWindowClass", ParentWindowProc},
+                                 ClassEntry{"ChildWindowClass", ChildWindowProc}}) {
             WNDCLASSEXA window_class{};
             window_class.cbSize = sizeof window_class;
-            window_class.lpfnWndProc = procedure;
+            window_class.lpfnWndProc = entry.procedure;
             window_class.hInstance = GetModuleHandleA(nullptr);
-            window_class.lpszClassName = name;
+            window_class.lpszClassName = entry.name;
             RegisterClassExA(&window_class); // already there after an earlier test
         }
         StderrCapture errors;
