@@ -71,6 +71,9 @@ void handle_window_event(const SDL_WindowEvent& event) {
     case SDL_WINDOWEVENT_EXPOSED:
         sdl_windows_expose(event.windowID);
         break;
+    case SDL_WINDOWEVENT_RESTORED:
+        if (sdl_windows_restored(event.windowID, &window)) platform_input_restore(window);
+        break;
     default:
         break;
     }

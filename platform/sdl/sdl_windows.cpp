@@ -81,7 +81,7 @@ HostWindow* create_window(const HostWindowImage& image) {
         SDL_CreateWindow("gridshow", image.screen_rect.left, image.screen_rect.top, image.width,
                          image.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     if (!sdl_window) return nullptr;
-    windows.push_back(HostWindow{image.window, sdl_window, nullptr, image.screen_rect, false,
+    windows.push_back(HostWindow{image.window, sdl_window, nullptr, image.screen_rect, false, false,
                                  image.width, image.height, SDL_Rect{}});
     return &windows.back();
 }
