@@ -27,8 +27,10 @@ struct AudioOutput {
 };
 
 // Opens the device with `window` as the notice target and queues three silent
-// blocks. On failure the replay and the module have been disposed and both
-// references are null.
+// blocks. A failed open disposes the replay and the module at once; a failed
+// preparation, mix-buffer allocation or first write runs audio_deinit; a failed
+// block allocation returns at once and leaves the release to the caller's
+// audio_deinit.
 ErrorName audio_init(AudioOutput& audio, HWND window, Replay*& replay, Module*& module);
 // Refills the block whose header is `header` and writes it back.
 void audio_refill_block(AudioOutput& audio, Replay* replay, WAVEHDR* header);
