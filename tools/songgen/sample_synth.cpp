@@ -23,11 +23,15 @@ int decay_envelope(int frame, int length, int curve) {
     return shaped;
 }
 
+// Balanced around zero (the narrower part swings further), so that the wave
+// carries no offset that would click when a note starts or is cut.
 std::vector<std::int8_t> pulse(const SampleRecipe& recipe) {
+    int high_frames = recipe.duty;
+    int low_frames = recipe.length - recipe.duty;
+    int high = high_frames <= low_frames ? recipe.level : recipe.level * low_frames / high_frames;
+    int low = low_frames <= high_frames ? recipe.level : recipe.level * high_frames / low_frames;
     std::vector<std::int8_t> frames(recipe.length);
-    for (int i = 0; i < recipe.length; ++i) {
-        frames[i] = clamp_frame(i < recipe.duty ? recipe.level : -recipe.level);
-    }
+    for (int i = 0; i < recipe.length; ++i) frames[i] = clamp_frame(i < high_frames ? high : -low);
     return frames;
 }
 
