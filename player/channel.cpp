@@ -1,0 +1,267 @@
+// Per-channel processing: a row's note, a tick's frame, the note trigger, and
+// the outputs (frequency, amplitude, balance) that the mixer reads.
+#include "player/channel.h"
+#include "player/effects.h"
+#include "player/fixed_point.h"
+
+namespace {
+
+constexpr std::int32_t max_envelope_points = 16;
+// Envelope ticks beyond any point's tick (points are 16-bit) all read the same
+// value, so the position may stop growing there instead of overflowing.
+constexpr std::int32_t envelope_tick_limit = 1 << 30;
+
+constexpr bool is_note_delay(std::uint8_t effect) {
+    return effect == 0x7D || effect == 0xFD;
+}
+
+constexpr std::int32_t clamp(std::int32_t value, std::int32_t low, std::int32_t high) {
+    return value < low ? low : (value > high ? high : value);
+}
+
+// The instrument's sample for a key. The map entry is trusted only when it
+// names one of the instrument's samples; anything else plays sample 0.
+const Sample* sample_for_key(const Instrument& instrument, std::int32_t key) {
+    std::int32_t index = instrument.key_samples[key];
+    if (index < 0 || index >= instrument.sample_count) index = 0;
+    return &instrument.samples[index];
+}
+
+// Amiga or linear period of a key with a fine tune in 1/128 semitone.
+std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune) {
+    const std::int32_t q = key * 64 + (fine_tune >> 1);
+    if (module.linear_pitch) return 7744 - q;
+    return 29021 * fixed_exp2((q * 32768) / -768) >> 15;
+}
+
+void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
+    const Module& module = *channel.replay->module;
+    const Instrument& instrument = module.instruments[instrument_number];
+    channel.instrument = &instrument;
+    const Sample* sample = sample_for_key(instrument, key < 97 ? key : 0);
+    channel.volume = sample->volume >= 64 ? 64 : sample->volume & 63;
+    if (sample->panning > 0) channel.panning = (sample->panning - 1) & 255;
+    // A sounding channel switches to a looped sample at once, even without a key.
+    if (channel.period > 0 && sample->loop_length >= 2) channel.sample = sample;
+    channel.start_offset = 0;
+    channel.volume_envelope_tick = 0;
+    channel.panning_envelope_tick = 0;
+    channel.fade_level = 32768;
+    channel.key_down = 1;
+}
+
+void trigger_key(Channel& channel, std::int32_t key) {
+    const Note& note = channel.note;
+    const bool slides = note.volume >= 0xF0 || note.effect == 0x03 || note.effect == 0x05 ||
+                        note.effect == 0x87 || note.effect == 0x8C;
+    if (!slides) channel.sample = sample_for_key(*channel.instrument, key);
+    std::int32_t fine_tune = channel.sample->fine_tune;
+    if (note.effect == 0x75 || note.effect == 0xF2) fine_tune = ((note.param & 15) * 16) - 128;
+    const std::int32_t shifted_key = clamp(key + channel.sample->relative_note, 1, 120);
+    channel.target_period = key_period(*channel.replay->module, shifted_key, fine_tune);
+    if (slides) return;
+    channel.period = channel.target_period;
+    channel.position = channel.start_offset;
+    channel.fraction = 0;
+    if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
+    if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
+    channel.ticks_since_trigger = 0;
+    channel.auto_vibrato_ticks = 0;
+}
+
+void advance_envelope_tick(const Envelope& envelope, std::int32_t key_down, std::int32_t& tick) {
+    std::int32_t next = tick < envelope_tick_limit ? tick + 1 : tick;
+    if (envelope.has_loop && next >= envelope.loop_to) next = envelope.loop_from;
+    if (key_down && envelope.has_sustain && next > envelope.sustain_at) next = envelope.sustain_at;
+    tick = next;
+}
+
+// Half a sine cycle in 32 steps, peak 255.
+constexpr std::int32_t sine_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
+                                         224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
+                                         212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
+
+} // namespace
+
+void apply_row_note(Channel& channel, Note note) {
+    std::uint8_t effect = note.effect;
+    std::uint8_t param = note.param;
+    if (effect == 0x93) {
+        effect = 0xF0 | (param >> 4);
+        param &= 15;
+    } else if (effect == 0x0E) {
+        effect = 0x70 | (param >> 4);
+        param &= 15;
+    } else if (effect == 0 && param != 0) {
+        effect = 0x8A;
+    }
+    channel.note = Note{note.key, note.instrument, note.volume, effect, param};
+    channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
+    channel.tick_in_row = 0;
+    channel.semitone_offset = 0;
+    channel.volume_offset = 0;
+    channel.period_offset = 0;
+    if (!(is_note_delay(effect) && param != 0)) trigger_note(channel);
+    apply_effect_row(channel);
+    update_outputs(channel);
+}
+
+void apply_tick_effects(Channel& channel) {
+    channel.period_offset = 0;
+    channel.tick_in_row += 1;
+    channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
+    const Note& note = channel.note;
+    if (note.effect == 0x7D && channel.tick_in_row <= note.param) {
+        // While the note waits, no volume-column or effect tick actions run.
+        if (channel.tick_in_row == note.param) trigger_note(channel);
+    } else {
+        apply_volume_column_tick(channel);
+        apply_effect_tick(channel);
+    }
+    update_outputs(channel);
+}
+
+void trigger_note(Channel& channel) {
+    const Note& note = channel.note;
+    if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count) {
+        trigger_instrument(channel, note.instrument, note.key);
+    }
+    if (note.effect == 0x09 || note.effect == 0x8F) {
+        if (note.param != 0) channel.offset_memory = note.param;
+        channel.start_offset = channel.offset_memory * 256;
+    }
+    apply_volume_column_row(channel);
+    if (note.key == 0) return;
+    if (note.key > 96) {
+        channel.key_down = 0;
+        return;
+    }
+    trigger_key(channel, note.key);
+}
+
+void update_outputs(Channel& channel) {
+    apply_auto_vibrato(channel);
+    update_frequency(channel);
+    update_amplitude(channel);
+    advance_envelopes(channel);
+}
+
+void apply_auto_vibrato(Channel& channel) {
+    const Instrument& instrument = *channel.instrument;
+    std::int32_t depth = instrument.vibrato_depth & 127;
+    if (depth == 0) return;
+    const std::int32_t sweep = instrument.vibrato_sweep & 127;
+    const std::int32_t rate = instrument.vibrato_rate & 127;
+    const std::int32_t ticks = channel.auto_vibrato_ticks;
+    if (ticks < sweep) depth = depth * ticks / sweep;
+    // Only the phase's low six bits count, and those bits of the product are
+    // the same whether or not it wraps.
+    const auto phase = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(ticks) * static_cast<std::uint32_t>(rate) >> 2);
+    channel.period_offset += lfo_value(channel, phase, instrument.vibrato_type + 4) * depth >> 8;
+    channel.auto_vibrato_ticks = grow_counter(ticks, 1);
+}
+
+void update_frequency(Channel& channel) {
+    const Module& module = *channel.replay->module;
+    std::int32_t period = channel.period + channel.period_offset;
+    if (module.linear_pitch) {
+        period -= channel.semitone_offset * 64;
+        // Out-of-range pitch in either direction plays the lowest pitch.
+        if (period < 28 || period > 7680) period = 7680;
+        const auto exponent =
+            static_cast<std::int32_t>((std::int64_t{4608 - period} * 32768) / 768);
+        channel.frequency = (module.reference_rate >> 4) * fixed_exp2(exponent) >> 11;
+        return;
+    }
+    if (period > 29021) period = 29021;
+    period = (period * 32768) / fixed_exp2((channel.semitone_offset * 32768) / 12);
+    if (period < 28) period = 29021;
+    channel.frequency = module.reference_rate * 1712 / period;
+}
+
+void update_amplitude(Channel& channel) {
+    const Instrument& instrument = *channel.instrument;
+    const Replay& replay = *channel.replay;
+    std::int32_t envelope = channel.key_down ? 64 : 0;
+    if (instrument.volume_envelope.active) {
+        envelope = envelope_value(instrument.volume_envelope, channel.volume_envelope_tick);
+    }
+    std::int32_t volume = clamp(channel.volume + channel.volume_offset, 0, 64);
+    volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
+    channel.amplitude = (envelope * replay.global_volume * volume) >> 12;
+
+    std::int32_t pan_swing = 0;
+    if (instrument.panning_envelope.active) {
+        pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
+    }
+    const std::int32_t room = channel.panning < 128 ? channel.panning : 255 - channel.panning;
+    channel.balance = channel.panning + (pan_swing * room >> 5);
+}
+
+void advance_envelopes(Channel& channel) {
+    const Instrument& instrument = *channel.instrument;
+    if (instrument.volume_envelope.active) {
+        if (!channel.key_down) {
+            const std::int32_t faded = channel.fade_level - instrument.fadeout;
+            channel.fade_level = faded > 0 ? faded : 0;
+        }
+        advance_envelope_tick(instrument.volume_envelope, channel.key_down,
+                              channel.volume_envelope_tick);
+    }
+    if (instrument.panning_envelope.active) {
+        advance_envelope_tick(instrument.panning_envelope, channel.key_down,
+                              channel.panning_envelope_tick);
+    }
+}
+
+std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick) {
+    // Only well-formed point lists are interpolated: no points reads as 0, a
+    // count above 16 as 16, and two points that do not rise in tick hold the
+    // earlier point's value instead of dividing by zero.
+    const std::int32_t count =
+        envelope.point_count > max_envelope_points ? max_envelope_points : envelope.point_count;
+    if (count < 1) return 0;
+    const std::int16_t* ticks = envelope.point_ticks;
+    const std::int16_t* values = envelope.point_values;
+    if (tick >= ticks[count - 1]) return values[count - 1];
+    std::int32_t i = 0;
+    for (std::int32_t j = count - 1; j >= 1; --j) {
+        if (ticks[j] <= tick) {
+            i = j;
+            break;
+        }
+    }
+    const std::int64_t span = ticks[i + 1] - ticks[i];
+    if (span <= 0) return values[i];
+    const std::int64_t rise = values[i + 1] - values[i];
+    return static_cast<std::int32_t>(values[i] + (std::int64_t{tick} - ticks[i]) * rise / span);
+}
+
+std::int32_t lfo_value(Channel& channel, std::int32_t phase, std::int32_t shape) {
+    const std::int32_t step = phase & 63;
+    const std::int32_t saw = (step * 8) ^ 256;
+    switch (shape) {
+    case 1:
+    case 7:
+        return 255 - saw;
+    case 2:
+    case 5:
+        return (step & 32) == 0 ? -255 : 255;
+    case 3:
+    case 8: {
+        const std::int32_t r = channel.noise_state;
+        // Unsigned so that the multiplication wraps instead of overflowing;
+        // the mask keeps the same bits either way.
+        channel.noise_state =
+            static_cast<std::int32_t>((static_cast<std::uint32_t>(r) * 65u + 17u) & 0x1FFFFFFFu);
+        return (r >> 20) - 255;
+    }
+    case 6:
+        return saw - 255;
+    default: {
+        const std::int32_t value = sine_table[step & 31];
+        return (step & 32) == 0 ? value : -value;
+    }
+    }
+}
