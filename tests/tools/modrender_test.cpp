@@ -1,0 +1,186 @@
+#include "tests/player/mod_builder.h"
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A tick at the default speed and tempo: 6 ticks per row, 960 frames each.
+constexpr std::uint32_t frames_per_row = 6 * 960;
+
+struct ToolResult {
+    int exit_code;
+    std::string error_output;
+};
+
+class Modrender : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = fs::temp_directory_path() /
+                 ("modrender_test_" + std::string(info->name()) + "_" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    fs::path write_module(const std::vector<std::uint8_t>& bytes, const char* name = "in.mod") {
+        const fs::path path = folder / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    ToolResult run_tool(const std::string& arguments) {
+        const fs::path errors = folder / "stderr.txt";
+        const std::string command =
+            std::string(MODRENDER_PATH) + " " + arguments + " 2>" + errors.string();
+        const int status = std::system(command.c_str());
+        std::ifstream in(errors);
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+    }
+
+    // Renders `builder`'s module and returns the WAV file's bytes.
+    std::vector<std::uint8_t> render(const ModBuilder& builder, const std::string& options = "") {
+        const fs::path in = write_module(builder.build());
+        const ToolResult result = run_tool(in.string() + " " + out().string() + " " + options);
+        EXPECT_EQ(result.exit_code, 0) << result.error_output;
+        std::ifstream file(out(), std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    }
+
+    fs::path out() const { return folder / "out.wav"; }
+
+    fs::path folder;
+};
+
+std::uint32_t u32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+std::uint16_t u16(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+// Frames in a WAV file, after checking that its header describes 48 kHz
+// 16-bit stereo PCM and matches the file's size.
+std::uint32_t wav_frames(const std::vector<std::uint8_t>& wav) {
+    EXPECT_GE(wav.size(), 44u);
+    if (wav.size() < 44) return 0;
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(u32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(u16(wav, 20), 1);
+    EXPECT_EQ(u16(wav, 22), 2);
+    EXPECT_EQ(u32(wav, 24), 48000u);
+    EXPECT_EQ(u32(wav, 28), 192000u);
+    EXPECT_EQ(u16(wav, 32), 4);
+    EXPECT_EQ(u16(wav, 34), 16);
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(u32(wav, 40), wav.size() - 44);
+    return u32(wav, 40) / 4;
+}
+
+ModBuilder song_with_a_note(std::initializer_list<int> orders) {
+    ModBuilder builder;
+    builder.title = "tiny test";
+    builder.set_orders(orders);
+    builder.sample(1).length_words = 16;
+    builder.sample(1).loop_start_words = 0;
+    builder.sample(1).loop_length_words = 16;
+    for (int i = 0; i < 32; ++i) builder.sample(1).data.push_back(i < 16 ? 100 : -100);
+    builder.set_note(0, 0, 0, 428, 1);
+    return builder;
+}
+
+} // namespace
+
+TEST_F(Modrender, RendersTheSongOnceAndDescribesIt) {
+    ModBuilder builder = song_with_a_note({0, 1});
+    const std::vector<std::uint8_t> wav = render(builder);
+    EXPECT_EQ(wav_frames(wav), 128 * frames_per_row);
+    const ToolResult again = run_tool((folder / "in.mod").string() + " " + out().string());
+    EXPECT_NE(again.error_output.find("\"tiny test\""), std::string::npos) << again.error_output;
+    EXPECT_NE(again.error_output.find("song length 2, 2 patterns, 4 channels, 15.360 s"),
+              std::string::npos)
+        << again.error_output;
+    // The note is heard: the data is not all silence.
+    bool sound = false;
+    for (std::size_t i = 44; i < wav.size(); ++i) sound = sound || wav[i] != 0;
+    EXPECT_TRUE(sound);
+}
+
+TEST_F(Modrender, EndsWhereAPlayedRowWouldPlayAgain) {
+    ModBuilder jump_back = song_with_a_note({0, 1});
+    jump_back.set_note(1, 3, 2, 0, 0, 0xB, 0x01); // entry 1 row 3 jumps to entry 1
+    EXPECT_EQ(wav_frames(render(jump_back)), (64 + 4) * frames_per_row);
+
+    ModBuilder early_break = song_with_a_note({0, 1});
+    early_break.set_note(1, 15, 3, 0, 0, 0xD, 0x00); // ends entry 1 after row 15
+    EXPECT_EQ(wav_frames(render(early_break)), (64 + 16) * frames_per_row);
+}
+
+TEST_F(Modrender, CountsRowsRepeatedByAPatternLoopAsNewMusic) {
+    ModBuilder looped = song_with_a_note({0});
+    looped.set_note(0, 4, 1, 0, 0, 0xE, 0x60);
+    looped.set_note(0, 8, 1, 0, 0, 0xE, 0x62);
+    EXPECT_EQ(wav_frames(render(looped)), (64 + 2 * 5) * frames_per_row);
+}
+
+TEST_F(Modrender, StopsAfterTheRequestedSeconds) {
+    EXPECT_EQ(wav_frames(render(song_with_a_note({0, 1}), "--seconds 1.5")), 72000u);
+    EXPECT_EQ(wav_frames(render(song_with_a_note({0}), "--seconds 0")), 0u);
+    // A limit beyond the song's end changes nothing.
+    EXPECT_EQ(wav_frames(render(song_with_a_note({0}), "--seconds 100")), 64 * frames_per_row);
+}
+
+TEST_F(Modrender, InterpolatesOnlyWhenAsked) {
+    ModBuilder builder = song_with_a_note({0});
+    builder.set_note(0, 0, 0, 300, 1); // a pitch between sample frames
+    const std::vector<std::uint8_t> nearest = render(builder, "--seconds 1");
+    const std::vector<std::uint8_t> smooth = render(builder, "--seconds 1 --interpolate");
+    EXPECT_EQ(wav_frames(nearest), 48000u);
+    EXPECT_EQ(wav_frames(smooth), 48000u);
+    EXPECT_NE(nearest, smooth);
+}
+
+TEST_F(Modrender, ReportsUnusableInputWithoutLeavingAFile) {
+    ToolResult missing = run_tool((folder / "absent.mod").string() + " " + out().string());
+    EXPECT_NE(missing.exit_code, 0);
+    EXPECT_NE(missing.error_output.find("cannot read"), std::string::npos);
+    EXPECT_EQ(std::count(missing.error_output.begin(), missing.error_output.end(), '\n'), 1);
+    EXPECT_FALSE(fs::exists(out()));
+
+    std::vector<std::uint8_t> s3m = ModBuilder{}.build();
+    std::memcpy(s3m.data() + 44, "SCRM", 4);
+    ToolResult refused = run_tool(write_module(s3m).string() + " " + out().string());
+    EXPECT_NE(refused.exit_code, 0);
+    EXPECT_NE(refused.error_output.find("Not an S3M file!"), std::string::npos);
+    EXPECT_EQ(std::count(refused.error_output.begin(), refused.error_output.end(), '\n'), 1);
+    EXPECT_FALSE(fs::exists(out()));
+
+    const fs::path in = write_module(ModBuilder{}.build());
+    for (const char* wrong :
+         {"--seconds", "--seconds -1", "--seconds x", "--seconds 1e9", "--loud", "extra"}) {
+        EXPECT_NE(run_tool(in.string() + " " + out().string() + " " + wrong).exit_code, 0) << wrong;
+        EXPECT_FALSE(fs::exists(out())) << wrong;
+    }
+    EXPECT_NE(run_tool(in.string()).exit_code, 0);
+
+    ToolResult unwritable =
+        run_tool(in.string() + " " + (folder / "no" / "such" / "out.wav").string());
+    EXPECT_NE(unwritable.exit_code, 0);
+    EXPECT_NE(unwritable.error_output.find("cannot write"), std::string::npos);
+}

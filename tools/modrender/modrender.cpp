@@ -1,0 +1,209 @@
+// Renders a module to a WAV file exactly as the program plays it: module_load,
+// new_replay at 48000 Hz, one mix_tick after another and the shared saturating
+// copy. Rendering stops where a tracker user hears the song end (the first
+// time a row that was already played would play again, not counting rows an
+// active pattern loop repeats), or after the requested number of seconds.
+#include "platform/core/wav_file.h"
+#include "player/mixer.h"
+#include "player/module.h"
+#include "player/replay.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t output_rate = 48000;
+constexpr double default_seconds = 600;
+// What a WAV file can describe: 4 GiB less its header, in stereo frames.
+constexpr std::uint64_t most_frames = (0xFFFFFFFFull - 44) / 4;
+// Samples gathered before each write to the file.
+constexpr std::size_t write_block_samples = 1 << 20;
+
+struct Options {
+    const char* input = nullptr;
+    const char* output = nullptr;
+    std::uint64_t frame_limit = 0;
+    bool interpolate = false;
+};
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "modrender: %s\n", message.c_str());
+    return 1;
+}
+
+bool parse_seconds(const char* text, std::uint64_t& frames) {
+    char* end = nullptr;
+    errno = 0;
+    const double seconds = std::strtod(text, &end);
+    if (errno != 0 || end == text || *end != '\0' || !std::isfinite(seconds) || seconds < 0) {
+        return false;
+    }
+    const double exact = std::round(seconds * output_rate);
+    if (exact > static_cast<double>(most_frames)) return false;
+    frames = static_cast<std::uint64_t>(exact);
+    return true;
+}
+
+bool parse_options(int argc, char** argv, Options& options) {
+    options.frame_limit = static_cast<std::uint64_t>(default_seconds * output_rate);
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--interpolate") {
+            options.interpolate = true;
+        } else if (argument == "--seconds") {
+            if (++i == argc || !parse_seconds(argv[i], options.frame_limit)) return false;
+        } else if (argument.starts_with("--")) {
+            return false;
+        } else if (!options.input) {
+            options.input = argv[i];
+        } else if (!options.output) {
+            options.output = argv[i];
+        } else {
+            return false;
+        }
+    }
+    return options.input && options.output;
+}
+
+bool read_file(const char* path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::uint8_t chunk[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    const bool ok = !std::ferror(file);
+    if (!ok) error = std::strerror(errno);
+    std::fclose(file);
+    return ok;
+}
+
+// Recognises the song's end from the rows the replay plays.
+class SongEnd {
+  public:
+    explicit SongEnd(const Replay& replay) { remember(replay); }
+
+    // Call after every tick; true once the row just entered was played before.
+    bool reached(const Replay& replay) {
+        const bool new_row =
+            replay.order_counter != last_order_counter || replay.current_row != last_row;
+        const bool looping = last_loop_repeats_left >= 0 || replay.loop_repeats_left >= 0;
+        last_loop_repeats_left = replay.loop_repeats_left;
+        if (!new_row) return false;
+        if (!played.insert(key(replay)).second && !looping) return true;
+        remember(replay);
+        return false;
+    }
+
+  private:
+    static std::uint64_t key(const Replay& replay) {
+        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(replay.order_index)) << 32 |
+               static_cast<std::uint32_t>(replay.current_row);
+    }
+    void remember(const Replay& replay) {
+        played.insert(key(replay));
+        last_order_counter = replay.order_counter;
+        last_row = replay.current_row;
+        last_loop_repeats_left = replay.loop_repeats_left;
+    }
+
+    std::unordered_set<std::uint64_t> played;
+    std::int32_t last_order_counter = 0;
+    std::int32_t last_row = 0;
+    std::int32_t last_loop_repeats_left = -1;
+};
+
+// Renders into `wav` until the song ends or the limit; returns the frames
+// written, or -1 when a write failed.
+std::int64_t render(Replay& replay, WavFile& wav, std::uint64_t frame_limit) {
+    std::vector<std::int32_t> mix(int_mix_buffer_values);
+    std::vector<std::int16_t> block(write_block_samples + int_mix_buffer_values);
+    std::size_t pending = 0;
+    std::uint64_t frames = 0;
+    SongEnd song_end(replay);
+    while (frames < frame_limit) {
+        const std::uint64_t rendered = static_cast<std::uint64_t>(mix_tick(&replay, mix.data()));
+        const std::uint64_t taken = std::min(rendered, frame_limit - frames);
+        copy_saturated(mix.data(), block.data() + pending, taken * 2);
+        pending += taken * 2;
+        frames += taken;
+        if (pending >= write_block_samples) {
+            if (!wav_append(wav, block.data(), pending)) return -1;
+            pending = 0;
+        }
+        if (song_end.reached(replay)) break;
+    }
+    if (pending > 0 && !wav_append(wav, block.data(), pending)) return -1;
+    return static_cast<std::int64_t>(frames);
+}
+
+std::string trimmed_title(const Module& module) {
+    std::string title(module.title, strnlen(module.title, sizeof module.title));
+    while (!title.empty() && title.back() == ' ') title.pop_back();
+    return title;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parse_options(argc, argv, options)) {
+        std::fprintf(stderr, "usage: modrender IN.mod OUT.wav [--seconds S] [--interpolate]\n"
+                             "  S: a number of seconds from 0 to 22369 (default 600)\n");
+        return 2;
+    }
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!read_file(options.input, bytes, error)) {
+        return fail("cannot read " + std::string(options.input) + ": " + error);
+    }
+    char load_message[load_message_size] = {};
+    Module* module = module_load(bytes.data(), bytes.size(), load_message);
+    if (!module) {
+        const std::string reason = load_message[0] ? load_message : "out of memory";
+        return fail("cannot load " + std::string(options.input) + ": " + reason);
+    }
+    Replay* replay = new_replay(module, output_rate, options.interpolate);
+    if (!replay) {
+        module_dispose(module);
+        return fail("cannot start the replay: out of memory");
+    }
+
+    WavFile wav;
+    std::int64_t frames = -1;
+    if (wav_open(wav, options.output, output_rate, 2)) {
+        frames = render(*replay, wav, options.frame_limit);
+        if (frames < 0) {
+            wav_abandon(wav);
+        } else if (!wav_finish(wav)) {
+            frames = -1;
+        }
+    }
+    const std::string title = trimmed_title(*module);
+    const std::int32_t song_length = module->song_length;
+    const std::int32_t pattern_count = module->pattern_count;
+    const std::int32_t channel_count = module->channel_count;
+    replay_dispose(replay);
+    module_dispose(module);
+    if (frames < 0) {
+        return fail("cannot write " + std::string(options.output) + ": " +
+                    (errno ? std::strerror(errno) : "write failed"));
+    }
+    std::fprintf(stderr,
+                 "\"%s\": song length %d, %d patterns, %d channels, %.3f s rendered "
+                 "(%lld frames)\n",
+                 title.c_str(), song_length, pattern_count, channel_count,
+                 static_cast<double>(frames) / output_rate, static_cast<long long>(frames));
+    return 0;
+}
