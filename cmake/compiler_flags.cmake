@@ -10,3 +10,11 @@ endif()
 
 # The program's own code must build into a small executable with a minimal runtime.
 set(GRIDSHOW_LEAN_FLAGS -fno-exceptions -fno-rtti)
+
+if(WIN32)
+  # The Windows executable is built lean: size optimisation, no unwind tables,
+  # no C++ runtime start-up, dead sections removed.
+  add_compile_options(-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+                      -fno-unwind-tables -ffunction-sections -fdata-sections
+                      -fno-threadsafe-statics -fno-stack-protector -fno-ident)
+endif()
