@@ -29,7 +29,8 @@ int host_screen_height();
 // (false while hidden or minimised; `minimized` tells a host that can iconify
 // its window to do so rather than hide it), and its pixels (0x00RRGGBB, row stride `stride`
 // pixels). `dirty` is the part of the window (window coordinates) that changed since the last
-// present of this window; it is empty when only the place or visibility changed.
+// present of this window; it is empty when only the place or visibility changed. `pixels`
+// stays valid until the next host_present or host_window_destroyed for the window.
 struct HostWindowImage {
     HWND window;
     RECT screen_rect;

@@ -218,6 +218,7 @@ static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) 
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
 #define WM_USER 0x0400
+#define MK_LBUTTON 0x0001
 #define MM_WOM_OPEN 0x3BB
 #define MM_WOM_CLOSE 0x3BC
 #define MM_WOM_DONE 0x3BD
@@ -260,8 +261,6 @@ static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) 
 #define SWP_NOZORDER 0x0004
 #define SWP_NOREDRAW 0x0008
 #define SWP_NOACTIVATE 0x0010
-#define SWP_SHOWWINDOW 0x0040
-#define SWP_HIDEWINDOW 0x0080
 #define SWP_NOCOPYBITS 0x0100
 
 // GetSystemMetrics.

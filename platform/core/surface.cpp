@@ -1,0 +1,87 @@
+// The pixels of top-level windows and their presentation to the host.
+#include "platform/core/message_queue.h"
+#include "platform/core/painting.h"
+#include "platform/host.h"
+#include <algorithm>
+
+namespace {
+
+void fill_pixels(Surface& surface, const RECT& area, std::uint32_t rgb) {
+    for (int y = area.top; y < area.bottom; ++y) {
+        std::uint32_t* row = surface.pixels.data() + std::size_t(y) * std::size_t(surface.width);
+        std::fill(row + area.left, row + area.right, rgb);
+    }
+}
+
+// Fills `area` minus `holes[first..]`, splitting around each hole it meets.
+void fill_around(Surface& surface, const RECT& area, const std::vector<RECT>& holes,
+                 std::size_t first, std::uint32_t rgb) {
+    if (rect_empty(area)) return;
+    if (first == holes.size()) {
+        fill_pixels(surface, area, rgb);
+        return;
+    }
+    RECT hole = rect_intersection(holes[first], area);
+    if (rect_empty(hole)) {
+        fill_around(surface, area, holes, first + 1, rgb);
+        return;
+    }
+    fill_around(surface, RECT{area.left, area.top, area.right, hole.top}, holes, first + 1, rgb);
+    fill_around(surface, RECT{area.left, hole.bottom, area.right, area.bottom}, holes, first + 1,
+                rgb);
+    fill_around(surface, RECT{area.left, hole.top, hole.left, hole.bottom}, holes, first + 1, rgb);
+    fill_around(surface, RECT{hole.right, hole.top, area.right, hole.bottom}, holes, first + 1,
+                rgb);
+}
+
+void present(Window* top_level) {
+    Surface& surface = *top_level->surface;
+    host_present(HostWindowImage{top_level->handle, top_level->rect,
+                                 top_level->visible && !top_level->minimized, top_level->minimized,
+                                 surface.pixels.data(), surface.width, surface.height,
+                                 surface.width, surface.dirty});
+    surface.dirty = RECT{};
+    surface.placement_changed = false;
+}
+
+} // namespace
+
+void surface_fill(Window* writer, RECT area, const std::vector<RECT>& holes, std::uint32_t rgb) {
+    Window* top_level = top_level_of(writer);
+    Surface& surface = *top_level->surface;
+    area = rect_intersection(area, RECT{0, 0, surface.width, surface.height});
+    if (rect_empty(area)) return;
+    fill_around(surface, area, holes, 0, rgb);
+    surface.dirty = rect_union(surface.dirty, area);
+    for_each_in_tree(top_level, [&](Window* member) {
+        if (member != writer && member->shows_color &&
+            !rect_empty(rect_intersection(member->shown_area, area)))
+            member->shows_color = false;
+    });
+}
+
+void surface_fit(Window* top_level) {
+    Surface& surface = *top_level->surface;
+    int width = window_width(top_level);
+    int height = window_height(top_level);
+    std::vector<std::uint32_t> pixels(std::size_t(width) * std::size_t(height), 0);
+    for (int y = 0; y < std::min(height, surface.height); ++y) {
+        const std::uint32_t* from = surface.pixels.data() + std::size_t(y) * surface.width;
+        std::copy(from, from + std::min(width, surface.width),
+                  pixels.data() + std::size_t(y) * std::size_t(width));
+    }
+    surface.pixels = std::move(pixels);
+    surface.width = width;
+    surface.height = height;
+    surface.dirty = RECT{0, 0, width, height};
+    // The host may still hold the old pixels: hand it the new ones at once.
+    present(top_level);
+}
+
+void present_changed_windows(ThreadQueue& queue) {
+    for (Window* top_level : top_level_windows()) {
+        Surface& surface = *top_level->surface;
+        if (top_level->queue == &queue && (!rect_empty(surface.dirty) || surface.placement_changed))
+            present(top_level);
+    }
+}

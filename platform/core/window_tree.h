@@ -1,0 +1,126 @@
+// The layer's window records and the geometry shared by its parts. Internal to
+// platform/: the program sees only HWND values.
+//
+// Coordinates: a top-level window's `rect` is in screen coordinates, a child's
+// in its parent's client coordinates. Each top-level window owns one surface
+// (its whole window, caption included) into which the window and all its
+// descendants draw; "surface coordinates" are relative to the top-level
+// window's top-left corner.
+#pragma once
+#include "platform/core/win32_api.h"
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ThreadQueue;
+
+struct WindowClass {
+    std::string name;
+    WNDPROC procedure;
+    HINSTANCE instance;
+    HBRUSH background;
+};
+
+// Pixels of a top-level window, 0x00RRGGBB, row-major with stride `width`.
+struct Surface {
+    std::vector<std::uint32_t> pixels;
+    int width = 0;
+    int height = 0;
+    RECT dirty{};                  // changed since the last present (surface coordinates)
+    bool placement_changed = true; // place or visibility changed since the last present
+};
+
+struct Window {
+    HWND handle;
+    const WindowClass* window_class;
+    ThreadQueue* queue;
+    HINSTANCE instance;
+    DWORD style;
+    DWORD ex_style;
+    std::string title;
+    Window* parent;
+    std::vector<Window*> children; // bottom of the z-order first
+    RECT rect;
+    bool visible;
+    bool minimized;
+    bool destroying;
+
+    // Painting.
+    RECT update;        // client coordinates; empty when valid
+    bool erase_pending; // the update region wants WM_ERASEBKGND
+    bool frame_pending; // the non-client area must be drawn again
+    bool painting;      // between BeginPaint and EndPaint
+    RECT paint_clip;    // client coordinates, while painting
+    // The whole visible client area is known to show `shown_color`
+    // (0x00RRGGBB), so filling it again with that colour can be skipped.
+    bool shows_color;
+    std::uint32_t shown_color;
+    RECT shown_area; // surface coordinates of that client area
+
+    std::unique_ptr<Surface> surface; // top-level windows only
+};
+
+// ---- Rectangles ------------------------------------------------------------------
+
+inline bool rect_empty(const RECT& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+RECT rect_intersection(const RECT& a, const RECT& b);
+// The bounding rectangle of both; an empty rectangle counts as nothing.
+RECT rect_union(const RECT& a, const RECT& b);
+RECT rect_offset(const RECT& r, int dx, int dy);
+inline bool rect_equal(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+inline bool rect_contains(const RECT& r, int x, int y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
+// ---- Lookup and the tree ---------------------------------------------------------
+
+// The live window with this handle, or null (destroyed windows are forgotten).
+Window* find_window(HWND handle);
+// Top-level windows in creation order (the last one is on top).
+const std::vector<Window*>& top_level_windows();
+Window* top_level_of(Window* window);
+// Sends a message: calls the window's procedure at once. 0 for a dead window.
+LRESULT send_message(HWND handle, UINT message, WPARAM wparam, LPARAM lparam);
+// Shown, with every ancestor shown, and not inside a minimised window.
+bool is_effectively_visible(const Window* window);
+
+// Destroys every window and forgets every class (a fresh start for tests).
+void destroy_all_windows();
+// Abandons every open deferred-position batch.
+void forget_deferred_batches();
+
+// Calls `visit` for `window` and every descendant, parents before children,
+// children bottom to top.
+template <typename Visit> void for_each_in_tree(Window* window, Visit&& visit) {
+    visit(window);
+    for (Window* child : window->children) for_each_in_tree(child, visit);
+}
+
+// ---- Geometry ---------------------------------------------------------------------
+
+int window_width(const Window* window);
+int window_height(const Window* window);
+// {0, 0, client width, client height}.
+RECT client_rect(const Window* window);
+RECT screen_rect(const Window* window);
+POINT client_origin_on_screen(const Window* window);
+RECT window_rect_on_surface(const Window* window);
+POINT client_origin_on_surface(const Window* window);
+// The part of the surface where the window's client area can be seen: its
+// client rectangle clipped by every ancestor's client area and the surface.
+RECT visible_client_on_surface(const Window* window);
+// The part of the surface where the window itself (frame included) can be seen.
+RECT visible_window_on_surface(const Window* window);
+
+// ---- Activation ---------------------------------------------------------------
+
+// The top-level window that receives keyboard input, or null.
+Window* active_window();
+void activate(Window* window);
+// The active window is going away: the topmost other shown window takes over.
+void activate_another(Window* leaving);
