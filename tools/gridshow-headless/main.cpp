@@ -1,0 +1,171 @@
+// gridshow-headless: the program on the headless host, with the same standard
+// error and exit code as gridshow, plus options that set up the host around
+// it (screen size, song, simulated input, faults) and capture what it showed
+// and played.
+#include "app/app_state.h"
+#include "app/song_source.h"
+#include "platform/alloc_faults.h"
+#include "platform/core/faults.h"
+#include "platform/core/process_exit.h"
+#include "platform/core/window_tree.h"
+#include "platform/headless/headless.h"
+#include "platform/headless/headless_audio.h"
+#include "player/replay.h"
+#include "tools/gridshow-headless/capture.h"
+#include "tools/gridshow-headless/options.h"
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+DriverOptions options;
+std::vector<std::uint8_t> module_bytes;
+Capture capture;
+bool capturing = false;
+std::uint64_t ticks = 0;
+
+ScreenView screen_view(const std::vector<std::uint32_t>& screen) {
+    return ScreenView{screen.empty() ? nullptr : screen.data(), options.screen_width,
+                      options.screen_height, options.screen_width};
+}
+
+bool read_module(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    module_bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return !file.bad();
+}
+
+// The program has one top-level window, the main window; null once it is gone.
+HWND main_window() {
+    const std::vector<Window*>& windows = top_level_windows();
+    return windows.empty() ? nullptr : windows.front()->handle;
+}
+
+void perform(PressKey key) {
+    HWND window = main_window();
+    switch (key) {
+    case PressKey::Escape:
+        headless_press_key(VK_ESCAPE);
+        break;
+    case PressKey::AltF4:
+        headless_press_key(VK_F4, true);
+        break;
+    case PressKey::A:
+        headless_press_key('A');
+        break;
+    case PressKey::Close:
+        headless_click_close_button(window);
+        break;
+    case PressKey::Minimize:
+        headless_click_minimize_button(window);
+        break;
+    case PressKey::Restore:
+        headless_restore(window);
+        break;
+    case PressKey::Drag:
+        headless_drag_caption(window, 100, 50);
+        break;
+    }
+}
+
+void on_tick(std::uint64_t tick) {
+    ticks = tick;
+    for (const Press& press : options.presses)
+        if (press.tick == tick) perform(press.key);
+    if (!capturing) return;
+    RECT place{};
+    bool has_window = GetWindowRect(main_window(), &place) != 0;
+    const ShowState& show = app_state.show;
+    TickRecord record{tick,
+                      show.phase,
+                      show.effect_index,
+                      show.effect_time,
+                      app_state.replay != nullptr,
+                      app_state.replay ? app_state.replay->order_counter : 0,
+                      has_window,
+                      int(place.left),
+                      int(place.top)};
+    std::vector<std::uint32_t> screen;
+    if (capture_wants_screen(capture, tick)) screen = headless_screen();
+    capture_tick(capture, record, screen_view(screen));
+}
+
+void finish_capture(const char* ending) {
+    if (!capturing) return;
+    capturing = false;
+    bool saved = headless_audio_save_wav((capture.dir + "/show.wav").c_str());
+    std::vector<std::uint32_t> screen = headless_screen();
+    if (!capture_finish(capture, ticks, ending, screen_view(screen)) || !saved)
+        std::fprintf(stderr, "gridshow-headless: could not write the whole capture into %s\n",
+                     capture.dir.c_str());
+}
+
+void on_exit_process(unsigned exit_code) {
+    finish_capture(exit_code == 3 ? "FATAL STOP" : "EXIT");
+}
+
+int refuse(const std::string& problem) {
+    std::fprintf(stderr, "gridshow-headless: %s; %s\n", problem.c_str(), usage_text);
+    return 2;
+}
+
+WaveOutCall wave_out_call(FaultKind kind) {
+    switch (kind) {
+    case FaultKind::WaveOutOpen:
+        return WaveOutCall::Open;
+    case FaultKind::WaveOutPrepareHeader:
+        return WaveOutCall::PrepareHeader;
+    case FaultKind::WaveOutWrite:
+        return WaveOutCall::Write;
+    case FaultKind::WaveOutReset:
+        return WaveOutCall::Reset;
+    case FaultKind::WaveOutUnprepareHeader:
+        return WaveOutCall::UnprepareHeader;
+    default:
+        return WaveOutCall::Close;
+    }
+}
+
+void arm(const Fault& fault) {
+    switch (fault.kind) {
+    case FaultKind::Alloc:
+        mem_fail_nth_allocation(fault.value);
+        break;
+    case FaultKind::Defer:
+        headless_refuse_begin_defer_window_pos(1);
+        break;
+    default:
+        // Every call of that function fails: for waveOutWrite the first one
+        // already ends the start, so only the first writes are hit.
+        fault_wave_out(wave_out_call(fault.kind), MMRESULT(fault.value), fault_every_call);
+        break;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string problem;
+    if (!parse_options(argc - 1, argv + 1, options, problem)) return refuse(problem);
+    if (!options.module_path.empty() && !read_module(options.module_path))
+        return refuse("cannot read the module file \"" + options.module_path + "\"");
+    if (!options.capture_dir.empty()) {
+        if (!capture_begin(capture, options.capture_dir, options.every, options.screen_width,
+                           options.screen_height))
+            return refuse("cannot write into \"" + options.capture_dir + "\"");
+        capturing = true;
+    }
+
+    headless_set_screen_size(options.screen_width, options.screen_height);
+    if (!options.module_path.empty())
+        song_source = SongSource{true, module_bytes.data(), module_bytes.size()};
+    headless_set_tick_observer(on_tick);
+    platform_add_exit_hook(on_exit_process);
+    for (const Fault& fault : options.faults) arm(fault);
+
+    int exit_code = app_main();
+    finish_capture(exit_code == 0 ? "END" : "FAILED");
+    return exit_code;
+}

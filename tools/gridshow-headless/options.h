@@ -1,0 +1,47 @@
+// The command line of gridshow-headless: the screen, the song, simulated
+// input, faults to inject and what to capture. The program itself takes no
+// arguments; these only set up the host around it.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class PressKey : std::uint8_t { Escape, Close, AltF4, Drag, Minimize, Restore, A };
+
+struct Press {
+    PressKey key;
+    std::uint64_t tick; // after this many delivered show-timer ticks
+};
+
+enum class FaultKind : std::uint8_t {
+    WaveOutOpen,
+    WaveOutPrepareHeader,
+    WaveOutWrite,
+    WaveOutReset,
+    WaveOutUnprepareHeader,
+    WaveOutClose,
+    Alloc,
+    Defer,
+};
+
+struct Fault {
+    FaultKind kind;
+    std::uint64_t value; // the result code, or the allocation's number
+};
+
+struct DriverOptions {
+    int screen_width = 1920;
+    int screen_height = 1080;
+    std::string module_path; // empty: the embedded song
+    std::vector<Press> presses;
+    std::vector<Fault> faults;
+    std::string capture_dir; // empty: no capture
+    std::uint64_t every = 50;
+};
+
+// Fills `options` from the arguments after the program name. On an unknown
+// option or a malformed value returns false with `problem` saying which.
+bool parse_options(int argc, const char* const* argv, DriverOptions& options, std::string& problem);
+
+// The one-line usage message, without its line end.
+extern const char* const usage_text;
