@@ -52,6 +52,13 @@ void add_scaled(const std::int16_t* values, std::int32_t count, Gains gains, std
     }
 }
 
+// Adds two stereo frames: `pairs` holds two values as (v, 0, v, 0) words.
+inline void add_two_frames(__m128i pairs, __m128i gain_pairs, std::int32_t* out) {
+    auto* target = reinterpret_cast<__m128i*>(out);
+    const __m128i scaled = _mm_srai_epi32(_mm_madd_epi16(pairs, gain_pairs), 15);
+    _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), scaled));
+}
+
 // out[2i] += (v[i] * left) >> 15 and out[2i + 1] += (v[i] * right) >> 15. With
 // both gains in 16 bits, pmaddwd forms each product from a value widened to
 // (v, 0) and a gain widened to (g, 0).
@@ -65,32 +72,48 @@ void add_scaled_wide(const std::int16_t* values, std::int32_t count, Gains gains
         const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + i));
         const __m128i low = _mm_unpacklo_epi16(eight, zero);
         const __m128i high = _mm_unpackhi_epi16(eight, zero);
-        const __m128i pairs[4] = {_mm_unpacklo_epi32(low, low), _mm_unpackhi_epi32(low, low),
-                                  _mm_unpacklo_epi32(high, high), _mm_unpackhi_epi32(high, high)};
-        auto* target = reinterpret_cast<__m128i*>(out + 2 * i);
-        for (int q = 0; q < 4; ++q) {
-            const __m128i scaled = _mm_srai_epi32(_mm_madd_epi16(pairs[q], gain_pairs), 15);
-            _mm_storeu_si128(target + q, _mm_add_epi32(_mm_loadu_si128(target + q), scaled));
-        }
+        add_two_frames(_mm_unpacklo_epi32(low, low), gain_pairs, out + 2 * i);
+        add_two_frames(_mm_unpackhi_epi32(low, low), gain_pairs, out + 2 * i + 4);
+        add_two_frames(_mm_unpacklo_epi32(high, high), gain_pairs, out + 2 * i + 8);
+        add_two_frames(_mm_unpackhi_epi32(high, high), gain_pairs, out + 2 * i + 12);
     }
     add_scaled(values + i, count - i, gains, out + 2 * i);
 }
 
+// The sample value at a position given as whole frames in `frames` plus a
+// 15-bit fraction in `at`'s low bits.
+template <bool interpolate>
+inline std::int16_t value_at(const std::int16_t* frames, std::uint32_t at) {
+    const std::int16_t* frame = frames + (at >> 15);
+    if constexpr (interpolate) {
+        const auto weight = static_cast<std::int32_t>(at & 32767);
+        return static_cast<std::int16_t>(frame[0] + (((frame[1] - frame[0]) * weight) >> 15));
+    } else {
+        return frame[0];
+    }
+}
+
 // Reads `count` frames' sample values, starting `fraction` into frame 0 of
 // `frames` and moving on by `step`; returns the final fraction (not masked).
+// Four frames a round, each position counted from the round's start, so that
+// the reads do not wait on one another.
 template <bool interpolate>
 std::uint32_t read_values(const std::int16_t* frames, std::uint32_t fraction, std::int32_t step,
                           std::int32_t count, std::int16_t* values) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::int16_t* frame = frames + (fraction >> 15);
-        if constexpr (interpolate) {
-            const std::int32_t weight = static_cast<std::int32_t>(fraction & 32767);
-            values[i] =
-                static_cast<std::int16_t>(frame[0] + (((frame[1] - frame[0]) * weight) >> 15));
-        } else {
-            values[i] = frame[0];
-        }
-        fraction += static_cast<std::uint32_t>(step);
+    const auto step1 = static_cast<std::uint32_t>(step);
+    const std::uint32_t step2 = step1 * 2;
+    const std::uint32_t step3 = step1 * 3;
+    std::int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        values[i] = value_at<interpolate>(frames, fraction);
+        values[i + 1] = value_at<interpolate>(frames, fraction + step1);
+        values[i + 2] = value_at<interpolate>(frames, fraction + step2);
+        values[i + 3] = value_at<interpolate>(frames, fraction + step3);
+        fraction += step1 * 4;
+    }
+    for (; i < count; ++i) {
+        values[i] = value_at<interpolate>(frames, fraction);
+        fraction += step1;
     }
     return fraction;
 }

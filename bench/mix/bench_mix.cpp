@@ -1,0 +1,70 @@
+// mix_tick, the whole player's work per tick (channels, effects, sequencer and
+// mixer), on a busy generated module and on the show's song. The counter
+// realtime_factor is seconds of audio rendered per second of CPU.
+#include "busy_mod.h"
+#include "player/embedded_song.h"
+#include "player/mixer.h"
+#include "player/module.h"
+#include "player/replay.h"
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t output_rate = 48000;
+
+void mix_module(benchmark::State& state, const std::uint8_t* bytes, std::size_t length) {
+    char message[load_message_size] = {};
+    Module* module = module_load(bytes, length, message);
+    Replay* replay = module ? new_replay(module, output_rate, state.range(0) != 0) : nullptr;
+    if (!replay) {
+        state.SkipWithError("the module did not load");
+        if (module) module_dispose(module);
+        return;
+    }
+    std::vector<std::int32_t> buffer(int_mix_buffer_values);
+    std::int64_t frames = 0;
+    for (auto _ : state) {
+        frames += mix_tick(replay, buffer.data());
+        benchmark::DoNotOptimize(buffer.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["realtime_factor"] =
+        benchmark::Counter(static_cast<double>(frames) / output_rate, benchmark::Counter::kIsRate);
+    replay_dispose(replay);
+    module_dispose(module);
+}
+
+void busy_module(benchmark::State& state) {
+    static const std::vector<std::uint8_t> bytes = busy_mod();
+    mix_module(state, bytes.data(), bytes.size());
+}
+
+void show_song(benchmark::State& state) {
+    mix_module(state, embedded_song, embedded_song_length);
+}
+
+BENCHMARK(busy_module)->ArgName("interpolate")->Arg(0)->Arg(1);
+BENCHMARK(show_song)->ArgName("interpolate")->Arg(0);
+
+int write_module(const char* path) {
+    const std::vector<std::uint8_t> bytes = busy_mod();
+    std::FILE* file = std::fopen(path, "wb");
+    bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (file && std::fclose(file) != 0) written = false;
+    if (!written) std::fprintf(stderr, "bench_mix: cannot write %s\n", path);
+    return written ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--write-mod") == 0) return write_module(argv[2]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Times modrender against xmp (an unrelated player, used only as a yardstick)
+# rendering the same modules to 48 kHz WAV files, side by side: the runs
+# alternate, and each tool's median wall time of RUNS runs is reported with
+# its median CPU time, and the real-time factor of modrender's wall time
+# (seconds of audio per second).
+# Usage: modrender-vs-xmp.sh MODULE...   (BUILD_DIR, RUNS optional)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+modrender=${BUILD_DIR:-$root/build}/bin/modrender
+runs=${RUNS:-9}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Wall and CPU (user + system) milliseconds of one command: "WALL CPU".
+timed_ms() {
+  local TIMEFORMAT='%3R %3U %3S' times
+  times=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+  awk -v t="$times" 'BEGIN { split(t, v, " "); printf "%.0f %.0f\n", v[1] * 1000, (v[2] + v[3]) * 1000 }'
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+printf '%-16s %8s %22s %22s %14s\n' module audio_s 'modrender_ms wall/cpu' 'xmp_ms wall/cpu' modrender_x
+for module in "$@"; do
+  : >"$work/ours" && : >"$work/theirs"
+  for ((i = 0; i < runs; i++)); do
+    timed_ms "$modrender" "$module" "$work/ours.wav" >>"$work/ours"
+    timed_ms xmp -q -i nearest -f 48000 -o "$work/xmp.wav" "$module" >>"$work/theirs"
+  done
+  audio_s=$(awk -v bytes="$(stat -c %s "$work/ours.wav")" 'BEGIN { printf "%.1f", (bytes - 44) / 4 / 48000 }')
+  ours_wall=$(cut -d' ' -f1 "$work/ours" | median)
+  ours_cpu=$(cut -d' ' -f2 "$work/ours" | median)
+  theirs_wall=$(cut -d' ' -f1 "$work/theirs" | median)
+  theirs_cpu=$(cut -d' ' -f2 "$work/theirs" | median)
+  awk -v m="$(basename "$module")" -v a="$audio_s" -v ow="$ours_wall" -v oc="$ours_cpu" \
+    -v tw="$theirs_wall" -v tc="$theirs_cpu" \
+    'BEGIN { printf "%-16s %8s %14d / %5d %14d / %5d %14.0f\n", m, a, ow, oc, tw, tc, a * 1000 / ow }'
+done

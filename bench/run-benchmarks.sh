@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every benchmark executable (build/bin/bench_*), then times modrender
+# against xmp on the generated busy module and on the show's song.
+# BUILD_DIR overrides the build folder (default: build/ at the repository root).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=${BUILD_DIR:-$root/build}/bin
+
+found=0
+for bench in "$bin"/bench_*; do
+  [[ -x $bench ]] || continue
+  found=1
+  echo "== $(basename "$bench")"
+  "$bench" "$@"
+done
+[[ $found -eq 1 ]] || { echo "no benchmarks in $bin (build first)" >&2; exit 1; }
+
+if [[ -x $bin/modrender && -x $bin/bench_mix ]] && command -v xmp >/dev/null; then
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  "$bin/bench_mix" --write-mod "$work/busy.mod"
+  echo "== modrender against xmp"
+  "$root/bench/modrender-vs-xmp.sh" "$work/busy.mod" "$root/player/song.mod"
+fi
