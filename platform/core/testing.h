@@ -2,8 +2,9 @@
 #pragma once
 #include <cstdint>
 
-// Back to the state of a fresh process: no windows, classes, queued messages,
-// timers, deferred batches, input in progress or armed faults of the core.
+// Back to the state of a fresh process, except that registered classes stay:
+// no windows, queued messages, timers, deferred batches, input in progress or
+// armed faults of the core.
 void platform_reset();
 
 // Retrieves and dispatches (with TranslateMessage) every message of the

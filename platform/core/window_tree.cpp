@@ -262,5 +262,4 @@ void destroy_all_windows() {
         Window* window = top_levels.back();
         if (!DestroyWindow(window->handle)) release_tree(window);
     }
-    classes.clear();
 }

@@ -89,7 +89,7 @@ LRESULT send_message(HWND handle, UINT message, WPARAM wparam, LPARAM lparam);
 // Shown, with every ancestor shown, and not inside a minimised window.
 bool is_effectively_visible(const Window* window);
 
-// Destroys every window and forgets every class (a fresh start for tests).
+// Destroys every window (a fresh start for tests; classes stay registered).
 void destroy_all_windows();
 // Abandons every open deferred-position batch.
 void forget_deferred_batches();

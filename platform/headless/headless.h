@@ -63,6 +63,6 @@ void headless_set_tick_observer(HeadlessTickObserver observer);
 // The next `count` calls of BeginDeferWindowPos refuse.
 void headless_refuse_begin_defer_window_pos(unsigned count = 1);
 // Destroys every window, empties every queue and disarms every fault of the
-// window core; the screen goes back to 1920 x 1080 and the observer is
+// core (registered classes stay); the screen goes back to 1920 x 1080 and the observer is
 // cleared. The clock keeps its time.
 void headless_reset();
