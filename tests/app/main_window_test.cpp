@@ -5,6 +5,8 @@
 #include "app/song_source.h"
 #include "platform/alloc_faults.h"
 #include "platform/core/faults.h"
+#include "platform/core/window_tree.h"
+#include "platform/headless/headless.h"
 #include "player/embedded_song.h"
 #include "player/module.h"
 #include "player/replay.h"
@@ -163,6 +165,46 @@ INSTANTIATE_TEST_SUITE_P(
                         "Initial 1x1 grid creation failed: error.OutOfMemory\n"
                         "Audio deinitialized.\n"}),
     [](const testing::TestParamInfo<CreationFailure>& info) { return info.param.name; });
+
+// ---- The whole start-up, run to the first show tick ----------------------------
+
+struct Screen {
+    int width;
+    int height;
+    RECT window_at_first_tick;
+};
+
+class StartUpOnScreenTest : public MainWindowTest, public testing::WithParamInterface<Screen> {};
+
+TEST_P(StartUpOnScreenTest, OpensTheWindowAt80PercentVerticallyCentredAndEndsWithEscape) {
+    const Screen& screen = GetParam();
+    headless_set_screen_size(screen.width, screen.height);
+    RECT at_first_tick{};
+    headless_set_tick_observer([&at_first_tick](std::uint64_t tick) {
+        if (tick != 1) return;
+        GetWindowRect(top_level_windows().front()->handle, &at_first_tick);
+        headless_press_key(VK_ESCAPE);
+    });
+    StderrCapture errors;
+    EXPECT_EQ(app_main(), 0);
+    EXPECT_EQ(errors.text(), "Audio initialized successfully using embedded data.\n"
+                             "Audio deinitialized.\n");
+    headless_reset();
+    const RECT& expected = screen.window_at_first_tick;
+    EXPECT_EQ(at_first_tick.right - at_first_tick.left, expected.right - expected.left);
+    EXPECT_EQ(at_first_tick.bottom - at_first_tick.top, expected.bottom - expected.top);
+    EXPECT_EQ(at_first_tick.top, expected.top);
+    EXPECT_LT(at_first_tick.left, 0); // still sliding in from beyond the left edge
+    expect_everything_released();
+}
+
+INSTANTIATE_TEST_SUITE_P(TwoScreens, StartUpOnScreenTest,
+                         testing::Values(Screen{1920, 1080, {192, 108, 192 + 1536, 108 + 864}},
+                                         Screen{1366, 768, {137, 77, 137 + 1092, 77 + 614}}),
+                         [](const testing::TestParamInfo<Screen>& info) {
+                             return std::to_string(info.param.width) + "x" +
+                                    std::to_string(info.param.height);
+                         });
 
 // ---- A created main window ----------------------------------------------------
 
