@@ -3,6 +3,7 @@
 #include "player/channel.h"
 #include "player/effects.h"
 #include "player/fixed_point.h"
+#include <algorithm>
 
 namespace {
 
@@ -13,10 +14,6 @@ constexpr std::int32_t envelope_tick_limit = 1 << 30;
 
 constexpr bool is_note_delay(std::uint8_t effect) {
     return effect == 0x7D || effect == 0xFD;
-}
-
-constexpr std::int32_t clamp(std::int32_t value, std::int32_t low, std::int32_t high) {
-    return value < low ? low : (value > high ? high : value);
 }
 
 // The instrument's sample for a key. The map entry is trusted only when it
@@ -57,7 +54,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (!slides) channel.sample = sample_for_key(*channel.instrument, key);
     std::int32_t fine_tune = channel.sample->fine_tune;
     if (note.effect == 0x75 || note.effect == 0xF2) fine_tune = ((note.param & 15) * 16) - 128;
-    const std::int32_t shifted_key = clamp(key + channel.sample->relative_note, 1, 120);
+    const std::int32_t shifted_key = std::clamp(key + channel.sample->relative_note, 1, 120);
     channel.target_period = key_period(*channel.replay->module, shifted_key, fine_tune);
     if (slides) return;
     channel.period = channel.target_period;
@@ -187,7 +184,7 @@ void update_amplitude(Channel& channel) {
     if (instrument.volume_envelope.active) {
         envelope = envelope_value(instrument.volume_envelope, channel.volume_envelope_tick);
     }
-    std::int32_t volume = clamp(channel.volume + channel.volume_offset, 0, 64);
+    std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
     volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
     channel.amplitude = (envelope * replay.global_volume * volume) >> 12;
 

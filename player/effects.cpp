@@ -1,21 +1,11 @@
-// What every effect code and volume-column command does on the row and on the
-// ticks after it. The sequencer's own codes (jumps, breaks, speed, tempo,
-// pattern loop and delay) are acted on by the sequencer and do nothing here.
+// What every effect code does on the row and on the ticks after it. The
+// sequencer's own codes (jumps, breaks, speed, tempo, pattern loop and delay)
+// are acted on by the sequencer and do nothing here.
 #include "player/effects.h"
 #include "player/channel.h"
+#include <algorithm>
 
 namespace {
-
-constexpr std::int32_t clamp(std::int32_t value, std::int32_t low, std::int32_t high) {
-    return value < low ? low : (value > high ? high : value);
-}
-
-constexpr std::int32_t min_of(std::int32_t a, std::int32_t b) {
-    return a < b ? a : b;
-}
-constexpr std::int32_t max_of(std::int32_t a, std::int32_t b) {
-    return a > b ? a : b;
-}
 
 // A parameter of 0 repeats the last one: non-zero values are remembered.
 std::int32_t remember(std::int32_t& memory, std::int32_t param) {
@@ -32,10 +22,6 @@ void remember_nibbles(std::int32_t param, std::int32_t& high, std::int32_t& low)
 
 bool on_first_tick(const Channel& channel) {
     return channel.tick_in_row == 0;
-}
-
-void advance_vibrato(Channel& channel) {
-    channel.vibrato_position = grow_counter(channel.vibrato_position, channel.vibrato_step);
 }
 
 void advance_tremolo(Channel& channel) {
@@ -93,6 +79,10 @@ std::int32_t retriggered_volume(std::int32_t volume, std::int32_t mode) {
 
 } // namespace
 
+void advance_vibrato(Channel& channel) {
+    channel.vibrato_position = grow_counter(channel.vibrato_position, channel.vibrato_step);
+}
+
 void pitch_slide_up(Channel& channel, std::int32_t q) {
     if (q >= 0xF0) {
         if (on_first_tick(channel)) channel.period -= (q & 15) * 4;
@@ -120,9 +110,9 @@ void tone_slide(Channel& channel) {
     if (channel.period <= 0) return;
     const std::int32_t speed = channel.tone_slide_speed * 4;
     if (channel.period < channel.target_period) {
-        channel.period = min_of(channel.period + speed, channel.target_period);
+        channel.period = std::min(channel.period + speed, channel.target_period);
     } else {
-        channel.period = max_of(channel.period - speed, channel.target_period);
+        channel.period = std::max(channel.period - speed, channel.target_period);
     }
 }
 
@@ -136,7 +126,7 @@ void slide_volume(Channel& channel) {
     } else if (!on_first_tick(channel) || channel.replay->module->volume_slide_on_first_tick) {
         channel.volume += up - down;
     }
-    channel.volume = clamp(channel.volume, 0, 64);
+    channel.volume = std::clamp(channel.volume, 0, 64);
 }
 
 void set_vibrato_value(Channel& channel, std::int32_t shift) {
@@ -159,7 +149,7 @@ void multi_retrigger(Channel& channel) {
     channel.fraction = 0;
     channel.ticks_since_trigger = 0;
     channel.volume =
-        clamp(retriggered_volume(channel.volume, channel.retrigger_volume_mode), 0, 64);
+        std::clamp(retriggered_volume(channel.volume, channel.retrigger_volume_mode), 0, 64);
 }
 
 void tremor_step(Channel& channel) {
@@ -168,71 +158,6 @@ void tremor_step(Channel& channel) {
     if (channel.ticks_since_trigger >= channel.tremor_audible_ticks + channel.tremor_silent_ticks) {
         channel.ticks_since_trigger = 0;
         channel.volume_offset = 0;
-    }
-}
-
-void apply_volume_column_row(Channel& channel) {
-    const std::int32_t command = channel.note.volume;
-    const std::int32_t x = command & 15;
-    switch (command >> 4) {
-    case 0x1:
-    case 0x2:
-    case 0x3:
-    case 0x4:
-        channel.volume = command - 16;
-        break;
-    case 0x5:
-        channel.volume = 64;
-        break;
-    case 0x8:
-        channel.volume = max_of(channel.volume - x, 0);
-        break;
-    case 0x9:
-        channel.volume = min_of(channel.volume + x, 64);
-        break;
-    case 0xA:
-        if (x != 0) channel.vibrato_step = x;
-        break;
-    case 0xB:
-        if (x != 0) channel.vibrato_amount = x;
-        set_vibrato_value(channel, 5);
-        break;
-    case 0xC:
-        channel.panning = x * 17;
-        break;
-    case 0xF:
-        if (x != 0) channel.tone_slide_speed = x;
-        break;
-    default:
-        break;
-    }
-}
-
-void apply_volume_column_tick(Channel& channel) {
-    const std::int32_t command = channel.note.volume;
-    const std::int32_t x = command & 15;
-    switch (command >> 4) {
-    case 0x6:
-        channel.volume = max_of(channel.volume - x, 0);
-        break;
-    case 0x7:
-        channel.volume = min_of(channel.volume + x, 64);
-        break;
-    case 0xB:
-        advance_vibrato(channel);
-        set_vibrato_value(channel, 5);
-        break;
-    case 0xD:
-        channel.panning = max_of(channel.panning - x, 0);
-        break;
-    case 0xE:
-        channel.panning = min_of(channel.panning + x, 255);
-        break;
-    case 0xF:
-        tone_slide(channel);
-        break;
-    default:
-        break;
     }
 }
 
@@ -278,11 +203,11 @@ void apply_effect_row(Channel& channel) {
         channel.panning = p;
         break;
     case 0x0C:
-        channel.volume = min_of(p, 64);
+        channel.volume = std::min(p, 64);
         break;
     case 0x10:
     case 0x96:
-        channel.replay->global_volume = min_of(p, 64);
+        channel.replay->global_volume = std::min(p, 64);
         break;
     case 0x11:
         remember(channel.global_slide_memory, p);
@@ -328,10 +253,10 @@ void apply_effect_row(Channel& channel) {
         if (p <= 7) channel.tremolo_shape = p;
         break;
     case 0x7A:
-        channel.volume = min_of(channel.volume + remember(channel.fine_volume_up_memory, p), 64);
+        channel.volume = std::min(channel.volume + remember(channel.fine_volume_up_memory, p), 64);
         break;
     case 0x7B:
-        channel.volume = max_of(channel.volume - remember(channel.fine_volume_down_memory, p), 0);
+        channel.volume = std::max(channel.volume - remember(channel.fine_volume_down_memory, p), 0);
         break;
     case 0x7C:
     case 0xFC:
@@ -394,12 +319,13 @@ void apply_effect_tick(Channel& channel) {
         break;
     case 0x11: {
         std::int32_t& global_volume = channel.replay->global_volume;
-        global_volume = clamp(global_volume + nibble_slide(channel.global_slide_memory), 0, 64);
+        global_volume =
+            std::clamp(global_volume + nibble_slide(channel.global_slide_memory), 0, 64);
         break;
     }
     case 0x19:
         channel.panning =
-            clamp(channel.panning + nibble_slide(channel.panning_slide_memory), 0, 255);
+            std::clamp(channel.panning + nibble_slide(channel.panning_slide_memory), 0, 255);
         break;
     case 0x1B:
     case 0x91:

@@ -19,6 +19,8 @@ void pitch_slide_up(Channel& channel, std::int32_t q);
 void pitch_slide_down(Channel& channel, std::int32_t q);
 void tone_slide(Channel& channel);
 void slide_volume(Channel& channel);
+// Moves the vibrato phase on by its step, once per tick.
+void advance_vibrato(Channel& channel);
 // Sets period_offset from the vibrato oscillator; `shift` is 5, or 7 for the
 // fine vibrato.
 void set_vibrato_value(Channel& channel, std::int32_t shift);

@@ -1,12 +1,12 @@
 // The channel mixer: renders a tick at twice the output rate, filters it down,
 // crossfades it into the previous tick's look-ahead and advances the replay.
 //
-// Speed matters here (every tick of every channel passes through it), so a
-// channel is mixed in runs that cannot reach its loop end: within a run there
-// are no per-frame tests, the sample values are first read into a small block
-// and then scaled and added with SSE2, two stereo frames per instruction.
-// The arithmetic is exactly the per-frame loop's: 16-bit values times gains
-// that fit in 16 bits give the same 32-bit products.
+// Speed matters here (every tick of every channel passes through it). Each
+// channel's sample values are read into a block in runs that cannot reach its
+// loop end, so no frame is tested on its own; then up to four channels are
+// scaled and summed with SSE2, eight frames at a time, in registers, and added
+// to the buffer once. The arithmetic is exactly the per-frame loop's: 16-bit
+// values times gains that fit in 16 bits give the same 32-bit products.
 #include "player/mixer.h"
 #include "player/replay.h"
 #include <cstring>
@@ -22,6 +22,8 @@ constexpr std::int32_t max_frames_per_tick =
     static_cast<std::int32_t>(int_mix_buffer_values / 4) - lookahead_frames;
 // Frames whose sample values are read into one block before they are added.
 constexpr std::int32_t block_frames = 256;
+// Voices mixed together, their sums kept in registers.
+constexpr std::int32_t max_voices = 4;
 // The tempo commands' floor; a lower tempo would make a tick longer than the buffer.
 constexpr std::int32_t lowest_tempo = 32;
 
@@ -45,40 +47,14 @@ bool fits_16_bits(std::int32_t value) {
     return value >= -32768 && value <= 32767;
 }
 
-void add_scaled(const std::int16_t* values, std::int32_t count, Gains gains, std::int32_t* out) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        out[2 * i] += (values[i] * gains.left) >> 15;
-        out[2 * i + 1] += (values[i] * gains.right) >> 15;
-    }
-}
-
-// Adds two stereo frames: `pairs` holds two values as (v, 0, v, 0) words.
-inline void add_two_frames(__m128i pairs, __m128i gain_pairs, std::int32_t* out) {
-    auto* target = reinterpret_cast<__m128i*>(out);
-    const __m128i scaled = _mm_srai_epi32(_mm_madd_epi16(pairs, gain_pairs), 15);
-    _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), scaled));
-}
-
-// out[2i] += (v[i] * left) >> 15 and out[2i + 1] += (v[i] * right) >> 15. With
-// both gains in 16 bits, pmaddwd forms each product from a value widened to
-// (v, 0) and a gain widened to (g, 0).
-void add_scaled_wide(const std::int16_t* values, std::int32_t count, Gains gains,
-                     std::int32_t* out) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i gain_pairs = _mm_set_epi32(gains.right & 0xFFFF, gains.left & 0xFFFF,
-                                             gains.right & 0xFFFF, gains.left & 0xFFFF);
-    std::int32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + i));
-        const __m128i low = _mm_unpacklo_epi16(eight, zero);
-        const __m128i high = _mm_unpackhi_epi16(eight, zero);
-        add_two_frames(_mm_unpacklo_epi32(low, low), gain_pairs, out + 2 * i);
-        add_two_frames(_mm_unpackhi_epi32(low, low), gain_pairs, out + 2 * i + 4);
-        add_two_frames(_mm_unpacklo_epi32(high, high), gain_pairs, out + 2 * i + 8);
-        add_two_frames(_mm_unpackhi_epi32(high, high), gain_pairs, out + 2 * i + 12);
-    }
-    add_scaled(values + i, count - i, gains, out + 2 * i);
-}
+// A channel while its tick is rendered: where it reads and how loud.
+struct Voice {
+    const Sample* sample;
+    std::int32_t position;
+    std::int32_t fraction;
+    std::int32_t step;
+    Gains gains;
+};
 
 // The sample value at a position given as whole frames in `frames` plus a
 // 15-bit fraction in `at`'s low bits.
@@ -98,8 +74,8 @@ inline std::int16_t value_at(const std::int16_t* frames, std::uint32_t at) {
 // Four frames a round, each position counted from the round's start, so that
 // the reads do not wait on one another.
 template <bool interpolate>
-std::uint32_t read_values(const std::int16_t* frames, std::uint32_t fraction, std::int32_t step,
-                          std::int32_t count, std::int16_t* values) {
+std::uint32_t read_run(const std::int16_t* frames, std::uint32_t fraction, std::int32_t step,
+                       std::int32_t count, std::int16_t* values) {
     const auto step1 = static_cast<std::uint32_t>(step);
     const std::uint32_t step2 = step1 * 2;
     const std::uint32_t step3 = step1 * 3;
@@ -118,57 +94,144 @@ std::uint32_t read_values(const std::int16_t* frames, std::uint32_t fraction, st
     return fraction;
 }
 
-// Mixes `count` frames that all read before the loop end, starting at whole
-// frame `frames` and `fraction`.
+// Reads the voice's next `count` sample values, in runs that cannot reach the
+// loop end, so no run tests frame by frame. After the end of a sample without
+// a loop the values are 0. Returns false when the voice had already ended.
 template <bool interpolate>
-void mix_run(const std::int16_t* frames, std::uint32_t fraction, std::int32_t step,
-             std::int32_t count, Gains gains, std::int32_t* out) {
-    const bool wide = fits_16_bits(gains.left) && fits_16_bits(gains.right);
-    std::int16_t values[block_frames];
-    while (count > 0) {
-        const std::int32_t n = count < block_frames ? count : block_frames;
-        fraction = read_values<interpolate>(frames, fraction, step, n, values);
-        if (wide) {
-            add_scaled_wide(values, n, gains, out);
-        } else {
-            add_scaled(values, n, gains, out);
+bool read_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
+    const Sample& sample = *voice.sample;
+    const std::int32_t loop_end = sample.loop_start + sample.loop_length;
+    std::int32_t done = 0;
+    while (done < count) {
+        if (voice.position >= loop_end) {
+            if (sample.loop_length < 2) {
+                std::memset(values + done, 0, sizeof(std::int16_t) * (count - done));
+                return done > 0;
+            }
+            voice.position =
+                sample.loop_start + (voice.position - sample.loop_start) % sample.loop_length;
         }
-        frames += fraction >> 15;
-        fraction &= 32767;
-        out += 2 * n;
-        count -= n;
+        std::int32_t run = count - done;
+        if (voice.step > 0) {
+            const std::int64_t room =
+                (std::int64_t{loop_end - voice.position} << 15) - voice.fraction;
+            const std::int64_t until_end = (room + voice.step - 1) / voice.step;
+            if (until_end < run) run = static_cast<std::int32_t>(until_end);
+        }
+        const std::uint32_t moved = read_run<interpolate>(
+            sample.data + voice.position, static_cast<std::uint32_t>(voice.fraction), voice.step,
+            run, values + done);
+        voice.position += static_cast<std::int32_t>(moved >> 15);
+        voice.fraction = static_cast<std::int32_t>(moved & 32767);
+        done += run;
+    }
+    return true;
+}
+
+void add_scaled(const std::int16_t* values, std::int32_t count, Gains gains, std::int32_t* out) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        out[2 * i] += (values[i] * gains.left) >> 15;
+        out[2 * i + 1] += (values[i] * gains.right) >> 15;
     }
 }
 
-template <bool interpolate>
-void mix_channel(const Channel& channel, std::int32_t step, std::int32_t frame_count,
-                 std::int32_t* out) {
-    const Gains gains{((255 - channel.balance) * channel.amplitude) >> 8,
-                      (channel.balance * channel.amplitude) >> 8};
-    const Sample& sample = *channel.sample;
-    const std::int32_t loop_end = sample.loop_start + sample.loop_length;
-    std::int32_t position = channel.position;
-    std::int32_t fraction = channel.fraction;
-    std::int32_t done = 0;
-    while (done < frame_count) {
-        if (position >= loop_end) {
-            if (sample.loop_length < 2) return; // the sample has ended
-            position = sample.loop_start + (position - sample.loop_start) % sample.loop_length;
-        }
-        // Frames until the position reaches the loop end.
-        std::int32_t count = frame_count - done;
-        if (step > 0) {
-            const std::int64_t room = (std::int64_t{loop_end - position} << 15) - fraction;
-            const std::int64_t until_end = (room + step - 1) / step;
-            if (until_end < count) count = static_cast<std::int32_t>(until_end);
-        }
-        mix_run<interpolate>(sample.data + position, static_cast<std::uint32_t>(fraction), step,
-                             count, gains, out + 2 * done);
-        const std::int64_t moved = fraction + std::int64_t{step} * count;
-        position += static_cast<std::int32_t>(moved >> 15);
-        fraction = static_cast<std::int32_t>(moved & 32767);
-        done += count;
+// (v * gain) >> 15 for four values held as (v, 0) words, the gain as (g, 0).
+inline __m128i scaled(__m128i widened, __m128i gain) {
+    return _mm_srai_epi32(_mm_madd_epi16(widened, gain), 15);
+}
+
+inline void add_to(std::int32_t* out, __m128i addend) {
+    auto* target = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), addend));
+}
+
+// Adds the scaled values of several voices (gains in 16 bits) to `count`
+// stereo frames, eight frames at a time: each side is summed over the voices
+// in registers and interleaved once. The frames beyond the last eight are
+// left to the caller.
+std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gains,
+                             std::int32_t voice_count, std::int32_t count, std::int32_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i left_gain[max_voices];
+    __m128i right_gain[max_voices];
+    for (std::int32_t v = 0; v < voice_count; ++v) {
+        left_gain[v] = _mm_set1_epi32(gains[v].left & 0xFFFF);
+        right_gain[v] = _mm_set1_epi32(gains[v].right & 0xFFFF);
     }
+    std::int32_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m128i left_low = zero, left_high = zero, right_low = zero, right_high = zero;
+        for (std::int32_t v = 0; v < voice_count; ++v) {
+            const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[v] + i));
+            const __m128i low = _mm_unpacklo_epi16(eight, zero);
+            const __m128i high = _mm_unpackhi_epi16(eight, zero);
+            left_low = _mm_add_epi32(left_low, scaled(low, left_gain[v]));
+            left_high = _mm_add_epi32(left_high, scaled(high, left_gain[v]));
+            right_low = _mm_add_epi32(right_low, scaled(low, right_gain[v]));
+            right_high = _mm_add_epi32(right_high, scaled(high, right_gain[v]));
+        }
+        std::int32_t* frames = out + 2 * i;
+        add_to(frames, _mm_unpacklo_epi32(left_low, right_low));
+        add_to(frames + 4, _mm_unpackhi_epi32(left_low, right_low));
+        add_to(frames + 8, _mm_unpacklo_epi32(left_high, right_high));
+        add_to(frames + 12, _mm_unpackhi_epi32(left_high, right_high));
+    }
+    return i;
+}
+
+// Mixes up to max_voices voices into `frame_count` rendered frames, a block
+// of frames at a time.
+template <bool interpolate>
+void mix_voices(Voice* voices, std::int32_t voice_count, std::int32_t frame_count,
+                std::int32_t* out) {
+    std::int16_t blocks[max_voices][block_frames];
+    for (std::int32_t start = 0; start < frame_count; start += block_frames) {
+        const std::int32_t count =
+            frame_count - start < block_frames ? frame_count - start : block_frames;
+        std::int32_t* frames = out + 2 * start;
+        const std::int16_t* wide_values[max_voices] = {};
+        Gains wide_gains[max_voices] = {};
+        std::int32_t wide_count = 0;
+        for (std::int32_t v = 0; v < voice_count; ++v) {
+            if (!read_voice<interpolate>(voices[v], count, blocks[v])) continue;
+            const Gains gains = voices[v].gains;
+            if (fits_16_bits(gains.left) && fits_16_bits(gains.right)) {
+                wide_values[wide_count] = blocks[v];
+                wide_gains[wide_count++] = gains;
+            } else {
+                add_scaled(blocks[v], count, gains, frames);
+            }
+        }
+        const std::int32_t done =
+            add_voices_wide(wide_values, wide_gains, wide_count, count, frames);
+        for (std::int32_t v = 0; v < wide_count; ++v) {
+            add_scaled(wide_values[v] + done, count - done, wide_gains[v], frames + 2 * done);
+        }
+    }
+}
+
+// Mixes every channel that is audible, up to max_voices at a time.
+void mix_channels(Replay& replay, std::int32_t frame_count, std::int32_t* out) {
+    Voice voices[max_voices];
+    std::int32_t voice_count = 0;
+    const auto flush = [&] {
+        if (replay.interpolate) {
+            mix_voices<true>(voices, voice_count, frame_count, out);
+        } else {
+            mix_voices<false>(voices, voice_count, frame_count, out);
+        }
+        voice_count = 0;
+    };
+    for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
+        const Channel& channel = replay.channels[c];
+        if (channel.amplitude <= 0) continue;
+        voices[voice_count++] = Voice{channel.sample, channel.position, channel.fraction,
+                                      frame_step(channel, replay.output_rate),
+                                      Gains{((255 - channel.balance) * channel.amplitude) >> 8,
+                                            (channel.balance * channel.amplitude) >> 8}};
+        if (voice_count == max_voices) flush();
+    }
+    if (voice_count > 0) flush();
 }
 
 // Moves the channel on by the tick's output frames, wrapping into its loop or
@@ -229,21 +292,13 @@ std::int32_t mix_tick(Replay* replay, std::int32_t* int_mix_buffer) {
     const std::int32_t frames = frames_per_tick(*replay);
     const std::int32_t rendered = (frames + lookahead_frames) * 2;
     std::memset(int_mix_buffer, 0, sizeof(std::int32_t) * 2 * rendered);
-    const std::int32_t rate = replay->output_rate;
+    mix_channels(*replay, rendered, int_mix_buffer);
     for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
         Channel& channel = replay->channels[c];
-        const std::int32_t step = frame_step(channel, rate);
-        if (channel.amplitude > 0) {
-            if (replay->interpolate) {
-                mix_channel<true>(channel, step, rendered, int_mix_buffer);
-            } else {
-                mix_channel<false>(channel, step, rendered, int_mix_buffer);
-            }
-        }
-        advance_position(channel, step, 2 * frames);
+        advance_position(channel, frame_step(channel, replay->output_rate), 2 * frames);
     }
     downsample(int_mix_buffer, frames + crossfade_frames);
-    crossfade(int_mix_buffer, replay->crossfade_buffer, rate);
+    crossfade(int_mix_buffer, replay->crossfade_buffer, replay->output_rate);
     std::memcpy(replay->crossfade_buffer, int_mix_buffer + 2 * frames,
                 sizeof(std::int32_t) * crossfade_values);
     advance_tick(replay);

@@ -1,0 +1,70 @@
+// The volume column: set volume and panning, fine and per-tick volume and
+// panning slides, vibrato speed and depth, and tone slide. Its row action runs
+// inside the note trigger, before the key; its tick action before the effect's.
+#include "player/effects.h"
+#include <algorithm>
+
+void apply_volume_column_row(Channel& channel) {
+    const std::int32_t command = channel.note.volume;
+    const std::int32_t x = command & 15;
+    switch (command >> 4) {
+    case 0x1:
+    case 0x2:
+    case 0x3:
+    case 0x4:
+        channel.volume = command - 16;
+        break;
+    case 0x5:
+        channel.volume = 64;
+        break;
+    case 0x8:
+        channel.volume = std::max(channel.volume - x, 0);
+        break;
+    case 0x9:
+        channel.volume = std::min(channel.volume + x, 64);
+        break;
+    case 0xA:
+        if (x != 0) channel.vibrato_step = x;
+        break;
+    case 0xB:
+        if (x != 0) channel.vibrato_amount = x;
+        set_vibrato_value(channel, 5);
+        break;
+    case 0xC:
+        channel.panning = x * 17;
+        break;
+    case 0xF:
+        if (x != 0) channel.tone_slide_speed = x;
+        break;
+    default:
+        break;
+    }
+}
+
+void apply_volume_column_tick(Channel& channel) {
+    const std::int32_t command = channel.note.volume;
+    const std::int32_t x = command & 15;
+    switch (command >> 4) {
+    case 0x6:
+        channel.volume = std::max(channel.volume - x, 0);
+        break;
+    case 0x7:
+        channel.volume = std::min(channel.volume + x, 64);
+        break;
+    case 0xB:
+        advance_vibrato(channel);
+        set_vibrato_value(channel, 5);
+        break;
+    case 0xD:
+        channel.panning = std::max(channel.panning - x, 0);
+        break;
+    case 0xE:
+        channel.panning = std::min(channel.panning + x, 255);
+        break;
+    case 0xF:
+        tone_slide(channel);
+        break;
+    default:
+        break;
+    }
+}
