@@ -72,7 +72,7 @@ bool capture_begin(Capture& capture, const std::string& dir, std::uint64_t every
     capture.timeline = std::fopen((dir + "/timeline.tsv").c_str(), "w");
     if (!capture.timeline) return false;
     std::fputs("tick\tphase\teffect_index\teffect_time\torder_counter\tx\ty\n", capture.timeline);
-    contact_sheet_begin(capture.sheet, screen_width, screen_height, every);
+    contact_sheet_begin(capture.sheet, screen_width, screen_height, contact_sheet_first_interval);
     return true;
 }
 

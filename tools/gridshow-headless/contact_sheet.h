@@ -8,6 +8,8 @@
 #include <vector>
 
 constexpr std::size_t contact_sheet_capacity = 48;
+// Ticks between two thumbnails at the start; a whole show ends up at 100.
+constexpr std::uint64_t contact_sheet_first_interval = 25;
 constexpr int contact_sheet_columns = 6;
 constexpr int thumbnail_width = 240;
 
