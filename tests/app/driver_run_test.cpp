@@ -41,16 +41,44 @@ TEST(DriverRun, ASongThatFailsToLoadEndsTheProgramWithCode1) {
     std::filesystem::remove_all(dir);
 }
 
-class DriverClosing : public testing::TestWithParam<const char*> {};
+const char* const started = "Audio initialized successfully using embedded data.\n";
+const char* const first_hand_over = "Effect 0 finished at order 4\n"
+                                    "GridScalingDown (skipping to resize)\n";
+const char* const whole_show_log = "Effect 0 finished at order 4\n"
+                                   "GridScalingDown (skipping to resize)\n"
+                                   "Effect 1 finished at order 5\n"
+                                   "GridScalingDown (skipping to resize)\n"
+                                   "Effect 2 finished at order 7\n"
+                                   "GridScalingDown (skipping to resize)\n"
+                                   "Effect 3 finished at order 9\n"
+                                   "Animation sequence finished.\n";
+
+struct Closing {
+    const char* name;
+    const char* press;      // KEY@TICK
+    const char* log_so_far; // the show's lines before that tick
+};
+
+class DriverClosing : public testing::TestWithParam<Closing> {};
 
 TEST_P(DriverClosing, TearsDownAndExitsWithCode0) {
-    DriverRun run = run_driver({"--press", std::string(GetParam()) + "@100"});
-    EXPECT_EQ(run.error_output, "Audio initialized successfully using embedded data.\n"
-                                "Audio deinitialized.\n");
+    DriverRun run = run_driver({"--press", GetParam().press});
+    EXPECT_EQ(run.error_output,
+              std::string(started) + GetParam().log_so_far + "Audio deinitialized.\n");
     EXPECT_EQ(run.exit_code, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryWay, DriverClosing, testing::Values("escape", "close", "altf4"));
+// Ticks 1..312 slide the window in, 314..466 grow the first grid in, effect 1
+// runs around tick 1200, and the window scrolls out from tick 3441.
+INSTANTIATE_TEST_SUITE_P(
+    EveryWayInEachPhase, DriverClosing,
+    testing::Values(Closing{"EscapeWhileSlidingIn", "escape@100", ""},
+                    Closing{"CloseButtonWhileSlidingIn", "close@100", ""},
+                    Closing{"AltF4WhileSlidingIn", "altf4@100", ""},
+                    Closing{"EscapeWhileGrowingIn", "escape@400", ""},
+                    Closing{"CloseButtonDuringAnEffect", "close@1200", first_hand_over},
+                    Closing{"AltF4WhileScrollingOut", "altf4@3600", whole_show_log}),
+    [](const testing::TestParamInfo<Closing>& info) { return info.param.name; });
 
 TEST(DriverRun, OtherKeysAndCaptionDragsChangeNothing) {
     // After the slide-in the show keeps the window's x, so a move would last.
