@@ -140,15 +140,15 @@ inline __m128i scaled(__m128i widened, __m128i gain) {
     return _mm_srai_epi32(_mm_madd_epi16(widened, gain), 15);
 }
 
-inline void add_to(std::int32_t* out, __m128i addend) {
-    auto* target = reinterpret_cast<__m128i*>(out);
-    _mm_storeu_si128(target, _mm_add_epi32(_mm_loadu_si128(target), addend));
+bool has_16_bit_gains(const Voice& voice) {
+    return fits_16_bits(voice.gains.left) && fits_16_bits(voice.gains.right);
 }
 
 // Adds the scaled values of several voices (gains in 16 bits) to `count`
-// stereo frames, eight frames at a time: each side is summed over the voices
-// in registers and interleaved once. The frames beyond the last eight are
-// left to the caller.
+// stereo frames, or writes them there when `overwrite`, eight frames at a
+// time: each side is summed over the voices in registers and interleaved
+// once. Returns the frames done; the last count % 8 are left to the caller.
+template <bool overwrite>
 std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gains,
                              std::int32_t voice_count, std::int32_t count, std::int32_t* out) {
     const __m128i zero = _mm_setzero_si128();
@@ -158,6 +158,11 @@ std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gai
         left_gain[v] = _mm_set1_epi32(gains[v].left & 0xFFFF);
         right_gain[v] = _mm_set1_epi32(gains[v].right & 0xFFFF);
     }
+    const auto put = [](std::int32_t* at, __m128i sum) {
+        auto* target = reinterpret_cast<__m128i*>(at);
+        if constexpr (!overwrite) sum = _mm_add_epi32(_mm_loadu_si128(target), sum);
+        _mm_storeu_si128(target, sum);
+    };
     std::int32_t i = 0;
     for (; i + 8 <= count; i += 8) {
         __m128i left_low = zero, left_high = zero, right_low = zero, right_high = zero;
@@ -171,56 +176,62 @@ std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gai
             right_high = _mm_add_epi32(right_high, scaled(high, right_gain[v]));
         }
         std::int32_t* frames = out + 2 * i;
-        add_to(frames, _mm_unpacklo_epi32(left_low, right_low));
-        add_to(frames + 4, _mm_unpackhi_epi32(left_low, right_low));
-        add_to(frames + 8, _mm_unpacklo_epi32(left_high, right_high));
-        add_to(frames + 12, _mm_unpackhi_epi32(left_high, right_high));
+        put(frames, _mm_unpacklo_epi32(left_low, right_low));
+        put(frames + 4, _mm_unpackhi_epi32(left_low, right_low));
+        put(frames + 8, _mm_unpacklo_epi32(left_high, right_high));
+        put(frames + 12, _mm_unpackhi_epi32(left_high, right_high));
     }
     return i;
 }
 
 // Mixes up to max_voices voices into `frame_count` rendered frames, a block
-// of frames at a time.
+// of frames at a time. With `overwrite` the frames' old values do not count
+// (the first voices of a tick), so the buffer needs no clearing beforehand.
 template <bool interpolate>
-void mix_voices(Voice* voices, std::int32_t voice_count, std::int32_t frame_count,
+void mix_voices(Voice* voices, std::int32_t voice_count, std::int32_t frame_count, bool overwrite,
                 std::int32_t* out) {
     std::int16_t blocks[max_voices][block_frames];
     for (std::int32_t start = 0; start < frame_count; start += block_frames) {
         const std::int32_t count =
             frame_count - start < block_frames ? frame_count - start : block_frames;
         std::int32_t* frames = out + 2 * start;
+        bool sounding[max_voices] = {};
         const std::int16_t* wide_values[max_voices] = {};
         Gains wide_gains[max_voices] = {};
         std::int32_t wide_count = 0;
         for (std::int32_t v = 0; v < voice_count; ++v) {
-            if (!read_voice<interpolate>(voices[v], count, blocks[v])) continue;
-            const Gains gains = voices[v].gains;
-            if (fits_16_bits(gains.left) && fits_16_bits(gains.right)) {
+            sounding[v] = read_voice<interpolate>(voices[v], count, blocks[v]);
+            if (sounding[v] && has_16_bit_gains(voices[v])) {
                 wide_values[wide_count] = blocks[v];
-                wide_gains[wide_count++] = gains;
-            } else {
-                add_scaled(blocks[v], count, gains, frames);
+                wide_gains[wide_count++] = voices[v].gains;
             }
         }
         const std::int32_t done =
-            add_voices_wide(wide_values, wide_gains, wide_count, count, frames);
-        for (std::int32_t v = 0; v < wide_count; ++v) {
-            add_scaled(wide_values[v] + done, count - done, wide_gains[v], frames + 2 * done);
+            overwrite ? add_voices_wide<true>(wide_values, wide_gains, wide_count, count, frames)
+                      : add_voices_wide<false>(wide_values, wide_gains, wide_count, count, frames);
+        if (overwrite) std::memset(frames + 2 * done, 0, sizeof(std::int32_t) * 2 * (count - done));
+        for (std::int32_t v = 0; v < voice_count; ++v) {
+            if (!sounding[v]) continue;
+            const std::int32_t from = has_16_bit_gains(voices[v]) ? done : 0;
+            add_scaled(blocks[v] + from, count - from, voices[v].gains, frames + 2 * from);
         }
     }
 }
 
-// Mixes every channel that is audible, up to max_voices at a time.
+// Mixes every channel that is audible, up to max_voices at a time; the first
+// group writes the frames (silence when no channel is audible), the others add.
 void mix_channels(Replay& replay, std::int32_t frame_count, std::int32_t* out) {
     Voice voices[max_voices];
     std::int32_t voice_count = 0;
+    bool first = true;
     const auto flush = [&] {
         if (replay.interpolate) {
-            mix_voices<true>(voices, voice_count, frame_count, out);
+            mix_voices<true>(voices, voice_count, frame_count, first, out);
         } else {
-            mix_voices<false>(voices, voice_count, frame_count, out);
+            mix_voices<false>(voices, voice_count, frame_count, first, out);
         }
         voice_count = 0;
+        first = false;
     };
     for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
         const Channel& channel = replay.channels[c];
@@ -231,7 +242,7 @@ void mix_channels(Replay& replay, std::int32_t frame_count, std::int32_t* out) {
                                             (channel.balance * channel.amplitude) >> 8}};
         if (voice_count == max_voices) flush();
     }
-    if (voice_count > 0) flush();
+    if (voice_count > 0 || first) flush();
 }
 
 // Moves the channel on by the tick's output frames, wrapping into its loop or
@@ -291,7 +302,6 @@ void crossfade(std::int32_t* buffer, const std::int32_t* previous, std::int32_t 
 std::int32_t mix_tick(Replay* replay, std::int32_t* int_mix_buffer) {
     const std::int32_t frames = frames_per_tick(*replay);
     const std::int32_t rendered = (frames + lookahead_frames) * 2;
-    std::memset(int_mix_buffer, 0, sizeof(std::int32_t) * 2 * rendered);
     mix_channels(*replay, rendered, int_mix_buffer);
     for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
         Channel& channel = replay->channels[c];
