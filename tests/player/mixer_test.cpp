@@ -206,7 +206,7 @@ TEST(MixTick, CrossfadeBlendsTheLastTicksLookAheadIntoAVolumeChange) {
 
 TEST(MixTick, SilentChannelAddsNothingButMovesOn) {
     OneVoice voice(std::vector<std::int16_t>(100000, 20000), 0, 0, 49, Note{0, 0, 0, 0x0C, 0});
-    Buffer buffer(int_mix_buffer_values);
+    Buffer buffer(int_mix_buffer_values, 777); // leftovers of an earlier tick
     const std::int32_t frames = mix_tick(voice.replay.get(), buffer.data());
     EXPECT_TRUE(std::all_of(buffer.begin(), buffer.begin() + 2 * frames,
                             [](std::int32_t v) { return v == 0; }));
@@ -222,7 +222,7 @@ TEST(MixTick, EmptyInstrumentNeverReadsSampleData) {
     channel.amplitude = 16384;
     channel.frequency = 8000;
     channel.position = 5;
-    Buffer buffer(int_mix_buffer_values);
+    Buffer buffer(int_mix_buffer_values, 777); // leftovers of an earlier tick
     const std::int32_t frames = mix_tick(replay.get(), buffer.data());
     EXPECT_TRUE(std::all_of(buffer.begin(), buffer.begin() + 2 * frames,
                             [](std::int32_t v) { return v == 0; }));
