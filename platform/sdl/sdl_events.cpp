@@ -3,6 +3,7 @@
 // desktop close requests turned into the core's platform_input_* calls.
 #include "platform/host.h"
 #include "platform/sdl/sdl_host.h"
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -70,6 +71,9 @@ void handle_window_event(const SDL_WindowEvent& event) {
         break;
     case SDL_WINDOWEVENT_EXPOSED:
         sdl_windows_expose(event.windowID);
+        break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        sdl_windows_minimized(event.windowID);
         break;
     case SDL_WINDOWEVENT_RESTORED:
         if (sdl_windows_restored(event.windowID, &window)) platform_input_restore(window);
@@ -165,9 +169,9 @@ void host_wait_until(std::uint64_t deadline_us) {
     for (;;) {
         if (sdl_audio_deliver_finished() > 0) return;
         std::uint64_t now = host_time_us();
-        std::uint64_t next_present = sdl_windows_present_if_due(now);
+        std::uint64_t next_check = sdl_windows_restore_unminimized(now);
+        std::uint64_t until = std::min({deadline_us, sdl_windows_present_if_due(now), next_check});
         if (now >= deadline_us) return;
-        std::uint64_t until = deadline_us < next_present ? deadline_us : next_present;
         int timeout_ms = -1;
         if (until != UINT64_MAX) {
             std::uint64_t wait_us = until > now ? until - now : 0;

@@ -21,6 +21,12 @@ std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us);
 // The top-level window behind an SDL window id, with its screen position;
 // false when the id is not one of ours.
 bool sdl_windows_find(std::uint32_t sdl_window_id, HWND* window, POINT* screen_origin);
+// The desktop confirmed that it iconified an SDL window.
+void sdl_windows_minimized(std::uint32_t sdl_window_id);
+// Restores (through the core) each window whose iconify the desktop has not
+// confirmed within a second; returns when the next such check is due
+// (UINT64_MAX: none pending). Only from host_wait_until, outside the core.
+std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us);
 // The desktop restored an SDL window: true, with its top-level window, when
 // the core still thinks it minimised (its own restore needs no report).
 bool sdl_windows_restored(std::uint32_t sdl_window_id, HWND* window);

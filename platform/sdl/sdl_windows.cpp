@@ -17,10 +17,15 @@ struct HostWindow {
     RECT screen_rect;
     bool visible;
     bool minimized; // iconified on the desktop; its restore goes back to the core
+    // When the iconify was asked for and not yet confirmed by the desktop
+    // (0: nothing pending). A desktop without a window manager never confirms.
+    std::uint64_t minimize_asked_us;
     int width;
     int height;
     SDL_Rect pending; // changed since the last present, window coordinates
 };
+
+constexpr std::uint64_t minimize_patience_us = 1000000;
 
 std::vector<HostWindow> windows;
 std::uint64_t last_present_us = 0;
@@ -82,7 +87,7 @@ HostWindow* create_window(const HostWindowImage& image) {
                          image.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     if (!sdl_window) return nullptr;
     windows.push_back(HostWindow{image.window, sdl_window, nullptr, image.screen_rect, false, false,
-                                 image.width, image.height, SDL_Rect{}});
+                                 0, image.width, image.height, SDL_Rect{}});
     return &windows.back();
 }
 
@@ -114,6 +119,7 @@ void host_present(const HostWindowImage& image) {
     host->screen_rect = image.screen_rect;
     if (image.minimized != host->minimized) {
         host->minimized = image.minimized;
+        host->minimize_asked_us = image.minimized ? std::max<std::uint64_t>(1, host_time_us()) : 0;
         if (image.minimized)
             SDL_MinimizeWindow(host->sdl_window);
         else
@@ -151,6 +157,27 @@ std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us) {
     if (now_us < due) return due;
     present_now(now_us);
     return UINT64_MAX;
+}
+
+void sdl_windows_minimized(std::uint32_t sdl_window_id) {
+    if (HostWindow* host = find_by_id(sdl_window_id)) host->minimize_asked_us = 0;
+}
+
+std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us) {
+    std::uint64_t next = UINT64_MAX;
+    for (HostWindow& host : windows) {
+        if (host.minimize_asked_us == 0) continue;
+        std::uint64_t give_up = host.minimize_asked_us + minimize_patience_us;
+        if (now_us < give_up) {
+            next = std::min(next, give_up);
+            continue;
+        }
+        // The window is still on the screen: bring the core back in line
+        // rather than leave a frozen window that nothing can restore.
+        host.minimize_asked_us = 0;
+        platform_input_restore(host.window);
+    }
+    return next;
 }
 
 bool sdl_windows_restored(std::uint32_t sdl_window_id, HWND* window) {
