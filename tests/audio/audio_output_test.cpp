@@ -222,6 +222,15 @@ TEST_F(AudioOutputTest, IgnoresNoticesForHeadersThatAreNotItsBlocks) {
               first_block);
 }
 
+TEST_F(AudioOutputTest, IgnoresANoticeForABlockThatHoldsNoBuffer) {
+    mem_fail_nth_allocation(3); // block 2's buffer
+    ASSERT_EQ(start(), ErrorName::OutOfMemory);
+    StderrCapture errors;
+    audio_refill_block(audio, song->replay, &audio.blocks[2].header);
+    EXPECT_EQ(errors.text(), "");
+    EXPECT_EQ(audio.blocks[2].block_samples, nullptr);
+}
+
 TEST_F(AudioOutputTest, DropsTheNoticesThatArriveDuringAndAfterTheShutdown) {
     ASSERT_EQ(start(), ErrorName::Ok);
     play_notices(2);
