@@ -1,0 +1,152 @@
+# shellcheck shell=bash
+# Shared by the Wine test scripts (sourced): the environment that
+# wine_env.sh started, the executable under test, and a running show.
+# Usage: source common.sh EXE STATE ARTIFACTS
+set -euo pipefail
+
+exe=$1
+state=$2
+artifacts=$3
+skip_code=77
+
+if [[ ! -f $exe ]]; then
+    echo "$exe is missing: build it with 'make windows' (make test does)" >&2
+    exit $skip_code
+fi
+if [[ ! -f $state/env ]]; then
+    echo "no Wine environment in $state: the wine.start test sets it up" >&2
+    exit 1
+fi
+# shellcheck disable=SC1091
+source "$state/env"
+mkdir -p "$artifacts"
+
+show_pid=""
+show_stderr=""
+show_status=""
+
+# Ends the show if a test leaves early; the environment's stop ends the rest.
+stop_show() {
+    if [[ -n $show_pid ]] && kill -0 "$show_pid" 2>/dev/null; then
+        kill "$show_pid" 2>/dev/null || true
+        wait "$show_pid" 2>/dev/null || true
+    fi
+}
+trap stop_show EXIT
+
+# Starts the show in the background; its standard error goes to the file
+# given, its exit code to that file + ".status" when it ends. At most
+# `limit` seconds, so that a hung show cannot outlast the test.
+start_show() {
+    show_stderr=$1
+    local limit=$2
+    show_status=$show_stderr.status
+    rm -f "$show_stderr" "$show_status"
+    (
+        code=0
+        timeout "$limit" wine "$exe" 2>"$show_stderr" || code=$?
+        echo "$code" >"$show_status"
+    ) &
+    show_pid=$!
+}
+
+# Waits up to `seconds` for the show to end and prints its exit code.
+wait_show_end() {
+    local seconds=$1 ticks=0
+    until [[ -s $show_status ]]; do
+        if ((++ticks > seconds * 10)); then
+            echo "the show did not end within $seconds s" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    wait "$show_pid" 2>/dev/null || true
+    show_pid=""
+    cat "$show_status"
+}
+
+# Waits up to `seconds` for a line on the show's standard error.
+wait_line() {
+    local line=$1 seconds=$2 ticks=0
+    until grep -qxF -- "$line" "$show_stderr" 2>/dev/null; do
+        if ((++ticks > seconds * 10)) || [[ -s $show_status ]]; then
+            echo "no line '$line' within $seconds s; standard error so far:" >&2
+            cat "$show_stderr" >&2 || true
+            return 1
+        fi
+        sleep 0.1
+    done
+}
+
+# The X window that shows the main window's client area (Wine names it after
+# the caption and classes it after the executable).
+show_window() {
+    local seconds=${1:-20} ticks=0 window
+    until window=$(xdotool search --onlyvisible --classname gridshow 2>/dev/null | head -1) &&
+        [[ -n $window ]]; do
+        if ((++ticks > seconds * 10)); then
+            echo "no visible window of the show within $seconds s" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    echo "$window"
+}
+
+# Prints "x y width height" of an X window on the screen.
+window_geometry() {
+    xdotool getwindowgeometry --shell "$1" |
+        awk -F= '{ value[$1] = $2 } END { print value["X"], value["Y"], value["WIDTH"], value["HEIGHT"] }'
+}
+
+# Waits until the window stops moving sideways: the slide-in is over (the
+# bob keeps moving it up and down during the banners).
+wait_window_settled() {
+    local window=$1 seconds=$2 ticks=0 last="" now stable=0
+    while ((stable < 3)); do
+        if ((++ticks > seconds * 4)); then
+            echo "the window kept moving for $seconds s" >&2
+            return 1
+        fi
+        sleep 0.25
+        now=$(window_geometry "$window")
+        now=${now%% *}
+        if [[ $now == "$last" ]] && ((now >= 0)); then
+            stable=$((stable + 1))
+        else
+            stable=0
+        fi
+        last=$now
+    done
+}
+
+# Takes a picture of the whole virtual screen and writes the client area's
+# geometry at that moment next to it (NAME.png, NAME.geometry).
+screenshot() {
+    local window=$1 name=$2
+    window_geometry "$window" >"$artifacts/$name.geometry"
+    import -window root -display "$DISPLAY" "$artifacts/$name.png"
+}
+
+# Takes pictures every second or so until `line` appears on standard error
+# and keeps the last one taken before it: the latest picture of the state
+# that the line ends. How fast the show's timer ticks is Wine's and the
+# machine's business, so a fixed moment could still fall into a grow-in.
+screenshot_until_line() {
+    local window=$1 name=$2 line=$3 seconds=$4 ticks=0
+    rm -f "$artifacts/$name.png" "$artifacts/$name.geometry"
+    until [[ -s $show_status ]] || ((++ticks > seconds)); do
+        screenshot "$window" "$name.next"
+        if grep -qxF -- "$line" "$show_stderr"; then
+            break
+        fi
+        mv "$artifacts/$name.next.png" "$artifacts/$name.png"
+        mv "$artifacts/$name.next.geometry" "$artifacts/$name.geometry"
+        sleep 1
+    done
+    rm -f "$artifacts/$name.next.png" "$artifacts/$name.next.geometry"
+    if [[ ! -f $artifacts/$name.png ]]; then
+        echo "no picture of the $name before '$line'" >&2
+        return 1
+    fi
+}
