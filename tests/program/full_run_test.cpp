@@ -79,7 +79,7 @@ TEST_F(FullShow, LogsEachHandOverAndEndsByItselfWithCodeZero) {
     EXPECT_EQ(run->exit_code, 0);
 }
 
-TEST_F(FullShow, TimelineHasOneLinePerTickThroughEveryPhaseInOrder) {
+TEST_F(FullShow, TimelineFollowsEveryPhaseAndTheSongTickByTick) {
     ASSERT_GT(timeline->size(), 1u);
     EXPECT_EQ(timeline->front(),
               (std::vector<std::string>{"tick", "phase", "effect_index", "effect_time",
@@ -101,10 +101,6 @@ TEST_F(FullShow, TimelineHasOneLinePerTickThroughEveryPhaseInOrder) {
                                      "WindowScrollingOut", "ShowFinished"});
     EXPECT_EQ(runs_of(phases), expected);
     EXPECT_EQ(runs_of(effects_running), (std::vector<std::string>{"0", "1", "2", "3"}));
-}
-
-TEST_F(FullShow, TimelineFollowsTheSongAndEndsWithTheWindowBeyondTheRightEdge) {
-    ASSERT_GT(timeline->size(), 1u);
     long previous = 0;
     for (std::size_t i = 1; i < timeline->size(); ++i) {
         long order = std::stol((*timeline)[i][4]);
@@ -117,14 +113,15 @@ TEST_F(FullShow, TimelineFollowsTheSongAndEndsWithTheWindowBeyondTheRightEdge) {
     EXPECT_EQ(last_line()[6], "108");
 }
 
-TEST_F(FullShow, SoundIsEverythingTheDevicePlayedStartingWithAQuarterSecondOfSilence) {
+void expect_sound_of_the_whole_show(const DriverRun* run, std::size_t ticks) {
+    SCOPED_TRACE("show.wav: everything the device played, a quarter second of silence first");
     Wav wav = read_wav(run->capture_dir + "/show.wav");
     EXPECT_EQ(wav.format, 1);
     EXPECT_EQ(wav.channels, 2);
     EXPECT_EQ(wav.rate, 48000u);
     EXPECT_EQ(wav.bits, 16);
     double played = double(wav.samples.size() / 2) / 48000;
-    EXPECT_NEAR(played, double(ticks()) * tick_seconds, 3.0 * block_frames / 48000);
+    EXPECT_NEAR(played, double(ticks) * tick_seconds, 3.0 * block_frames / 48000);
     ASSERT_GT(wav.samples.size(), 2u * 48000);
     auto first_sound = std::find_if(wav.samples.begin(), wav.samples.end(),
                                     [](std::int16_t sample) { return sample != 0; });
@@ -132,16 +129,17 @@ TEST_F(FullShow, SoundIsEverythingTheDevicePlayedStartingWithAQuarterSecondOfSil
     EXPECT_LT(first_sound - wav.samples.begin(), 2 * 48000);
 }
 
-TEST_F(FullShow, FramesShowTheWholeScreenEveryNTicksAndAtTheEnd) {
+void expect_frames_every_n_ticks_and_at_the_end(const DriverRun* run, std::size_t ticks) {
+    SCOPED_TRACE("frames of the whole screen every 1000 ticks and at the end");
     std::size_t frames = 0;
     for (const auto& entry : std::filesystem::directory_iterator(run->capture_dir))
         frames += entry.path().filename().string().starts_with("frame-");
-    EXPECT_EQ(frames, ticks() / 1000 + (ticks() % 1000 != 0));
+    EXPECT_EQ(frames, ticks / 1000 + (ticks % 1000 != 0));
     PngImage first = read_png(run->capture_dir + "/frame-01000.png");
     EXPECT_EQ(first.width, 1920);
     EXPECT_EQ(first.height, 1080);
     char last_name[32];
-    std::snprintf(last_name, sizeof last_name, "/frame-%05zu.png", ticks());
+    std::snprintf(last_name, sizeof last_name, "/frame-%05zu.png", ticks);
     PngImage last = read_png(run->capture_dir + last_name);
     ASSERT_EQ(last.width, 1920);
     EXPECT_TRUE(std::all_of(last.pixels.begin(), last.pixels.end(), [](std::uint32_t pixel) {
@@ -149,7 +147,8 @@ TEST_F(FullShow, FramesShowTheWholeScreenEveryNTicksAndAtTheEnd) {
     })) << "the window has left the screen";
 }
 
-TEST_F(FullShow, ContactSheetIsAGridOfLabelledThumbnails) {
+void expect_contact_sheet_of_labelled_thumbnails(const DriverRun* run) {
+    SCOPED_TRACE("contact sheet: a grid of labelled thumbnails");
     PngImage sheet = read_png(run->capture_dir + "/contact-sheet.png");
     constexpr int margin = 6, columns = 6, thumbnail_width = 240, thumbnail_height = 135;
     constexpr int label_height = 16;
@@ -167,6 +166,12 @@ TEST_F(FullShow, ContactSheetIsAGridOfLabelledThumbnails) {
         for (int x = margin; x < margin + thumbnail_width; ++x)
             label_drawn |= sheet.at(x, y) == 0xE0E0E0;
     EXPECT_TRUE(label_drawn);
+}
+
+TEST_F(FullShow, CaptureHoldsTheSoundTheFramesAndAContactSheet) {
+    expect_sound_of_the_whole_show(run, ticks());
+    expect_frames_every_n_ticks_and_at_the_end(run, ticks());
+    expect_contact_sheet_of_labelled_thumbnails(run);
 }
 
 TEST(ShortenedShow, AClosedShowStillLeavesItsWholeCapture) {
