@@ -269,18 +269,14 @@ class ShowGeometry : public testing::TestWithParam<Screen> {
     }
 };
 
-// Each screen's show runs once per test process, so the checks are grouped
-// into two tests per screen.
-TEST_P(ShowGeometry, WindowAndGridFollowTheTimeline) {
+// Each test process runs the show afresh, so one test per screen checks it all.
+TEST_P(ShowGeometry, WindowGridAndEffectsFollowTheTimeline) {
     runs_to_its_natural_end();
     window_is_80_percent_centred_at_home();
     slide_in_reaches_home_on_tick_313();
     scroll_out_reaches_screen_width_on_its_501st_tick();
     window_bobs_only_with_the_banners();
     each_grid_grows_in_for_its_diagonals_plus_0_6_s();
-}
-
-TEST_P(ShowGeometry, EffectsShowOnTheComposedScreen) {
     first_banner_shows_character_3_a_hundred_ticks_in();
     banners_use_their_shades_and_the_picture_crosses();
     figure_stands_in_the_5_by_5_grid();
