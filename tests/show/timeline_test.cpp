@@ -89,6 +89,16 @@ TEST_F(Timeline, ResizeThenGrowInWhileTheEffectDrawsAtDoubleSpeed) {
     EXPECT_NEAR(show().phase_time, 2.448f, 1e-4);
 }
 
+TEST_F(Timeline, GrowInTickWithoutMovesDrawsNothingButCanStillEnd) {
+    ticks_while(ShowPhase::WindowSlidingIn);
+    tick();                     // rebuild at 16 x 9
+    show().phase_time = 100.0f; // every cell long finished
+    tick();
+    EXPECT_EQ(show().phase, ShowPhase::EffectRunning);
+    EXPECT_TRUE(show().first_frame); // the renderer was not called
+    for (std::uint8_t shade : grid().shades.values) ASSERT_EQ(shade, 0);
+}
+
 TEST_F(Timeline, WindowBobsWithTheBannerAndSettlesAfterTheHandOver) {
     run_to_first_effect();
     // Wait for a fresh flip to frame 1, with time to spare before the next.
