@@ -107,6 +107,10 @@ GrowInStep grow_in_step(CellGrid& grid, float t) {
     return step;
 }
 
+float grow_in_end(const CellGrid& grid) {
+    return static_cast<float>(grid.cols + grid.rows - 2) * diagonal_delay + grow_duration;
+}
+
 void invalidate_cells(const CellGrid& grid) {
     for (std::uint64_t i = 0; i < grid.cell_count; ++i)
         InvalidateRect(grid.cells[i].window, nullptr, FALSE);

@@ -44,6 +44,8 @@ ErrorName create_grid(CellGrid& grid, HWND parent, HINSTANCE instance, std::uint
 ErrorName rebuild_grid(CellGrid& grid, HWND main_window, std::uint64_t cols, std::uint64_t rows);
 // One grow-in step at grow-in time t (seconds), all cells in one deferred batch.
 GrowInStep grow_in_step(CellGrid& grid, float t);
+// The grow-in time at which the cell on the last diagonal has finished growing.
+float grow_in_end(const CellGrid& grid);
 // Invalidates every cell window whole, without erasing, in list order.
 void invalidate_cells(const CellGrid& grid);
 // Releases the list's storage and leaves it empty.

@@ -54,8 +54,7 @@ void resize_grid(ShowState& show, CellGrid& grid, HWND window) {
 void scale_up(ShowState& show, CellGrid& grid, HWND window) {
     show.phase_time += tick_seconds;
     show.effect_time += tick_seconds; // the effect clock runs at double speed here
-    // When the cell on the last diagonal has finished growing.
-    const float end = static_cast<float>(grid.cols + grid.rows - 2) * 0.08f + 0.6f;
+    const float end = grow_in_end(grid);
     const GrowInStep step = grow_in_step(grid, show.phase_time);
     if (step.moved > 0) {
         effect_table[show.effect_index].render(grid.shades.values, grid.cols, grid.rows,
