@@ -41,6 +41,10 @@ struct HostWindowImage {
     int height;
     int stride;
     RECT dirty;
+    // The same change in finer pieces, whose union is `dirty`: a host that
+    // copies pixels may copy just these.
+    const RECT* dirty_parts;
+    int dirty_part_count;
 };
 void host_present(const HostWindowImage& image);
 // The top-level window is gone.

@@ -6,6 +6,15 @@
 
 namespace {
 
+// Beyond this many pieces the change is handed over as its bounding rectangle.
+constexpr std::size_t max_dirty_parts = 1024;
+
+void mark_dirty(Surface& surface, const RECT& area) {
+    surface.dirty = rect_union(surface.dirty, area);
+    if (surface.dirty_parts.size() == max_dirty_parts) surface.dirty_parts.assign(1, surface.dirty);
+    surface.dirty_parts.push_back(area);
+}
+
 void fill_pixels(Surface& surface, const RECT& area, std::uint32_t rgb) {
     for (int y = area.top; y < area.bottom; ++y) {
         std::uint32_t* row = surface.pixels.data() + std::size_t(y) * std::size_t(surface.width);
@@ -36,11 +45,12 @@ void fill_around(Surface& surface, const RECT& area, const std::vector<RECT>& ho
 
 void present(Window* top_level) {
     Surface& surface = *top_level->surface;
-    host_present(HostWindowImage{top_level->handle, top_level->rect,
-                                 top_level->visible && !top_level->minimized, top_level->minimized,
-                                 surface.pixels.data(), surface.width, surface.height,
-                                 surface.width, surface.dirty});
+    host_present(HostWindowImage{
+        top_level->handle, top_level->rect, top_level->visible && !top_level->minimized,
+        top_level->minimized, surface.pixels.data(), surface.width, surface.height, surface.width,
+        surface.dirty, surface.dirty_parts.data(), int(surface.dirty_parts.size())});
     surface.dirty = RECT{};
+    surface.dirty_parts.clear();
     surface.placement_changed = false;
 }
 
@@ -52,7 +62,7 @@ void surface_fill(Window* writer, RECT area, const std::vector<RECT>& holes, std
     area = rect_intersection(area, RECT{0, 0, surface.width, surface.height});
     if (rect_empty(area)) return;
     fill_around(surface, area, holes, 0, rgb);
-    surface.dirty = rect_union(surface.dirty, area);
+    mark_dirty(surface, area);
     for_each_in_tree(top_level, [&](Window* member) {
         if (member != writer && member->shows_color &&
             !rect_empty(rect_intersection(member->shown_area, area)))
@@ -73,7 +83,9 @@ void surface_fit(Window* top_level) {
     surface.pixels = std::move(pixels);
     surface.width = width;
     surface.height = height;
-    surface.dirty = RECT{0, 0, width, height};
+    surface.dirty = RECT{};
+    surface.dirty_parts.clear();
+    mark_dirty(surface, RECT{0, 0, width, height});
     // The host may still hold the old pixels: hand it the new ones at once.
     present(top_level);
 }

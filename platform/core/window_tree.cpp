@@ -193,9 +193,8 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class) {
         !window_class->lpszClassName || !window_class->lpfnWndProc)
         return 0;
     if (find_class(window_class->lpszClassName)) return 0;
-    classes.push_back(std::make_unique<WindowClass>(
-        WindowClass{window_class->lpszClassName, window_class->lpfnWndProc, window_class->hInstance,
-                    window_class->hbrBackground}));
+    classes.push_back(std::make_unique<WindowClass>(WindowClass{
+        window_class->lpszClassName, window_class->lpfnWndProc, window_class->hbrBackground}));
     return next_atom++;
 }
 

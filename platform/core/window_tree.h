@@ -18,7 +18,6 @@ struct ThreadQueue;
 struct WindowClass {
     std::string name;
     WNDPROC procedure;
-    HINSTANCE instance;
     HBRUSH background;
 };
 
@@ -28,6 +27,7 @@ struct Surface {
     int width = 0;
     int height = 0;
     RECT dirty{};                  // changed since the last present (surface coordinates)
+    std::vector<RECT> dirty_parts; // the pieces of `dirty`, as written
     bool placement_changed = true; // place or visibility changed since the last present
 };
 

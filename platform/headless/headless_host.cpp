@@ -17,19 +17,54 @@ constexpr int default_screen_height = 1080;
 std::uint64_t now_us = 0;
 int screen_width = default_screen_width;
 int screen_height = default_screen_height;
-std::vector<HostWindowImage> images; // first presented first (the bottom)
+// A top-level window as last presented: the host keeps its own copy of the
+// pixels, so that the screen changes only when the core presents.
+struct ShownWindow {
+    HWND window;
+    RECT screen_rect;
+    bool visible;
+    int width;
+    int height;
+    std::vector<std::uint32_t> pixels;
+};
+std::vector<ShownWindow> shown; // first presented first (the bottom)
 HeadlessTickObserver tick_observer;
 std::uint64_t ticks = 0;
 
-const HostWindowImage* image_of(HWND window) {
-    for (const HostWindowImage& image : images)
-        if (image.window == window) return &image;
+ShownWindow* shown_window(HWND window) {
+    for (ShownWindow& known : shown)
+        if (known.window == window) return &known;
     return nullptr;
 }
 
-std::uint32_t image_pixel(const HostWindowImage& image, int x, int y) {
-    if (x < 0 || y < 0 || x >= image.width || y >= image.height) return 0;
-    return image.pixels[std::size_t(y) * std::size_t(image.stride) + std::size_t(x)];
+std::uint32_t window_pixel(const ShownWindow& window, int x, int y) {
+    if (x < 0 || y < 0 || x >= window.width || y >= window.height) return 0;
+    return window.pixels[std::size_t(y) * std::size_t(window.width) + std::size_t(x)];
+}
+
+// Copies what changed: the pieces of the change, or everything when the
+// size changed.
+void take_pixels(ShownWindow& window, const HostWindowImage& image) {
+    RECT whole{0, 0, image.width, image.height};
+    const RECT* parts = image.dirty_parts;
+    int part_count = image.dirty_part_count;
+    if (image.width != window.width || image.height != window.height) {
+        window.width = image.width;
+        window.height = image.height;
+        window.pixels.assign(std::size_t(image.width) * std::size_t(image.height), 0);
+        parts = &whole;
+        part_count = 1;
+    }
+    for (int part = 0; part < part_count; ++part) {
+        RECT changed = rect_intersection(parts[part], whole);
+        for (int y = changed.top; y < changed.bottom; ++y) {
+            std::size_t row = std::size_t(y) * std::size_t(window.width);
+            const std::uint32_t* from = image.pixels + std::size_t(y) * std::size_t(image.stride) +
+                                        std::size_t(changed.left);
+            std::copy(from, from + (changed.right - changed.left),
+                      window.pixels.data() + row + std::size_t(changed.left));
+        }
+    }
 }
 
 void observe_tick() {
@@ -83,17 +118,15 @@ int host_screen_height() {
 }
 
 void host_present(const HostWindowImage& image) {
-    for (HostWindowImage& known : images) {
-        if (known.window == image.window) {
-            known = image;
-            return;
-        }
-    }
-    images.push_back(image);
+    ShownWindow* window = shown_window(image.window);
+    if (!window) window = &shown.emplace_back(ShownWindow{image.window, {}, false, 0, 0, {}});
+    window->screen_rect = image.screen_rect;
+    window->visible = image.visible;
+    take_pixels(*window, image);
 }
 
 void host_window_destroyed(HWND window) {
-    std::erase_if(images, [&](const HostWindowImage& image) { return image.window == window; });
+    std::erase_if(shown, [&](const ShownWindow& known) { return known.window == window; });
 }
 
 // ---- Clock ------------------------------------------------------------------------
@@ -114,9 +147,9 @@ void headless_set_screen_size(int width, int height) {
 }
 
 std::uint32_t headless_screen_pixel(int x, int y) {
-    for (auto image = images.rbegin(); image != images.rend(); ++image) {
-        if (image->visible && rect_contains(image->screen_rect, x, y))
-            return image_pixel(*image, x - image->screen_rect.left, y - image->screen_rect.top);
+    for (auto window = shown.rbegin(); window != shown.rend(); ++window) {
+        if (window->visible && rect_contains(window->screen_rect, x, y))
+            return window_pixel(*window, x - window->screen_rect.left, y - window->screen_rect.top);
     }
     return headless_desktop_colour;
 }
@@ -124,24 +157,25 @@ std::uint32_t headless_screen_pixel(int x, int y) {
 std::vector<std::uint32_t> headless_screen() {
     std::vector<std::uint32_t> screen(std::size_t(screen_width) * std::size_t(screen_height),
                                       headless_desktop_colour);
-    for (const HostWindowImage& image : images) {
-        if (!image.visible) continue;
-        RECT shown = rect_intersection(image.screen_rect, RECT{0, 0, screen_width, screen_height});
-        for (int y = shown.top; y < shown.bottom; ++y) {
+    for (const ShownWindow& window : shown) {
+        if (!window.visible) continue;
+        RECT part = rect_intersection(window.screen_rect, RECT{0, 0, screen_width, screen_height});
+        for (int y = part.top; y < part.bottom; ++y) {
             const std::uint32_t* from =
-                image.pixels + std::size_t(y - image.screen_rect.top) * std::size_t(image.stride) +
-                std::size_t(shown.left - image.screen_rect.left);
-            std::copy(from, from + (shown.right - shown.left),
+                window.pixels.data() +
+                std::size_t(y - window.screen_rect.top) * std::size_t(window.width) +
+                std::size_t(part.left - window.screen_rect.left);
+            std::copy(from, from + (part.right - part.left),
                       screen.data() + std::size_t(y) * std::size_t(screen_width) +
-                          std::size_t(shown.left));
+                          std::size_t(part.left));
         }
     }
     return screen;
 }
 
 std::uint32_t headless_window_pixel(HWND window, int x, int y) {
-    const HostWindowImage* image = image_of(window);
-    return image ? image_pixel(*image, x, y) : 0;
+    const ShownWindow* known = shown_window(window);
+    return known ? window_pixel(*known, x, y) : 0;
 }
 
 // ---- Input ------------------------------------------------------------------------
@@ -190,7 +224,7 @@ void headless_refuse_begin_defer_window_pos(unsigned count) {
 
 void headless_reset() {
     platform_reset();
-    images.clear();
+    shown.clear();
     tick_observer = nullptr;
     ticks = 0;
     screen_width = default_screen_width;

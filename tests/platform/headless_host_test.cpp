@@ -95,6 +95,29 @@ TEST_F(HeadlessHost, RunningStopsAtTheQuitMessage) {
     EXPECT_EQ(ticks, 3);
 }
 
+TEST_F(HeadlessHost, ARepaintReachesTheScreenWholeAfterEveryWindowHasPainted) {
+    HWND window = make_window(main_style | WS_VISIBLE, 0, 0, 200, 200, nullptr, WS_EX_COMPOSITED);
+    HWND first = make_window(cell_style, 10, 10, 50, 50, window);
+    HWND second = make_window(cell_style, 100, 10, 50, 50, window);
+    paint_with(first, 0x000000FF);
+    paint_with(second, 0x000000FF);
+    run();
+    std::uint32_t first_while_second_paints = 0;
+    handler = [&](HWND painted, UINT message, WPARAM, LPARAM, LRESULT&) {
+        if (message == WM_PAINT && painted == second)
+            first_while_second_paints = headless_screen_pixel(30, caption + 30);
+        return false;
+    };
+    paint_with(first, 0x00FF0000);
+    paint_with(second, 0x00FF0000);
+    InvalidateRect(first, nullptr, FALSE);
+    InvalidateRect(second, nullptr, FALSE);
+    run();
+    EXPECT_EQ(first_while_second_paints, rgb(255, 0, 0));
+    EXPECT_EQ(headless_screen_pixel(30, caption + 30), rgb(0, 0, 255));
+    EXPECT_EQ(headless_screen_pixel(120, caption + 30), rgb(0, 0, 255));
+}
+
 TEST_F(HeadlessHost, TheObserverSeesEachTickOnScreenAndCanInjectInput) {
     HWND window = make_window(main_style | WS_VISIBLE, 0, 0, 200, 200);
     HWND cell = make_window(cell_style, 10, 10, 50, 50, window);

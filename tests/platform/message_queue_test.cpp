@@ -165,6 +165,7 @@ TEST_F(MessageQueue, TranslateMessageAddsCharactersForLetters) {
 }
 
 TEST_F(MessageQueue, WaitingWithNothingToWaitForEndsTheProcessInsteadOfHanging) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
             MSG message;
