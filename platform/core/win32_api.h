@@ -15,17 +15,24 @@
 //  - painting: update rectangles with an erase flag, BeginPaint / EndPaint,
 //    solid brushes, FillRect clipped to the client area (and around children
 //    with WS_CLIPCHILDREN); WS_BORDER frames and WS_CAPTION caption bars drawn
-//    by the layer; WS_EX_COMPOSITED trees composed in one back buffer;
+//    by the layer. Every top-level window is composed in one back buffer and
+//    shown at once, as Windows does for WS_EX_COMPOSITED; pixels nobody paints
+//    keep what they showed, and a new window's start black;
 //  - the default procedure: hit testing of caption, minimise and close
-//    buttons, caption drags, WM_CLOSE, SC_CLOSE / SC_MOVE / SC_MINIMIZE;
+//    buttons, caption drags, WM_CLOSE, SC_CLOSE / SC_MOVE / SC_MINIMIZE /
+//    SC_RESTORE, Alt+F4;
 //  - the wave-output device (CALLBACK_WINDOW only, 48 kHz 16-bit stereo PCM);
 //  - the standard-error handle, process exit, an exclusive lock, waiting on an
 //    address, interlocked increments.
 //
 // What it leaves out: everything else — menus, icons, cursors, fonts and text
-// drawing, GDI other than solid fills, z-order changes, activation beyond one
-// active top-level window, window procedures of other threads, non-client
-// metrics other than those of WS_BORDER and WS_CAPTION, Unicode ("W") calls.
+// drawing, GDI other than solid fills, WS_CLIPSIBLINGS (siblings draw over
+// each other), z-order changes, activation beyond one active top-level window,
+// window procedures of other threads, message filters of GetMessageA, timers
+// without a window, WM_NCCREATE and the creation record, child moves that keep
+// their pixels (every move repaints, as with SWP_NOCOPYBITS), non-client
+// metrics other than those of WS_BORDER and WS_CAPTION (whose bar is the whole
+// frame: 31 pixels on top, nothing at the sides), Unicode ("W") calls.
 //
 // How a host plugs in: platform/host.h. The core (platform/core) owns windows,
 // queues, timers, painting, composition and the wave devices; a host supplies
