@@ -80,9 +80,7 @@ void click(int x, int y) {
 
 void click_caption_button(HWND window, LRESULT button) {
     RECT place{};
-    GetWindowRect(window, &place);
-    // Not a live window: the button's place is unknown, so click nothing.
-    if (place.right == place.left) return;
+    if (!GetWindowRect(window, &place)) return;
     int right = place.right - place.left;
     int left = button == HTCLOSE ? right - caption_button_width : right - 2 * caption_button_width;
     click(place.left + left + caption_button_width / 2, place.top + caption_height / 2);
