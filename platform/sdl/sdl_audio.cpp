@@ -12,9 +12,11 @@
 
 namespace {
 
-// 960 frames = 20 ms exactly, so drivers that pace themselves by sleeping one
-// buffer's length in whole milliseconds (dummy, disk) keep real time.
-constexpr int callback_frames = 960;
+// One block's worth, a power of two: SDL rounds the device buffer up to a
+// power of two, and its dummy and disk drivers pace themselves by sleeping for
+// that buffer in whole milliseconds while asking for only the frames we asked
+// for; with 4096 frames they keep real time within half a percent.
+constexpr int callback_frames = 4096;
 
 std::mutex lock;
 std::deque<WAVEHDR*> queued;    // submitted, not yet played in full

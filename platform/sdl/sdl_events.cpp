@@ -16,6 +16,16 @@ Uint32 wake_event_type = 0;
 // flooding it.
 std::atomic<bool> wake_queued{false};
 int screen_width = 0;
+// How late waits end past their deadline: a late end costs the show a timer
+// tick when it exceeds one period of the 64 Hz clock.
+std::uint64_t latest_wake_us = 0;
+std::uint64_t wakes_late_by_a_tick = 0;
+constexpr std::uint64_t tick_period_us = 15625;
+
+void note_lateness(std::uint64_t late_us) {
+    latest_wake_us = std::max(latest_wake_us, late_us);
+    if (late_us >= tick_period_us) ++wakes_late_by_a_tick;
+}
 int screen_height = 0;
 
 UINT virtual_key_for(SDL_Keycode key) {
@@ -140,9 +150,12 @@ void sdl_host_report_stats() {
     if (!std::getenv("GRIDSHOW_SDL_STATS")) return;
     std::uint64_t callbacks = 0, dry = 0;
     sdl_audio_stats(&callbacks, &dry);
-    std::fprintf(stderr, "sdl host: %llu presents, %llu audio callbacks, %llu ran dry\n",
+    std::fprintf(stderr,
+                 "sdl host: %llu presents, %llu audio callbacks, %llu ran dry, %llu waits ended "
+                 "a tick late, latest by %llu us\n",
                  (unsigned long long)sdl_windows_present_count(), (unsigned long long)callbacks,
-                 (unsigned long long)dry);
+                 (unsigned long long)dry, (unsigned long long)wakes_late_by_a_tick,
+                 (unsigned long long)latest_wake_us);
 }
 
 std::uint64_t host_time_us() {
@@ -171,7 +184,10 @@ void host_wait_until(std::uint64_t deadline_us) {
         std::uint64_t now = host_time_us();
         std::uint64_t next_check = sdl_windows_restore_unminimized(now);
         std::uint64_t until = std::min({deadline_us, sdl_windows_present_if_due(now), next_check});
-        if (now >= deadline_us) return;
+        if (now >= deadline_us) {
+            note_lateness(now - deadline_us);
+            return;
+        }
         int timeout_ms = -1;
         if (until != UINT64_MAX) {
             std::uint64_t wait_us = until > now ? until - now : 0;
