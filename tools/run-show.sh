@@ -4,8 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+bin=${GRIDSHOW_BIN:-build/bin} # another build folder's executables, if set
+
 if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
-    exec build/bin/gridshow
+    exec "$bin/gridshow"
 fi
 
 out=out
@@ -13,7 +15,7 @@ echo "No display found (neither DISPLAY nor WAYLAND_DISPLAY is set):"
 echo "playing the show headless and capturing it into $out/ instead."
 rm -rf "$out"
 status=0
-build/bin/gridshow-headless --capture "$out" || status=$?
+"$bin/gridshow-headless" --capture "$out" || status=$?
 echo
 echo "Pictures: $out/contact-sheet.png (the whole show), $out/frame-*.png (every 50 ticks)"
 echo "Sound:    $out/show.wav"

@@ -101,7 +101,8 @@ void capture_tick(Capture& capture, const TickRecord& record, ScreenView screen)
 
 bool capture_finish(Capture& capture, std::uint64_t last_tick, const char* ending,
                     ScreenView screen) {
-    if (last_tick % capture.every != 0) save_frame(capture, last_tick, screen);
+    bool saved_already = last_tick > 0 && last_tick % capture.every == 0;
+    if (!saved_already) save_frame(capture, last_tick, screen);
     std::string label = std::to_string(last_tick) + " " + ending;
     std::vector<Thumbnail>& thumbnails = capture.sheet.thumbnails;
     if (!thumbnails.empty() && thumbnails.back().tick == last_tick)

@@ -166,6 +166,7 @@ int main(int argc, char** argv) {
     for (const Fault& fault : options.faults) arm(fault);
 
     int exit_code = app_main();
-    finish_capture(exit_code == 0 ? "END" : "FAILED");
+    // The show's own end leaves the main window open; a close destroys it.
+    finish_capture(exit_code != 0 ? "FAILED" : main_window() ? "END" : "CLOSED");
     return exit_code;
 }
