@@ -150,6 +150,23 @@ TEST_F(MessageQueue, OtherThreadsPostSafelyAndNothingIsLost) {
     }
 }
 
+TEST_F(MessageQueue, EachThreadHasItsOwnQueue) {
+    HWND window = make_window(main_style, 0, 0, 100, 100);
+    UINT other_thread_got = 0;
+    std::thread other([&] {
+        PostMessageA(nullptr, WM_USER + 1, 0, 0); // a message for this thread itself
+        PostQuitMessage(3);
+        MSG message;
+        if (GetMessageA(&message, nullptr, 0, 0)) other_thread_got = message.message;
+        EXPECT_EQ(GetMessageA(&message, nullptr, 0, 0), FALSE);
+    });
+    other.join();
+    EXPECT_EQ(other_thread_got, UINT(WM_USER + 1));
+    PostMessageA(window, WM_USER, 0, 0);
+    EXPECT_FALSE(run()); // the other thread's quit is not ours
+    EXPECT_EQ(received(WM_USER).size(), 1u);
+}
+
 TEST_F(MessageQueue, TranslateMessageAddsCharactersForLetters) {
     HWND window = make_window(main_style | WS_VISIBLE, 0, 0, 100, 100);
     run();

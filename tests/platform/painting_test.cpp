@@ -38,6 +38,26 @@ TEST_F(PaintingWithMain, NewWindowsStartBlackAndTheCaptionIsDrawnByTheLayer) {
     EXPECT_EQ(headless_window_pixel(main, 5, 28), caption_pixel);
 }
 
+TEST_F(Painting, TheCaptionCarriesItsTextAndButtons) {
+    HWND titled = make_window(main_style | WS_VISIBLE, 0, 0, 400, 300, nullptr, 0, "HELLO");
+    HWND plain = make_window(main_style | WS_VISIBLE, 0, 400, 400, 300, nullptr, 0, "");
+    run();
+    auto marks = [](HWND window, int left, int right) {
+        std::uint32_t bar = headless_window_pixel(window, left, 1);
+        int count = 0;
+        for (int y = 0; y < caption; ++y)
+            for (int x = left; x < right; ++x) count += headless_window_pixel(window, x, y) != bar;
+        return count;
+    };
+    EXPECT_GT(marks(titled, 0, 200), 0);
+    EXPECT_EQ(marks(plain, 0, 200), 0);
+    EXPECT_GT(marks(plain, 400 - 46, 400), 0);      // close
+    EXPECT_GT(marks(plain, 400 - 92, 400 - 46), 0); // minimise
+    HWND no_minimise = make_window(WS_CAPTION | WS_SYSMENU | WS_VISIBLE, 0, 0, 400, 300);
+    run();
+    EXPECT_EQ(marks(no_minimise, 400 - 92, 400 - 46), 0);
+}
+
 TEST_F(PaintingWithMain, AFilledCellShowsItsColourInsideABlackBorder) {
     HWND cell = make_window(cell_style, 10, 20, 12, 8, main);
     paint_with(cell, white);
