@@ -13,8 +13,11 @@ set(GRIDSHOW_LEAN_FLAGS -fno-exceptions -fno-rtti)
 
 if(WIN32)
   # The Windows executable is built lean: size optimisation, no unwind tables,
-  # no C++ runtime start-up, dead sections removed.
+  # no C++ runtime start-up, unused functions removed, switches as compare
+  # chains rather than jump tables. No -fdata-sections: MinGW's GCC then puts
+  # zero-filled variables into .data sections that take room in the file
+  # (4 KiB for the start-up report's buffer alone) instead of into .bss.
   add_compile_options(-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-                      -fno-unwind-tables -ffunction-sections -fdata-sections
+                      -fno-unwind-tables -ffunction-sections -fno-jump-tables
                       -fno-threadsafe-statics -fno-stack-protector -fno-ident)
 endif()

@@ -61,7 +61,8 @@ struct EmulatedThreadLocal {
     const void* initial_bytes; // null: zero-initialised
 };
 
-void* __emutls_get_address(EmulatedThreadLocal* variable) {
+void* __emutls_get_address(void* descriptor) {
+    auto* variable = static_cast<EmulatedThreadLocal*>(descriptor);
     std::uintptr_t slot = __atomic_load_n(&variable->slot, __ATOMIC_ACQUIRE);
     if (slot == 0) {
         DWORD fresh = TlsAlloc();

@@ -23,53 +23,57 @@ mkdir -p "$artifacts"
 
 show_pid=""
 show_stderr=""
-show_status=""
+show_code=""
 
-# Ends the show if a test leaves early; the environment's stop ends the rest.
+# Ends the show if a test leaves early (timeout passes the signal on to
+# Wine); the environment's stop ends the rest.
 stop_show() {
-    if [[ -n $show_pid ]] && kill -0 "$show_pid" 2>/dev/null; then
+    if [[ -n $show_pid ]]; then
         kill "$show_pid" 2>/dev/null || true
         wait "$show_pid" 2>/dev/null || true
     fi
 }
 trap stop_show EXIT
 
-# Starts the show in the background; its standard error goes to the file
-# given, its exit code to that file + ".status" when it ends. At most
-# `limit` seconds, so that a hung show cannot outlast the test.
+# Starts the show in the background with its standard error going to the
+# file given. At most `limit` seconds, so that a hung show cannot outlast
+# the test.
 start_show() {
     show_stderr=$1
     local limit=$2
-    show_status=$show_stderr.status
-    rm -f "$show_stderr" "$show_status"
-    (
-        code=0
-        timeout "$limit" wine "$exe" 2>"$show_stderr" || code=$?
-        echo "$code" >"$show_status"
-    ) &
+    rm -f "$show_stderr"
+    timeout "$limit" wine "$exe" 2>"$show_stderr" &
     show_pid=$!
 }
 
-# Waits up to `seconds` for the show to end and prints its exit code.
+show_running() {
+    [[ -n $show_pid ]] && kill -0 "$show_pid" 2>/dev/null
+}
+
+# Waits up to `seconds` for the show to end; its exit code goes to show_code
+# (and next to its standard error, for the artefacts).
 wait_show_end() {
     local seconds=$1 ticks=0
-    until [[ -s $show_status ]]; do
+    while show_running; do
         if ((++ticks > seconds * 10)); then
             echo "the show did not end within $seconds s" >&2
             return 1
         fi
         sleep 0.1
     done
-    wait "$show_pid" 2>/dev/null || true
+    show_code=0
+    wait "$show_pid" || show_code=$?
     show_pid=""
-    cat "$show_status"
+    echo "$show_code" >"$show_stderr.status"
 }
 
 # Waits up to `seconds` for a line on the show's standard error.
 wait_line() {
     local line=$1 seconds=$2 ticks=0
     until grep -qxF -- "$line" "$show_stderr" 2>/dev/null; do
-        if ((++ticks > seconds * 10)) || [[ -s $show_status ]]; then
+        if ((++ticks > seconds * 10)) || ! show_running; then
+            # The show may have written it just before it ended.
+            grep -qxF -- "$line" "$show_stderr" 2>/dev/null && return 0
             echo "no line '$line' within $seconds s; standard error so far:" >&2
             cat "$show_stderr" >&2 || true
             return 1
@@ -135,7 +139,7 @@ screenshot() {
 screenshot_until_line() {
     local window=$1 name=$2 line=$3 seconds=$4 ticks=0
     rm -f "$artifacts/$name.png" "$artifacts/$name.geometry"
-    until [[ -s $show_status ]] || ((++ticks > seconds)); do
+    while show_running && ((++ticks <= seconds)); do
         screenshot "$window" "$name.next"
         if grep -qxF -- "$line" "$show_stderr"; then
             break

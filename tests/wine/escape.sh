@@ -12,7 +12,7 @@ window=$(show_window 20)
 wait_window_settled "$window" 20
 xdotool windowfocus --sync "$window"
 xdotool key --clearmodifiers Escape
-code=$(wait_show_end 20)
+wait_show_end 20
 
 failed=0
 first=$(head -n 1 "$artifacts/escape.stderr")
@@ -24,8 +24,8 @@ if [[ $first != "Audio initialized successfully using embedded data." ||
     cat "$artifacts/escape.stderr" >&2
     failed=1
 fi
-if [[ $code != 0 ]]; then
-    echo "exit code $code, expected 0" >&2
+if [[ $show_code != 0 ]]; then
+    echo "exit code $show_code, expected 0" >&2
     failed=1
 fi
 exit $failed

@@ -20,7 +20,7 @@ screenshot_until_line "$window" banner "Effect 0 finished at order 4" 40
 wait_line "Effect 1 finished at order 5" 60
 screenshot_until_line "$window" plasma "Effect 2 finished at order 7" 40
 
-code=$(wait_show_end 90)
+wait_show_end 90
 printf '%s\n' \
     "Audio initialized successfully using embedded data." \
     "Effect 0 finished at order 4" "GridScalingDown (skipping to resize)" \
@@ -33,8 +33,8 @@ if ! cmp -s "$artifacts/full-run.expected" "$artifacts/full-run.stderr"; then
     diff "$artifacts/full-run.expected" "$artifacts/full-run.stderr" >&2 || true
     failed=1
 fi
-if [[ $code != 0 ]]; then
-    echo "exit code $code, expected 0" >&2
+if [[ $show_code != 0 ]]; then
+    echo "exit code $show_code, expected 0" >&2
     failed=1
 fi
 exit $failed

@@ -9,7 +9,7 @@ source "$here/common.sh" "$@"
 # A server address where nothing listens (the client never starts one itself).
 export PULSE_SERVER=unix:$state/no-such-server
 start_show "$artifacts/no-audio-server.stderr" 60
-code=$(wait_show_end 60)
+wait_show_end 60
 
 failed=0
 # The dot keeps the last line's newline in the text.
@@ -20,8 +20,8 @@ if [[ ! $actual =~ $pattern ]]; then
     cat "$artifacts/no-audio-server.stderr" >&2
     failed=1
 fi
-if [[ $code != 1 ]]; then
-    echo "exit code $code, expected 1" >&2
+if [[ $show_code != 1 ]]; then
+    echo "exit code $show_code, expected 1" >&2
     failed=1
 fi
 exit $failed
