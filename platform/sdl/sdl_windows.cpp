@@ -22,10 +22,12 @@ struct HostWindow {
     std::uint64_t minimize_asked_us;
     int width;
     int height;
-    SDL_Rect pending; // changed since the last present, window coordinates
+    std::vector<SDL_Rect> pending; // changed since the last present, window coordinates
 };
 
 constexpr std::uint64_t minimize_patience_us = 1000000;
+
+constexpr std::size_t max_pending_parts = 32;
 
 std::vector<HostWindow> windows;
 std::uint64_t last_present_us = 0;
@@ -44,10 +46,12 @@ std::uint64_t refresh_interval() {
 void add_pending(HostWindow& host, SDL_Rect change) {
     SDL_Rect whole{0, 0, host.width, host.height};
     if (!SDL_IntersectRect(&change, &whole, &change)) return;
-    if (SDL_RectEmpty(&host.pending))
-        host.pending = change;
-    else
-        SDL_UnionRect(&host.pending, &change, &host.pending);
+    host.pending.push_back(change);
+    if (host.pending.size() <= max_pending_parts) return;
+    // Many pieces cost more to send one by one than their bounding box.
+    SDL_Rect bounds = host.pending.front();
+    for (const SDL_Rect& part : host.pending) SDL_UnionRect(&bounds, &part, &bounds);
+    host.pending.assign(1, bounds);
 }
 
 HostWindow* find_by_handle(HWND window) {
@@ -63,15 +67,10 @@ HostWindow* find_by_id(std::uint32_t sdl_window_id) {
 }
 
 // Copies part of the composed image into the window's surface.
-void copy_pixels(HostWindow& host, const HostWindowImage& image, SDL_Rect area) {
-    SDL_Surface* surface = SDL_GetWindowSurface(host.sdl_window);
-    if (surface != host.surface) {
-        host.surface = surface;
-        area = SDL_Rect{0, 0, image.width, image.height};
-    }
-    SDL_Rect bounds{0, 0, std::min(image.width, surface ? surface->w : 0),
-                    std::min(image.height, surface ? surface->h : 0)};
-    if (!surface || !SDL_IntersectRect(&area, &bounds, &area)) return;
+void copy_pixels(HostWindow& host, const HostWindowImage& image, SDL_Surface* surface,
+                 SDL_Rect area) {
+    SDL_Rect bounds{0, 0, std::min(image.width, surface->w), std::min(image.height, surface->h)};
+    if (!SDL_IntersectRect(&area, &bounds, &area)) return;
     const std::uint32_t* source = image.pixels + std::size_t(area.y) * image.stride + area.x;
     auto* target = static_cast<std::uint8_t*>(surface->pixels) +
                    std::size_t(area.y) * surface->pitch +
@@ -81,24 +80,53 @@ void copy_pixels(HostWindow& host, const HostWindowImage& image, SDL_Rect area) 
     add_pending(host, area);
 }
 
+SDL_Rect sdl_rect(const RECT& rect) {
+    return SDL_Rect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// Copies what changed: the finer pieces when the core gives them, everything
+// when SDL has replaced the surface.
+void copy_changes(HostWindow& host, const HostWindowImage& image) {
+    SDL_Surface* surface = SDL_GetWindowSurface(host.sdl_window);
+    if (!surface) return;
+    if (surface != host.surface) {
+        host.surface = surface;
+        copy_pixels(host, image, surface, SDL_Rect{0, 0, image.width, image.height});
+    } else if (image.dirty_part_count > 0) {
+        for (int i = 0; i < image.dirty_part_count; ++i)
+            copy_pixels(host, image, surface, sdl_rect(image.dirty_parts[i]));
+    } else {
+        copy_pixels(host, image, surface, sdl_rect(image.dirty));
+    }
+}
+
 HostWindow* create_window(const HostWindowImage& image) {
     SDL_Window* sdl_window =
         SDL_CreateWindow("gridshow", image.screen_rect.left, image.screen_rect.top, image.width,
                          image.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     if (!sdl_window) return nullptr;
-    windows.push_back(HostWindow{image.window, sdl_window, nullptr, image.screen_rect, false, false,
-                                 0, image.width, image.height, SDL_Rect{}});
+    windows.push_back(HostWindow{image.window,
+                                 sdl_window,
+                                 nullptr,
+                                 image.screen_rect,
+                                 false,
+                                 false,
+                                 0,
+                                 image.width,
+                                 image.height,
+                                 {}});
     return &windows.back();
 }
 
 void present_now(std::uint64_t now_us) {
     for (HostWindow& host : windows) {
-        if (SDL_RectEmpty(&host.pending)) continue;
+        if (host.pending.empty()) continue;
         if (host.visible) {
-            SDL_UpdateWindowSurfaceRects(host.sdl_window, &host.pending, 1);
+            SDL_UpdateWindowSurfaceRects(host.sdl_window, host.pending.data(),
+                                         int(host.pending.size()));
             ++present_count;
         }
-        host.pending = SDL_Rect{};
+        host.pending.clear();
     }
     last_present_us = now_us;
 }
@@ -133,9 +161,7 @@ void host_present(const HostWindowImage& image) {
             SDL_HideWindow(host->sdl_window);
         add_pending(*host, SDL_Rect{0, 0, image.width, image.height});
     }
-    SDL_Rect dirty{image.dirty.left, image.dirty.top, image.dirty.right - image.dirty.left,
-                   image.dirty.bottom - image.dirty.top};
-    copy_pixels(*host, image, dirty);
+    copy_changes(*host, image);
     sdl_windows_present_if_due(host_time_us());
 }
 
@@ -149,9 +175,8 @@ void host_window_destroyed(HWND window) {
 }
 
 std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us) {
-    bool pending = std::any_of(windows.begin(), windows.end(), [](const HostWindow& host) {
-        return !SDL_RectEmpty(&host.pending);
-    });
+    bool pending = std::any_of(windows.begin(), windows.end(),
+                               [](const HostWindow& host) { return !host.pending.empty(); });
     if (!pending) return UINT64_MAX;
     std::uint64_t due = last_present_us + refresh_interval();
     if (now_us < due) return due;

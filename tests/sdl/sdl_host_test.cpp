@@ -61,7 +61,8 @@ class SdlHost : public testing::Test {
 
     void present(int x, int y, RECT dirty, bool visible = true, bool minimized = false) {
         host_present(HostWindowImage{main_window, RECT{x, y, x + width, y + height}, visible,
-                                     minimized, pixels.data(), width, height, width, dirty});
+                                     minimized, pixels.data(), width, height, width, dirty, nullptr,
+                                     0});
     }
     // Lets the host run (events, due presents, finished blocks) for a while.
     static void run_host_for(std::chrono::milliseconds duration) {
@@ -107,6 +108,19 @@ TEST_F(SdlHost, CopiesOnlyWhatChangedAndPresentsAtMostOncePerRefresh) {
     present(10, 20, RECT{});
     run_host_for(std::chrono::milliseconds(40));
     EXPECT_EQ(sdl_windows_present_count(), presents) << "nothing changed, nothing presented";
+}
+
+TEST_F(SdlHost, CopiesJustTheFinerPiecesOfAChangeWhenGiven) {
+    std::fill(pixels.begin(), pixels.end(), 0x336699);
+    present(0, 0, RECT{0, 0, width, height});
+    std::fill(pixels.begin(), pixels.end(), 0xFFFFFF);
+    const RECT parts[] = {{0, 0, 4, 4}, {20, 20, 24, 24}};
+    host_present(HostWindowImage{main_window, RECT{0, 0, width, height}, true, false, pixels.data(),
+                                 width, height, width, RECT{0, 0, 24, 24}, parts, 2});
+    run_host_for(std::chrono::milliseconds(40));
+    EXPECT_EQ(shown_pixel(2, 2), 0xFFFFFFu);
+    EXPECT_EQ(shown_pixel(22, 22), 0xFFFFFFu);
+    EXPECT_EQ(shown_pixel(10, 10), 0x336699u) << "inside the box but in no piece";
 }
 
 TEST_F(SdlHost, WindowsStandAtTheirScreenPlaceEvenOffScreen) {
