@@ -197,7 +197,6 @@ static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) 
 #define WS_CLIPCHILDREN 0x02000000
 #define WS_CAPTION 0x00C00000
 #define WS_BORDER 0x00800000
-#define WS_DLGFRAME 0x00400000
 #define WS_SYSMENU 0x00080000
 #define WS_MINIMIZEBOX 0x00020000
 #define WS_EX_COMPOSITED 0x02000000
@@ -231,12 +230,10 @@ static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) 
 #define MM_WOM_DONE 0x3BD
 
 // Hit-test results.
-#define HTERROR (-2)
 #define HTTRANSPARENT (-1)
 #define HTNOWHERE 0
 #define HTCLIENT 1
 #define HTCAPTION 2
-#define HTSYSMENU 3
 #define HTMINBUTTON 8
 #define HTBORDER 18
 #define HTCLOSE 20

@@ -198,9 +198,11 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class) {
     return next_atom++;
 }
 
-HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWORD style, int x,
-                            int y, int width, int height, HWND parent_handle, HMENU,
-                            HINSTANCE instance, LPVOID) {
+// The extended style changes nothing: every top-level window is composed in
+// one buffer, as WS_EX_COMPOSITED asks.
+HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y,
+                            int width, int height, HWND parent_handle, HMENU, HINSTANCE instance,
+                            LPVOID) {
     const WindowClass* window_class = find_class(class_name);
     Window* parent = find_window(parent_handle);
     if (!window_class || ((style & WS_CHILD) && !parent)) return nullptr;
@@ -214,7 +216,6 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR title, DWO
     window->queue = &current_queue();
     window->instance = instance;
     window->style = style & ~DWORD(WS_VISIBLE);
-    window->ex_style = ex_style;
     window->title = title ? title : "";
     window->parent = parent;
     window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};

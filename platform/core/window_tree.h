@@ -37,7 +37,6 @@ struct Window {
     ThreadQueue* queue;
     HINSTANCE instance;
     DWORD style;
-    DWORD ex_style;
     std::string title;
     Window* parent;
     std::vector<Window*> children; // bottom of the z-order first
