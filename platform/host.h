@@ -30,7 +30,8 @@ int host_screen_height();
 // its window to do so rather than hide it), and its pixels (0x00RRGGBB, row stride `stride`
 // pixels). `dirty` is the part of the window (window coordinates) that changed since the last
 // present of this window; it is empty when only the place or visibility changed. `pixels`
-// stays valid until the next host_present or host_window_destroyed for the window.
+// stays valid until the next host_present or host_window_destroyed for the window, but the core
+// draws on into it: a host copies at the present what it wants to show.
 struct HostWindowImage {
     HWND window;
     RECT screen_rect;
