@@ -61,12 +61,19 @@ struct EmulatedThreadLocal {
     const void* initial_bytes; // null: zero-initialised
 };
 
+// Without storage for a thread's variable nothing sensible is left to do:
+// the process ends with the fatal stop's exit code.
+[[noreturn]] static void no_thread_storage() {
+    ExitProcess(3);
+    __builtin_unreachable();
+}
+
 void* __emutls_get_address(void* descriptor) {
     auto* variable = static_cast<EmulatedThreadLocal*>(descriptor);
     std::uintptr_t slot = __atomic_load_n(&variable->slot, __ATOMIC_ACQUIRE);
     if (slot == 0) {
         DWORD fresh = TlsAlloc();
-        if (fresh == TLS_OUT_OF_INDEXES) ExitProcess(3);
+        if (fresh == TLS_OUT_OF_INDEXES) no_thread_storage();
         std::uintptr_t expected = 0;
         if (__atomic_compare_exchange_n(&variable->slot, &expected, fresh + 1, false,
                                         __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
@@ -78,9 +85,13 @@ void* __emutls_get_address(void* descriptor) {
     }
     void* storage = TlsGetValue(static_cast<DWORD>(slot - 1));
     if (storage != nullptr) return storage;
-    // Never freed: the program has one thread, and its variables live until process exit.
-    storage = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, variable->size);
-    if (storage == nullptr) ExitProcess(3);
+    // Never freed: the program has one thread, and its variables live until
+    // process exit. Rounded up to the variable's alignment (the heap gives 16).
+    void* block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, variable->size + variable->align);
+    if (block == nullptr) no_thread_storage();
+    const std::uintptr_t align_mask = variable->align > 0 ? variable->align - 1 : 0;
+    storage = reinterpret_cast<void*>((reinterpret_cast<std::uintptr_t>(block) + align_mask) &
+                                      ~align_mask);
     if (variable->initial_bytes != nullptr) {
         auto* to = static_cast<std::uint8_t*>(storage);
         auto* from = static_cast<const std::uint8_t*>(variable->initial_bytes);
