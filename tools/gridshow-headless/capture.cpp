@@ -106,7 +106,7 @@ bool capture_finish(Capture& capture, std::uint64_t last_tick, const char* endin
     std::string label = std::to_string(last_tick) + " " + ending;
     std::vector<Thumbnail>& thumbnails = capture.sheet.thumbnails;
     if (!thumbnails.empty() && thumbnails.back().tick == last_tick)
-        thumbnails.back().label = label;
+        thumbnails.back().label += std::string(" ") + ending;
     else
         contact_sheet_add(capture.sheet, last_tick, screen.pixels, screen.stride, label);
     int width, height;
