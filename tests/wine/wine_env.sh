@@ -45,7 +45,8 @@ start_all() {
     rm -rf "$artifacts"
     mkdir -p "$state" "$artifacts"
     # Anything that fails from here on takes the started pieces down with it.
-    trap 'stop_all' ERR INT TERM
+    trap 'stop_all' ERR
+    trap 'stop_all; exit 1' INT TERM
 
     # Short paths under /tmp: the sockets' names have a length limit.
     local root
