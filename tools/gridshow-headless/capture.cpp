@@ -108,7 +108,7 @@ bool capture_finish(Capture& capture, std::uint64_t last_tick, const char* endin
     if (!thumbnails.empty() && thumbnails.back().tick == last_tick)
         thumbnails.back().label += std::string(" ") + ending;
     else
-        contact_sheet_add(capture.sheet, last_tick, screen.pixels, screen.stride, label);
+        contact_sheet_add_last(capture.sheet, last_tick, screen.pixels, screen.stride, label);
     int width, height;
     std::vector<std::uint32_t> sheet = contact_sheet_compose(capture.sheet, &width, &height);
     if (!save_png((capture.dir + "/contact-sheet.png").c_str(), sheet.data(), width, height, width))

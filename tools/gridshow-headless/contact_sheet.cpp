@@ -53,11 +53,17 @@ bool contact_sheet_wants(const ContactSheet& sheet, std::uint64_t tick) {
 
 void contact_sheet_add(ContactSheet& sheet, std::uint64_t tick, const std::uint32_t* screen,
                        int stride, const std::string& label) {
-    if (sheet.thumbnails.size() >= contact_sheet_capacity) {
-        sheet.interval *= 2;
-        std::erase_if(sheet.thumbnails,
-                      [&](const Thumbnail& old) { return old.tick % sheet.interval != 0; });
-    }
+    contact_sheet_add_last(sheet, tick, screen, stride, label);
+    if (sheet.thumbnails.size() <= contact_sheet_capacity) return;
+    // Thinned after adding, so that the new thumbnail goes too when it is off
+    // the new pace.
+    sheet.interval *= 2;
+    std::erase_if(sheet.thumbnails,
+                  [&](const Thumbnail& old) { return old.tick % sheet.interval != 0; });
+}
+
+void contact_sheet_add_last(ContactSheet& sheet, std::uint64_t tick, const std::uint32_t* screen,
+                            int stride, const std::string& label) {
     sheet.thumbnails.push_back(Thumbnail{tick, label, shrink(sheet, screen, stride)});
 }
 

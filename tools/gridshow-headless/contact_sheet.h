@@ -31,11 +31,14 @@ void contact_sheet_begin(ContactSheet& sheet, int screen_width, int screen_heigh
                          std::uint64_t interval);
 // Whether the sheet takes a thumbnail at this tick.
 bool contact_sheet_wants(const ContactSheet& sheet, std::uint64_t tick);
-// Adds a thumbnail of the screen (0x00RRGGBB, `stride` pixels per row). A
-// thumbnail added at a tick the sheet did not ask for (the last picture of a
-// run) is kept as well.
+// Adds a thumbnail of the screen (0x00RRGGBB, `stride` pixels per row) at a
+// tick the sheet asked for.
 void contact_sheet_add(ContactSheet& sheet, std::uint64_t tick, const std::uint32_t* screen,
                        int stride, const std::string& label);
+// Adds the last picture of a run, whatever its tick; it is kept beyond the
+// capacity.
+void contact_sheet_add_last(ContactSheet& sheet, std::uint64_t tick, const std::uint32_t* screen,
+                            int stride, const std::string& label);
 // The sheet as one picture: rows of thumbnails, each with its label beneath.
 std::vector<std::uint32_t> contact_sheet_compose(const ContactSheet& sheet, int* width,
                                                  int* height);
