@@ -21,6 +21,16 @@ fi
 source "$state/env"
 mkdir -p "$artifacts"
 
+# The headless full run's standard error, line by line.
+# shellcheck disable=SC2034 # read by the scripts that source this file
+full_run_lines=(
+    "Audio initialized successfully using embedded data."
+    "Effect 0 finished at order 4" "GridScalingDown (skipping to resize)"
+    "Effect 1 finished at order 5" "GridScalingDown (skipping to resize)"
+    "Effect 2 finished at order 7" "GridScalingDown (skipping to resize)"
+    "Effect 3 finished at order 9" "Animation sequence finished."
+)
+
 show_pid=""
 show_stderr=""
 show_code=""

@@ -10,16 +10,30 @@ start_show "$artifacts/escape.stderr" 90
 wait_line "Audio initialized successfully using embedded data." 60
 window=$(show_window 20)
 wait_window_settled "$window" 20
-xdotool windowfocus --sync "$window"
-xdotool key --clearmodifiers Escape
+# Without a window manager the focus can take a moment to reach Wine; a key
+# that went nowhere is sent again.
+for ((attempt = 0; attempt < 10; ++attempt)); do
+    timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null || true
+    xdotool key --clearmodifiers Escape 2>/dev/null || true
+    for ((ticks = 0; ticks < 20; ++ticks)); do
+        show_running || break 2
+        sleep 0.1
+    done
+done
 wait_show_end 20
 
+# The show's own lines up to the moment of the key, then the teardown's.
 failed=0
-first=$(head -n 1 "$artifacts/escape.stderr")
-last=$(tail -n 1 "$artifacts/escape.stderr")
-if [[ $first != "Audio initialized successfully using embedded data." ||
-    $last != "Audio deinitialized." ]] ||
-    [[ $(grep -c "^Audio deinitialized.$" "$artifacts/escape.stderr") != 1 ]]; then
+mapfile -t lines <"$artifacts/escape.stderr"
+count=${#lines[@]}
+as_expected=1
+((count >= 2 && count <= ${#full_run_lines[@]})) || as_expected=0
+for ((i = 0; as_expected && i < count - 1; ++i)); do
+    [[ ${lines[i]} == "${full_run_lines[i]}" ]] || as_expected=0
+done
+[[ ${lines[count - 1]:-} == "Audio deinitialized." ]] || as_expected=0
+[[ $(tail -c 1 "$artifacts/escape.stderr" | od -An -tx1) == " 0a" ]] || as_expected=0
+if ((!as_expected)); then
     echo "unexpected standard error after Escape:" >&2
     cat "$artifacts/escape.stderr" >&2
     failed=1
