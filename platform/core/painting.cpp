@@ -157,7 +157,8 @@ int WINAPI FillRect(HDC context, const RECT* rect, HBRUSH brush) {
     POINT origin = client_origin_on_surface(window);
     RECT visible = visible_client_on_surface(window);
     RECT clip = rect_intersection(visible, rect_offset(window->paint_clip, origin.x, origin.y));
-    RECT area = rect_intersection(rect_offset(*rect, origin.x, origin.y), clip);
+    RECT inside = rect_intersection(*rect, client_rect(window)); // before any offset can overflow
+    RECT area = rect_intersection(rect_offset(inside, origin.x, origin.y), clip);
     if (rect_empty(area)) return 1;
     std::vector<RECT> holes;
     if (window->style & WS_CLIPCHILDREN) {

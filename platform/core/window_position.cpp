@@ -80,13 +80,15 @@ void show_normal(Window* window) {
 BOOL WINAPI SetWindowPos(HWND handle, HWND, int x, int y, int width, int height, UINT flags) {
     Window* window = find_window(handle);
     if (!window) return FALSE;
-    RECT rect = window->rect;
-    if (!(flags & SWP_NOMOVE)) rect = rect_offset(rect, x - rect.left, y - rect.top);
-    if (!(flags & SWP_NOSIZE)) {
-        rect.right = rect.left + std::max(width, 0);
-        rect.bottom = rect.top + std::max(height, 0);
+    if (flags & SWP_NOMOVE) {
+        x = window->rect.left;
+        y = window->rect.top;
     }
-    place_window(window, rect, !(flags & SWP_NOREDRAW));
+    if (flags & SWP_NOSIZE) {
+        width = window_width(window);
+        height = window_height(window);
+    }
+    place_window(window, placed_rect(x, y, width, height), !(flags & SWP_NOREDRAW));
     return TRUE;
 }
 

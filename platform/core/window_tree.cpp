@@ -110,6 +110,13 @@ bool is_effectively_visible(const Window* window) {
 
 // ---- Geometry ---------------------------------------------------------------------
 
+RECT placed_rect(int x, int y, int width, int height) {
+    constexpr int low = -32768, high = 32767;
+    x = std::clamp(x, low, high);
+    y = std::clamp(y, low, high);
+    return RECT{x, y, x + std::clamp(width, 0, high), y + std::clamp(height, 0, high)};
+}
+
 int window_width(const Window* window) {
     return window->rect.right - window->rect.left;
 }
@@ -218,7 +225,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR title, DWORD style,
     window->style = style & ~DWORD(WS_VISIBLE);
     window->title = title ? title : "";
     window->parent = parent;
-    window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+    window->rect = placed_rect(x, y, width, height);
     HWND handle = window->handle;
     {
         std::lock_guard lock(core_mutex());

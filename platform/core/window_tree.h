@@ -102,6 +102,9 @@ template <typename Visit> void for_each_in_tree(Window* window, Visit&& visit) {
 
 // ---- Geometry ---------------------------------------------------------------------
 
+// A window rectangle from a place and size as the API takes them, kept to the
+// 16-bit coordinate space of Windows so that no later sum can overflow.
+RECT placed_rect(int x, int y, int width, int height);
 int window_width(const Window* window);
 int window_height(const Window* window);
 // {0, 0, client width, client height}.

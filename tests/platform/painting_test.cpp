@@ -3,6 +3,8 @@
 // frames the layer draws, and pixels that keep what they showed.
 #include "window_fixture.h"
 
+#include <climits>
+
 namespace {
 
 using Painting = WindowTest;
@@ -130,7 +132,7 @@ TEST_F(PaintingWithMain, FillRectStaysInsideTheClientAreaAndThePaintRectangle) {
         PAINTSTRUCT paint;
         HDC context = BeginPaint(window, &paint);
         HBRUSH brush = CreateSolidBrush(huge ? red : white);
-        RECT everything{-1000, -1000, 1000, 1000};
+        RECT everything{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
         EXPECT_EQ(FillRect(context, &everything, brush), 1);
         DeleteObject(brush);
         EndPaint(window, &paint);

@@ -3,6 +3,8 @@
 // their parent; classes, instance handles and the non-client metrics.
 #include "window_fixture.h"
 
+#include <climits>
+
 namespace {
 
 using WindowLifecycle = WindowTest;
@@ -158,6 +160,22 @@ TEST_F(WindowLifecycle, SetWindowPosHonoursNoSizeAndNoMove) {
     EXPECT_EQ(rect.left, -400);
     EXPECT_EQ(rect.right - rect.left, 200);
     EXPECT_EQ(rect.bottom - rect.top, 100);
+}
+
+TEST_F(WindowLifecycle, ExtremePlacesAndSizesStayInTheCoordinateSpace) {
+    HWND main = make_window(main_style, 0, 0, 400, 300);
+    HWND cell = make_window(cell_style, INT_MAX, INT_MIN, INT_MAX, -5, main);
+    ASSERT_NE(cell, nullptr);
+    RECT rect;
+    GetClientRect(cell, &rect);
+    EXPECT_EQ(rect.bottom, 0);
+    SetWindowPos(main, nullptr, INT_MIN, INT_MAX, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    GetWindowRect(main, &rect);
+    EXPECT_EQ(rect.left, -32768);
+    EXPECT_EQ(rect.top, 32767);
+    EXPECT_EQ(rect.right - rect.left, 400);
+    GetWindowRect(cell, &rect);
+    EXPECT_EQ(rect.left, -32768 + 32767);
 }
 
 TEST_F(WindowLifecycle, ScreenMetricsComeFromTheHost) {
