@@ -3,9 +3,9 @@
 // - msvcrt's maths: its import library provides only the import slots
 //   (__imp_sinf, ...), no call thunks; pow is among them because MinGW's
 //   header computes powf through it;
-// - WaitOnAddress, which lives outside kernel32's import library: it is looked
-//   up in KernelBase at run time so the executable imports nothing but
-//   kernel32, user32, gdi32, winmm and msvcrt;
+// - WaitOnAddress, which lives outside kernel32's import library: this one
+//   looks it up in KernelBase at run time, so the executable imports nothing
+//   but kernel32, user32, gdi32, winmm and msvcrt;
 // - thread_local storage: GCC for MinGW emulates it through
 //   __emutls_get_address, whose libgcc version needs the C runtime's thread
 //   start-up; this one keeps each variable in a Windows TLS slot.
@@ -41,16 +41,13 @@ double pow(double x, double y) {
 
 using WaitOnAddressFunction = BOOL(WINAPI*)(volatile VOID*, PVOID, SIZE_T, DWORD);
 
-static BOOL WINAPI wait_on_address(volatile VOID* address, PVOID compare, SIZE_T size,
-                                   DWORD milliseconds) {
+BOOL WINAPI WaitOnAddress(volatile VOID* address, PVOID compare, SIZE_T size, DWORD milliseconds) {
     auto real = reinterpret_cast<WaitOnAddressFunction>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernelbase.dll"), "WaitOnAddress")));
     if (real) return real(address, compare, size, milliseconds);
     Sleep(milliseconds); // Before Windows 8: only ever asked to wait forever.
     return FALSE;
 }
-
-WaitOnAddressFunction __imp_WaitOnAddress = wait_on_address;
 
 // The compiler's descriptor of one thread_local variable. `slot` is ours to
 // use: the TLS index + 1, 0 until the first access from any thread.
