@@ -84,7 +84,10 @@ TEST(SdlProgram, ShowsItsWindowAndEndsOnEscapeThroughTheTeardown) {
     ASSERT_FALSE(number.empty()) << "Xvfb did not start";
     std::string display = "DISPLAY=:" + number;
 
-    Child show = start({GRIDSHOW_SDL_PATH}, {display, "SDL_AUDIODRIVER=dummy"}, STDERR_FILENO);
+    Child show = start({GRIDSHOW_SDL_PATH},
+                       {display, "SDL_AUDIODRIVER=dummy",
+                        "LSAN_OPTIONS=print_suppressions=0:suppressions=" LSAN_SUPPRESSIONS},
+                       STDERR_FILENO);
     Child search = start({"xdotool", "search", "--sync", "--onlyvisible", "--name", "gridshow"},
                          {display}, STDOUT_FILENO);
     std::string found = read_all(search.output);
