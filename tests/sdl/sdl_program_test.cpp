@@ -62,6 +62,8 @@ int wait_for(pid_t pid, int seconds) {
     return -1;
 }
 
+// Runs a command to its end; callers bound it with timeout(1), since the pipe
+// is read to its end first.
 int run(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
     Child child = start(argv, environment, STDOUT_FILENO);
     read_all(child.output);
@@ -88,14 +90,15 @@ TEST(SdlProgram, ShowsItsWindowAndEndsOnEscapeThroughTheTeardown) {
                        {display, "SDL_AUDIODRIVER=dummy",
                         "LSAN_OPTIONS=print_suppressions=0:suppressions=" LSAN_SUPPRESSIONS},
                        STDERR_FILENO);
-    Child search = start({"xdotool", "search", "--sync", "--onlyvisible", "--name", "gridshow"},
-                         {display}, STDOUT_FILENO);
+    Child search = start(
+        {"timeout", "30", "xdotool", "search", "--sync", "--onlyvisible", "--name", "gridshow"},
+        {display}, STDOUT_FILENO);
     std::string found = read_all(search.output);
     wait_for(search.pid, 30);
     std::string window = found.substr(0, found.find('\n'));
     EXPECT_FALSE(window.empty()) << "no gridshow window appeared";
-    EXPECT_EQ(run({"xdotool", "windowfocus", "--sync", window}, {display}), 0);
-    EXPECT_EQ(run({"xdotool", "key", "Escape"}, {display}), 0);
+    EXPECT_EQ(run({"timeout", "30", "xdotool", "windowfocus", "--sync", window}, {display}), 0);
+    EXPECT_EQ(run({"timeout", "30", "xdotool", "key", "Escape"}, {display}), 0);
 
     std::string log = read_all(show.output);
     EXPECT_EQ(wait_for(show.pid, 30), 0);
