@@ -16,6 +16,8 @@ Uint32 wake_event_type = 0;
 // flooding it.
 std::atomic<bool> wake_queued{false};
 int screen_width = 0;
+int screen_height = 0;
+
 // How late waits end past their deadline: a late end costs the show a timer
 // tick when it exceeds one period of the 64 Hz clock.
 std::uint64_t latest_wake_us = 0;
@@ -26,7 +28,6 @@ void note_lateness(std::uint64_t late_us) {
     latest_wake_us = std::max(latest_wake_us, late_us);
     if (late_us >= tick_period_us) ++wakes_late_by_a_tick;
 }
-int screen_height = 0;
 
 UINT virtual_key_for(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return UINT('A' + (key - SDLK_a));
