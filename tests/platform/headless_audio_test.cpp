@@ -3,6 +3,7 @@
 // record of every played sample that can be saved as WAV.
 #include "platform/headless/headless_audio.h"
 #include "platform/host.h"
+#include "tests/platform/pcm_block.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +15,6 @@
 #include <vector>
 
 namespace {
-
-// A block of `frames` stereo frames whose samples count up from `first`. The
-// core does not know these headers, so their completions go nowhere.
-struct Block {
-    std::vector<std::int16_t> samples;
-    WAVEHDR header{};
-    Block(std::size_t frames, std::int16_t first) : samples(frames * 2) {
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            samples[i] = static_cast<std::int16_t>(first + i);
-        }
-        header.lpData = reinterpret_cast<LPSTR>(samples.data());
-        header.dwBufferLength = static_cast<DWORD>(samples.size() * 2);
-    }
-};
 
 std::vector<std::int16_t> played() {
     std::uint64_t count = 0;
@@ -52,7 +39,7 @@ class HeadlessAudio : public ::testing::Test {
 } // namespace
 
 TEST_F(HeadlessAudio, ABlockCompletesWhenItsFramesHavePlayedAtTheOutputRate) {
-    Block block(4800, 0);
+    PcmBlock block(4800, 0);
     const std::uint64_t start_us = host_time_us();
     host_audio_submit(&block.header);
     EXPECT_EQ(headless_audio_next_completion_us(), start_us + 100000);
@@ -68,11 +55,11 @@ TEST_F(HeadlessAudio, ABlockCompletesWhenItsFramesHavePlayedAtTheOutputRate) {
 
 TEST_F(HeadlessAudio, BlocksPlayBackToBackWithoutDriftingOverALongRun) {
     // 4096 frames are 85333.33 µs; 3 × 375 of them are exactly 96 s.
-    Block blocks[] = {Block(4096, 0), Block(4096, 1), Block(4096, 2)};
+    PcmBlock blocks[] = {PcmBlock(4096, 0), PcmBlock(4096, 1), PcmBlock(4096, 2)};
     const std::uint64_t start_us = host_time_us();
     std::uint64_t completions = 0;
     for (int round = 0; round < 375; ++round) {
-        for (Block& block : blocks) host_audio_submit(&block.header);
+        for (PcmBlock& block : blocks) host_audio_submit(&block.header);
         for (int i = 0; i < 3; ++i) {
             ++completions;
             const std::uint64_t exact_us =
@@ -87,8 +74,8 @@ TEST_F(HeadlessAudio, BlocksPlayBackToBackWithoutDriftingOverALongRun) {
 }
 
 TEST_F(HeadlessAudio, ADryQueueResumesPlayingWhenTheNextBlockArrives) {
-    Block first(480, 0);
-    Block second(480, 100);
+    PcmBlock first(480, 0);
+    PcmBlock second(480, 100);
     host_audio_submit(&first.header);
     wait_until(headless_audio_next_completion_us());
     const std::uint64_t resume_us = host_time_us() + 50000;
@@ -102,8 +89,8 @@ TEST_F(HeadlessAudio, ADryQueueResumesPlayingWhenTheNextBlockArrives) {
 }
 
 TEST_F(HeadlessAudio, AResetKeepsWhatWasPlayedOfTheCurrentBlockAndDropsTheRest) {
-    Block current(4800, 0);
-    Block next(4800, 0);
+    PcmBlock current(4800, 0);
+    PcmBlock next(4800, 0);
     host_audio_submit(&current.header);
     host_audio_submit(&next.header);
     wait_until(host_time_us() + 25000); // a quarter of the first block
@@ -114,7 +101,7 @@ TEST_F(HeadlessAudio, AResetKeepsWhatWasPlayedOfTheCurrentBlockAndDropsTheRest) 
 }
 
 TEST_F(HeadlessAudio, OpeningStartsANewRecordAndTheRecordSavesAsWav) {
-    Block block(240, -120);
+    PcmBlock block(240, -120);
     host_audio_submit(&block.header);
     wait_until(headless_audio_next_completion_us());
     ASSERT_EQ(played().size(), 480u);

@@ -5,6 +5,7 @@
 #include "platform/headless/headless_audio.h"
 #include "platform/host.h"
 #include "platform/win32.h"
+#include "tests/platform/pcm_block.h"
 
 #include <gtest/gtest.h>
 
@@ -25,19 +26,6 @@ WAVEFORMATEX stereo_16bit_48k() {
     format.wBitsPerSample = 16;
     return format;
 }
-
-// A block of `frames` stereo frames whose samples count up from `first`.
-struct Block {
-    std::vector<std::int16_t> samples;
-    WAVEHDR header{};
-    Block(std::size_t frames, std::int16_t first) : samples(frames * 2) {
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            samples[i] = static_cast<std::int16_t>(first + i);
-        }
-        header.lpData = reinterpret_cast<LPSTR>(samples.data());
-        header.dwBufferLength = static_cast<DWORD>(samples.size() * 2);
-    }
-};
 
 class WaveOut : public ::testing::Test {
   protected:
@@ -142,7 +130,7 @@ TEST_F(WaveOut, RefusesEveryFormatButStereo16BitPcmAt48kHz) {
 TEST_F(WaveOut, AClosedDeviceTakesNoMoreCalls) {
     open_device();
     close_device();
-    Block block(16, 0);
+    PcmBlock block(16, 0);
     EXPECT_EQ(waveOutPrepareHeader(device, &block.header, header_size), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(waveOutWrite(device, &block.header, header_size), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(waveOutReset(device), MMSYSERR_INVALHANDLE);
@@ -152,9 +140,9 @@ TEST_F(WaveOut, AClosedDeviceTakesNoMoreCalls) {
 
 TEST_F(WaveOut, BlocksPlayInWriteOrderAndComeBackDoneAtTheirVirtualTimes) {
     open_device();
-    Block blocks[] = {Block(4800, 0), Block(2400, 1000), Block(4096, 2000)};
+    PcmBlock blocks[] = {PcmBlock(4800, 0), PcmBlock(2400, 1000), PcmBlock(4096, 2000)};
     const std::uint64_t start_us = host_time_us();
-    for (Block& block : blocks) {
+    for (PcmBlock& block : blocks) {
         ASSERT_EQ(waveOutPrepareHeader(device, &block.header, header_size), MMSYSERR_NOERROR);
         block.header.dwFlags |= WHDR_DONE; // as left by an earlier round
         ASSERT_EQ(waveOutWrite(device, &block.header, header_size), MMSYSERR_NOERROR);
@@ -171,12 +159,12 @@ TEST_F(WaveOut, BlocksPlayInWriteOrderAndComeBackDoneAtTheirVirtualTimes) {
     std::uint64_t played_count = 0;
     const std::int16_t* played = headless_audio_played(&played_count);
     std::vector<std::int16_t> expected;
-    for (const Block& block : blocks) {
+    for (const PcmBlock& block : blocks) {
         expected.insert(expected.end(), block.samples.begin(), block.samples.end());
     }
     EXPECT_EQ(std::vector<std::int16_t>(played, played + played_count), expected);
 
-    for (Block& block : blocks) {
+    for (PcmBlock& block : blocks) {
         EXPECT_EQ(waveOutUnprepareHeader(device, &block.header, header_size), MMSYSERR_NOERROR);
         EXPECT_EQ(block.header.dwFlags, static_cast<DWORD>(WHDR_DONE));
     }
@@ -185,8 +173,8 @@ TEST_F(WaveOut, BlocksPlayInWriteOrderAndComeBackDoneAtTheirVirtualTimes) {
 
 TEST_F(WaveOut, QueuedBlocksHoldTheDeviceAndUnpreparedOnesAreRefused) {
     open_device();
-    Block queued(4096, 0);
-    Block unprepared(4096, 0);
+    PcmBlock queued(4096, 0);
+    PcmBlock unprepared(4096, 0);
     ASSERT_EQ(waveOutPrepareHeader(device, &queued.header, header_size), MMSYSERR_NOERROR);
     EXPECT_EQ(waveOutWrite(device, &unprepared.header, header_size), WAVERR_UNPREPARED);
     ASSERT_EQ(waveOutWrite(device, &queued.header, header_size), MMSYSERR_NOERROR);
@@ -195,7 +183,7 @@ TEST_F(WaveOut, QueuedBlocksHoldTheDeviceAndUnpreparedOnesAreRefused) {
     EXPECT_EQ(waveOutUnprepareHeader(device, &queued.header, header_size), WAVERR_STILLPLAYING);
     EXPECT_EQ(waveOutClose(device), WAVERR_STILLPLAYING);
 
-    Block no_data(0, 0);
+    PcmBlock no_data(0, 0);
     no_data.header.lpData = nullptr;
     EXPECT_EQ(waveOutPrepareHeader(device, &no_data.header, header_size), MMSYSERR_INVALPARAM);
     EXPECT_EQ(waveOutPrepareHeader(device, &unprepared.header, header_size - 1),
@@ -208,22 +196,22 @@ TEST_F(WaveOut, QueuedBlocksHoldTheDeviceAndUnpreparedOnesAreRefused) {
 
 TEST_F(WaveOut, ResetReturnsEveryQueuedBlockAtOnceInWriteOrder) {
     open_device();
-    Block blocks[] = {Block(4096, 0), Block(4096, 0), Block(4096, 0)};
-    for (Block& block : blocks) {
+    PcmBlock blocks[] = {PcmBlock(4096, 0), PcmBlock(4096, 0), PcmBlock(4096, 0)};
+    for (PcmBlock& block : blocks) {
         ASSERT_EQ(waveOutPrepareHeader(device, &block.header, header_size), MMSYSERR_NOERROR);
         ASSERT_EQ(waveOutWrite(device, &block.header, header_size), MMSYSERR_NOERROR);
     }
     const std::uint64_t reset_us = host_time_us();
     ASSERT_EQ(waveOutReset(device), MMSYSERR_NOERROR);
     EXPECT_EQ(headless_audio_next_completion_us(), UINT64_MAX) << "the sink holds nothing more";
-    for (Block& block : blocks) {
+    for (PcmBlock& block : blocks) {
         EXPECT_EQ(block.header.dwFlags, static_cast<DWORD>(WHDR_PREPARED | WHDR_DONE));
         expect_notice(MM_WOM_DONE, &block.header);
     }
     EXPECT_EQ(host_time_us(), reset_us);
     expect_no_more_notices();
 
-    for (Block& block : blocks) {
+    for (PcmBlock& block : blocks) {
         EXPECT_EQ(waveOutUnprepareHeader(device, &block.header, header_size), MMSYSERR_NOERROR);
     }
     close_device();
@@ -231,18 +219,18 @@ TEST_F(WaveOut, ResetReturnsEveryQueuedBlockAtOnceInWriteOrder) {
 
 TEST_F(WaveOut, BlocksReportedFromTheHostsAudioThreadComeBackOnceEach) {
     open_device();
-    Block blocks[] = {Block(4096, 0), Block(4096, 0), Block(4096, 0)};
-    for (Block& block : blocks) {
+    PcmBlock blocks[] = {PcmBlock(4096, 0), PcmBlock(4096, 0), PcmBlock(4096, 0)};
+    for (PcmBlock& block : blocks) {
         ASSERT_EQ(waveOutPrepareHeader(device, &block.header, header_size), MMSYSERR_NOERROR);
         ASSERT_EQ(waveOutWrite(device, &block.header, header_size), MMSYSERR_NOERROR);
     }
-    Block foreign(16, 0);
+    PcmBlock foreign(16, 0);
     std::thread([&] {
-        for (Block& block : blocks) platform_audio_block_done(&block.header);
+        for (PcmBlock& block : blocks) platform_audio_block_done(&block.header);
         platform_audio_block_done(&foreign.header);
         platform_audio_block_done(&blocks[0].header);
     }).join();
-    for (Block& block : blocks) expect_notice(MM_WOM_DONE, &block.header);
+    for (PcmBlock& block : blocks) expect_notice(MM_WOM_DONE, &block.header);
     // The headless sink still plays them; its reports change nothing now.
     while (headless_audio_next_completion_us() != UINT64_MAX) {
         host_wait_until(headless_audio_next_completion_us());
@@ -257,8 +245,8 @@ TEST_F(WaveOut, AnArmedFaultFailsTheCallWithItsCodeAndChangesNothing) {
     open_device(); // the fault was used up, and the failed open held nothing
 
     // The second of three writes fails; the other two play.
-    Block blocks[] = {Block(4096, 0), Block(4096, 0), Block(4096, 0)};
-    for (Block& block : blocks) {
+    PcmBlock blocks[] = {PcmBlock(4096, 0), PcmBlock(4096, 0), PcmBlock(4096, 0)};
+    for (PcmBlock& block : blocks) {
         ASSERT_EQ(waveOutPrepareHeader(device, &block.header, header_size), MMSYSERR_NOERROR);
     }
     fault_wave_out(WaveOutCall::Write, MMSYSERR_NOMEM, 1, 1);
