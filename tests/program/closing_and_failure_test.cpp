@@ -2,6 +2,7 @@
 // start-up ends when the main window cannot be created, and how the user's
 // keys and mouse reach (or do not reach) the show.
 #include "player/module.h"
+#include "tests/program/expected_log.h"
 #include "tests/program/run_driver.h"
 #include <gtest/gtest.h>
 
@@ -34,18 +35,6 @@ TEST(DriverRun, ASongThatFailsToLoadEndsTheProgramWithCode1) {
     std::filesystem::remove_all(dir);
 }
 
-const char* const started = "Audio initialized successfully using embedded data.\n";
-const char* const first_hand_over = "Effect 0 finished at order 4\n"
-                                    "GridScalingDown (skipping to resize)\n";
-const char* const whole_show_log = "Effect 0 finished at order 4\n"
-                                   "GridScalingDown (skipping to resize)\n"
-                                   "Effect 1 finished at order 5\n"
-                                   "GridScalingDown (skipping to resize)\n"
-                                   "Effect 2 finished at order 7\n"
-                                   "GridScalingDown (skipping to resize)\n"
-                                   "Effect 3 finished at order 9\n"
-                                   "Animation sequence finished.\n";
-
 struct Closing {
     const char* name;
     const char* press;      // KEY@TICK
@@ -57,7 +46,7 @@ class DriverClosing : public testing::TestWithParam<Closing> {};
 TEST_P(DriverClosing, TearsDownAndExitsWithCode0) {
     DriverRun run = run_driver({"--press", GetParam().press});
     EXPECT_EQ(run.error_output,
-              std::string(started) + GetParam().log_so_far + "Audio deinitialized.\n");
+              std::string(started_log) + GetParam().log_so_far + "Audio deinitialized.\n");
     EXPECT_EQ(run.exit_code, 0);
 }
 
@@ -69,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Closing{"CloseButtonWhileSlidingIn", "close@100", ""},
                     Closing{"AltF4WhileSlidingIn", "altf4@100", ""},
                     Closing{"EscapeWhileGrowingIn", "escape@400", ""},
-                    Closing{"CloseButtonDuringAnEffect", "close@1200", first_hand_over},
+                    Closing{"CloseButtonDuringAnEffect", "close@1200", first_hand_over_log},
                     Closing{"AltF4WhileScrollingOut", "altf4@3600", whole_show_log}),
     [](const testing::TestParamInfo<Closing>& info) { return info.param.name; });
 

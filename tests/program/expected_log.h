@@ -1,0 +1,15 @@
+// What the whole show writes to standard error, hand-over by hand-over.
+#pragma once
+
+constexpr const char* started_log = "Audio initialized successfully using embedded data.\n";
+constexpr const char* first_hand_over_log = "Effect 0 finished at order 4\n"
+                                            "GridScalingDown (skipping to resize)\n";
+// Every line after the start, up to the natural end.
+constexpr const char* whole_show_log = "Effect 0 finished at order 4\n"
+                                       "GridScalingDown (skipping to resize)\n"
+                                       "Effect 1 finished at order 5\n"
+                                       "GridScalingDown (skipping to resize)\n"
+                                       "Effect 2 finished at order 7\n"
+                                       "GridScalingDown (skipping to resize)\n"
+                                       "Effect 3 finished at order 9\n"
+                                       "Animation sequence finished.\n";
