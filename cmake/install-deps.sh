@@ -3,12 +3,12 @@
 # Usage: cmake/install-deps.sh build|test|run|bench|fuzz|windows
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libpng-dev libsdl2-dev)
+build=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev)
 declare -A extra=(
   [build]=""
-  [test]="clang g++-mingw-w64-x86-64 wine wine64 xvfb xauth pulseaudio xdotool x11-apps imagemagick"
+  [test]="g++-mingw-w64-x86-64 wine wine64 xvfb pulseaudio xdotool imagemagick"
   [run]=""
-  [bench]="libbenchmark-dev xmp"
+  [bench]="xmp"
   [fuzz]="clang libclang-rt-14-dev"
   [windows]="g++-mingw-w64-x86-64"
 )
@@ -27,4 +27,4 @@ sudo=""
 [[ $(id -u) -eq 0 ]] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+$sudo apt-get install -y -qq "${missing[@]}"
