@@ -25,7 +25,9 @@ void mem_fail_nth_allocation(std::uint64_t n) {
     failing_allocation = n == 0 ? 0 : allocations.load() + n;
 }
 
-std::uint64_t mem_allocation_count() { return allocations.load(); }
+std::uint64_t mem_allocation_count() {
+    return allocations.load();
+}
 
 void* mem_alloc(std::size_t bytes) {
     std::uint64_t number = ++allocations;
@@ -33,5 +35,7 @@ void* mem_alloc(std::size_t bytes) {
     return std::calloc(1, bytes ? bytes : 1);
 }
 
-void mem_free(void* block) { std::free(block); }
+void mem_free(void* block) {
+    std::free(block);
+}
 #endif

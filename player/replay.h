@@ -21,8 +21,8 @@ struct Channel {
     std::int32_t noise_state;
     std::int32_t loop_row;
     std::int32_t start_offset;
-    std::int32_t position; // whole sample frames; advanced by the mixer
-    std::int32_t fraction; // 15-bit fraction of the position
+    std::int32_t position;  // whole sample frames; advanced by the mixer
+    std::int32_t fraction;  // 15-bit fraction of the position
     std::int32_t frequency; // output: Hz
     std::int32_t amplitude; // output: 16384 at full volume with mix_gain 64
     std::int32_t balance;   // output: 0 left .. 255 right
