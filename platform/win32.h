@@ -6,8 +6,10 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <mmsystem.h>
+// clang-format off: mmsystem.h needs windows.h first
 #include <windows.h>
+#include <mmsystem.h>
+// clang-format on
 #else
 #include "platform/core/win32_api.h"
 #endif
