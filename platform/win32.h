@@ -6,7 +6,8 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-// clang-format off: mmsystem.h needs windows.h first
+// mmsystem.h needs windows.h first.
+// clang-format off
 #include <windows.h>
 #include <mmsystem.h>
 // clang-format on
