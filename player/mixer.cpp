@@ -21,7 +21,7 @@ constexpr std::int32_t lookahead_frames = crossfade_frames + 1;
 constexpr std::int32_t max_frames_per_tick =
     static_cast<std::int32_t>(int_mix_buffer_values / 4) - lookahead_frames;
 // Frames whose sample values are read into one block before they are added.
-constexpr std::int32_t block_frames = 256;
+constexpr std::int32_t block_frames = 512;
 // Voices mixed together, their sums kept in registers.
 constexpr std::int32_t max_voices = 4;
 // The tempo commands' floor; a lower tempo would make a tick longer than the buffer.
@@ -54,7 +54,12 @@ struct Voice {
     std::int32_t fraction;
     std::int32_t step;
     Gains gains;
+    // Frames left before the loop end is reached, or unknown_frames_to_end:
+    // counted down across blocks so that it is divided out once per pass.
+    std::int64_t frames_to_end;
 };
+
+constexpr std::int64_t unknown_frames_to_end = -1;
 
 // The sample value at a position given as whole frames in `frames` plus a
 // 15-bit fraction in `at`'s low bits.
@@ -110,13 +115,17 @@ bool read_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
             }
             voice.position =
                 sample.loop_start + (voice.position - sample.loop_start) % sample.loop_length;
+            voice.frames_to_end = unknown_frames_to_end;
         }
         std::int32_t run = count - done;
         if (voice.step > 0) {
-            const std::int64_t room =
-                (std::int64_t{loop_end - voice.position} << 15) - voice.fraction;
-            const std::int64_t until_end = (room + voice.step - 1) / voice.step;
-            if (until_end < run) run = static_cast<std::int32_t>(until_end);
+            if (voice.frames_to_end == unknown_frames_to_end) {
+                const std::int64_t room =
+                    (std::int64_t{loop_end - voice.position} << 15) - voice.fraction;
+                voice.frames_to_end = (room + voice.step - 1) / voice.step;
+            }
+            if (voice.frames_to_end < run) run = static_cast<std::int32_t>(voice.frames_to_end);
+            voice.frames_to_end -= run;
         }
         const std::uint32_t moved = read_run<interpolate>(
             sample.data + voice.position, static_cast<std::uint32_t>(voice.fraction), voice.step,
@@ -236,10 +245,13 @@ void mix_channels(Replay& replay, std::int32_t frame_count, std::int32_t* out) {
     for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
         const Channel& channel = replay.channels[c];
         if (channel.amplitude <= 0) continue;
-        voices[voice_count++] = Voice{channel.sample, channel.position, channel.fraction,
+        voices[voice_count++] = Voice{channel.sample,
+                                      channel.position,
+                                      channel.fraction,
                                       frame_step(channel, replay.output_rate),
                                       Gains{((255 - channel.balance) * channel.amplitude) >> 8,
-                                            (channel.balance * channel.amplitude) >> 8}};
+                                            (channel.balance * channel.amplitude) >> 8},
+                                      unknown_frames_to_end};
         if (voice_count == max_voices) flush();
     }
     if (voice_count > 0 || first) flush();
