@@ -5,8 +5,8 @@
 // channel's sample values are read into a block in runs that cannot reach its
 // loop end, so no frame is tested on its own; then up to four channels are
 // scaled and summed with SSE2, eight frames at a time, in registers, and added
-// to the buffer once. The arithmetic is exactly the per-frame loop's: 16-bit
-// values times gains that fit in 16 bits give the same 32-bit products.
+// to the buffer once. The arithmetic is exactly the per-frame loop's: every
+// scaled value is the same (value * gain) >> 15, and the sums cannot overflow.
 #include "player/mixer.h"
 #include "player/replay.h"
 #include <cstring>
@@ -41,10 +41,6 @@ std::int32_t frames_per_tick(const Replay& replay) {
 // Advance per rendered frame, in 1/32768 of a sample frame.
 std::int32_t frame_step(const Channel& channel, std::int32_t output_rate) {
     return (channel.frequency * 4096) / (output_rate >> 2);
-}
-
-bool fits_16_bits(std::int32_t value) {
-    return value >= -32768 && value <= 32767;
 }
 
 // A channel while its tick is rendered: where it reads and how loud.
@@ -144,28 +140,30 @@ void add_scaled(const std::int16_t* values, std::int32_t count, Gains gains, std
     }
 }
 
-// (v * gain) >> 15 for four values held as (v, 0) words, the gain as (g, 0).
-inline __m128i scaled(__m128i widened, __m128i gain) {
-    return _mm_srai_epi32(_mm_madd_epi16(widened, gain), 15);
+// Gains from 0 to 16383 can be doubled within 16 bits, and then the high
+// half of v * (2 * gain) is exactly (v * gain) >> 15: one multiply scales
+// eight values, and the result (|r| <= 16383) leaves room to add two voices
+// in 16 bits. Full volume is 16384 split by the balance, so MOD gains fit.
+bool has_narrow_gains(const Voice& voice) {
+    const auto narrow = [](std::int32_t gain) { return gain >= 0 && gain <= 16383; };
+    return narrow(voice.gains.left) && narrow(voice.gains.right);
 }
 
-bool has_16_bit_gains(const Voice& voice) {
-    return fits_16_bits(voice.gains.left) && fits_16_bits(voice.gains.right);
-}
-
-// Adds the scaled values of several voices (gains in 16 bits) to `count`
-// stereo frames, or writes them there when `overwrite`, eight frames at a
-// time: each side is summed over the voices in registers and interleaved
-// once. Returns the frames done; the last count % 8 are left to the caller.
+// Adds the scaled values of several voices (narrow gains) to `count` stereo
+// frames, or writes them there when `overwrite`, eight frames at a time.
+// Voices are scaled and summed in pairs in 16 bits; the pairs' sums meet in
+// 32 bits, interleaved by side, in one multiply-add by 1. Returns the frames
+// done; the last count % 8 are left to the caller.
 template <bool overwrite>
 std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gains,
                              std::int32_t voice_count, std::int32_t count, std::int32_t* out) {
     const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi16(1);
     __m128i left_gain[max_voices];
     __m128i right_gain[max_voices];
     for (std::int32_t v = 0; v < voice_count; ++v) {
-        left_gain[v] = _mm_set1_epi32(gains[v].left & 0xFFFF);
-        right_gain[v] = _mm_set1_epi32(gains[v].right & 0xFFFF);
+        left_gain[v] = _mm_set1_epi16(static_cast<std::int16_t>(gains[v].left * 2));
+        right_gain[v] = _mm_set1_epi16(static_cast<std::int16_t>(gains[v].right * 2));
     }
     const auto put = [](std::int32_t* at, __m128i sum) {
         auto* target = reinterpret_cast<__m128i*>(at);
@@ -174,21 +172,29 @@ std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gai
     };
     std::int32_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        __m128i left_low = zero, left_high = zero, right_low = zero, right_high = zero;
+        __m128i left[2] = {zero, zero};
+        __m128i right[2] = {zero, zero};
         for (std::int32_t v = 0; v < voice_count; ++v) {
             const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[v] + i));
-            const __m128i low = _mm_unpacklo_epi16(eight, zero);
-            const __m128i high = _mm_unpackhi_epi16(eight, zero);
-            left_low = _mm_add_epi32(left_low, scaled(low, left_gain[v]));
-            left_high = _mm_add_epi32(left_high, scaled(high, left_gain[v]));
-            right_low = _mm_add_epi32(right_low, scaled(low, right_gain[v]));
-            right_high = _mm_add_epi32(right_high, scaled(high, right_gain[v]));
+            left[v / 2] = _mm_add_epi16(left[v / 2], _mm_mulhi_epi16(eight, left_gain[v]));
+            right[v / 2] = _mm_add_epi16(right[v / 2], _mm_mulhi_epi16(eight, right_gain[v]));
         }
+        // (left, right) of each pair per frame, then the two pairs side by side.
+        const __m128i first_low = _mm_unpacklo_epi16(left[0], right[0]);
+        const __m128i first_high = _mm_unpackhi_epi16(left[0], right[0]);
+        const __m128i second_low = _mm_unpacklo_epi16(left[1], right[1]);
+        const __m128i second_high = _mm_unpackhi_epi16(left[1], right[1]);
+        const auto sum = [&](__m128i first, __m128i second) {
+            return _mm_madd_epi16(_mm_unpacklo_epi16(first, second), ones);
+        };
+        const auto sum_high = [&](__m128i first, __m128i second) {
+            return _mm_madd_epi16(_mm_unpackhi_epi16(first, second), ones);
+        };
         std::int32_t* frames = out + 2 * i;
-        put(frames, _mm_unpacklo_epi32(left_low, right_low));
-        put(frames + 4, _mm_unpackhi_epi32(left_low, right_low));
-        put(frames + 8, _mm_unpacklo_epi32(left_high, right_high));
-        put(frames + 12, _mm_unpackhi_epi32(left_high, right_high));
+        put(frames, sum(first_low, second_low));
+        put(frames + 4, sum_high(first_low, second_low));
+        put(frames + 8, sum(first_high, second_high));
+        put(frames + 12, sum_high(first_high, second_high));
     }
     return i;
 }
@@ -210,7 +216,7 @@ void mix_voices(Voice* voices, std::int32_t voice_count, std::int32_t frame_coun
         std::int32_t wide_count = 0;
         for (std::int32_t v = 0; v < voice_count; ++v) {
             sounding[v] = read_voice<interpolate>(voices[v], count, blocks[v]);
-            if (sounding[v] && has_16_bit_gains(voices[v])) {
+            if (sounding[v] && has_narrow_gains(voices[v])) {
                 wide_values[wide_count] = blocks[v];
                 wide_gains[wide_count++] = voices[v].gains;
             }
@@ -221,7 +227,7 @@ void mix_voices(Voice* voices, std::int32_t voice_count, std::int32_t frame_coun
         if (overwrite) std::memset(frames + 2 * done, 0, sizeof(std::int32_t) * 2 * (count - done));
         for (std::int32_t v = 0; v < voice_count; ++v) {
             if (!sounding[v]) continue;
-            const std::int32_t from = has_16_bit_gains(voices[v]) ? done : 0;
+            const std::int32_t from = has_narrow_gains(voices[v]) ? done : 0;
             add_scaled(blocks[v] + from, count - from, voices[v].gains, frames + 2 * from);
         }
     }
