@@ -95,6 +95,43 @@ std::uint32_t read_run(const std::int16_t* frames, std::uint32_t fraction, std::
     return fraction;
 }
 
+// Steps for which fill_repeats beats reading frame by frame: every sample
+// value lasts at least four frames, and at most 33, so five stores cover one.
+constexpr std::int32_t fill_lowest_step = 1024;
+constexpr std::int32_t fill_highest_step = 8191;
+// Values that fill_repeats may write past the end of its frames.
+constexpr std::int32_t fill_overrun = 40;
+
+// read_run<false> for steps from fill_lowest_step to fill_highest_step, where
+// consecutive frames read the same value or the next one: each value is
+// stored, eight at a time, over at least all the frames that read it, and the
+// next value overwrites what went too far (so up to fill_overrun values past
+// `count` are written too). How many frames read each value is counted
+// without division or branches (Bresenham): with 32768 = whole * step + rest,
+// a value lasts `whole` frames, or one more while the overshoot of its first
+// frame past its position is below `rest`.
+std::uint32_t fill_repeats(const std::int16_t* frames, std::uint32_t fraction, std::int32_t step,
+                           std::int32_t count, std::int16_t* values) {
+    const auto unit_step = static_cast<std::uint32_t>(step);
+    const std::uint32_t whole = 32768 / unit_step;
+    const std::uint32_t rest = 32768 % unit_step;
+    const std::uint32_t stores = (whole + 8) / 8;
+    // The first value lasts until the position first reaches the next frame.
+    std::uint32_t length = (32768 - fraction + unit_step - 1) / unit_step;
+    std::uint32_t overshoot = fraction + length * unit_step - 32768;
+    for (std::uint32_t done = 0; done < static_cast<std::uint32_t>(count); ++frames) {
+        const __m128i value = _mm_set1_epi16(*frames);
+        for (std::uint32_t i = 0; i < stores; ++i) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(values + done + 8 * i), value);
+        }
+        done += length;
+        const std::uint32_t longer = overshoot < rest ? 1 : 0;
+        length = whole + longer;
+        overshoot = overshoot - rest + (unit_step & (0 - longer));
+    }
+    return fraction + static_cast<std::uint32_t>(count) * unit_step;
+}
+
 // Reads the voice's next `count` sample values, in runs that cannot reach the
 // loop end, so no run tests frame by frame. After the end of a sample without
 // a loop the values are 0. Returns false when the voice had already ended.
@@ -123,9 +160,13 @@ bool read_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
             if (voice.frames_to_end < run) run = static_cast<std::int32_t>(voice.frames_to_end);
             voice.frames_to_end -= run;
         }
-        const std::uint32_t moved = read_run<interpolate>(
-            sample.data + voice.position, static_cast<std::uint32_t>(voice.fraction), voice.step,
-            run, values + done);
+        const std::int16_t* frames = sample.data + voice.position;
+        const auto fraction = static_cast<std::uint32_t>(voice.fraction);
+        const bool fill =
+            !interpolate && voice.step >= fill_lowest_step && voice.step <= fill_highest_step;
+        const std::uint32_t moved =
+            fill ? fill_repeats(frames, fraction, voice.step, run, values + done)
+                 : read_run<interpolate>(frames, fraction, voice.step, run, values + done);
         voice.position += static_cast<std::int32_t>(moved >> 15);
         voice.fraction = static_cast<std::int32_t>(moved & 32767);
         done += run;
@@ -205,7 +246,7 @@ std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gai
 template <bool interpolate>
 void mix_voices(Voice* voices, std::int32_t voice_count, std::int32_t frame_count, bool overwrite,
                 std::int32_t* out) {
-    std::int16_t blocks[max_voices][block_frames];
+    std::int16_t blocks[max_voices][block_frames + fill_overrun];
     for (std::int32_t start = 0; start < frame_count; start += block_frames) {
         const std::int32_t count =
             frame_count - start < block_frames ? frame_count - start : block_frames;
