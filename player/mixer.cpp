@@ -96,11 +96,11 @@ std::uint32_t read_run(const std::int16_t* frames, std::uint32_t fraction, std::
 }
 
 // Steps for which fill_repeats beats reading frame by frame: every sample
-// value lasts at least four frames, and at most 33, so five stores cover one.
-constexpr std::int32_t fill_lowest_step = 1024;
+// value lasts at least four frames, and at most 65, so nine stores cover one.
+constexpr std::int32_t fill_lowest_step = 512;
 constexpr std::int32_t fill_highest_step = 8191;
 // Values that fill_repeats may write past the end of its frames.
-constexpr std::int32_t fill_overrun = 40;
+constexpr std::int32_t fill_overrun = 72;
 
 // read_run<false> for steps from fill_lowest_step to fill_highest_step, where
 // consecutive frames read the same value or the next one: each value is
