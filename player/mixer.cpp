@@ -190,18 +190,19 @@ bool has_narrow_gains(const Voice& voice) {
     return narrow(voice.gains.left) && narrow(voice.gains.right);
 }
 
-// Adds the scaled values of several voices (narrow gains) to `count` stereo
-// frames, or writes them there when `overwrite`, eight frames at a time.
-// Voices are scaled and summed in pairs in 16 bits; the pairs' sums meet in
-// 32 bits, interleaved by side, in one multiply-add by 1. Returns the frames
-// done; the last count % 8 are left to the caller.
-template <bool overwrite>
+// Adds the scaled values of `voice_count` voices (narrow gains) to `count`
+// stereo frames, or writes them there when `overwrite`, eight frames at a
+// time. Voices are scaled and summed in pairs in 16 bits; the pairs' sums meet
+// in 32 bits, interleaved by side, in one multiply-add by 1. Returns the
+// frames done; the last count % 8 are left to the caller. The voice count is
+// fixed at compile time so that the sums stay in registers.
+template <bool overwrite, std::int32_t voice_count>
 std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gains,
-                             std::int32_t voice_count, std::int32_t count, std::int32_t* out) {
+                             std::int32_t count, std::int32_t* out) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i ones = _mm_set1_epi16(1);
-    __m128i left_gain[max_voices];
-    __m128i right_gain[max_voices];
+    __m128i left_gain[max_voices] = {};
+    __m128i right_gain[max_voices] = {};
     for (std::int32_t v = 0; v < voice_count; ++v) {
         left_gain[v] = _mm_set1_epi16(static_cast<std::int16_t>(gains[v].left * 2));
         right_gain[v] = _mm_set1_epi16(static_cast<std::int16_t>(gains[v].right * 2));
@@ -238,6 +239,23 @@ std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gai
         put(frames + 12, sum_high(first_high, second_high));
     }
     return i;
+}
+
+template <bool overwrite>
+std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gains,
+                             std::int32_t voice_count, std::int32_t count, std::int32_t* out) {
+    switch (voice_count) {
+    case 0:
+        return add_voices_wide<overwrite, 0>(values, gains, count, out);
+    case 1:
+        return add_voices_wide<overwrite, 1>(values, gains, count, out);
+    case 2:
+        return add_voices_wide<overwrite, 2>(values, gains, count, out);
+    case 3:
+        return add_voices_wide<overwrite, 3>(values, gains, count, out);
+    default:
+        return add_voices_wide<overwrite, 4>(values, gains, count, out);
+    }
 }
 
 // Mixes up to max_voices voices into `frame_count` rendered frames, a block
