@@ -216,6 +216,8 @@ std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gai
     for (; i + 8 <= count; i += 8) {
         __m128i left[2] = {zero, zero};
         __m128i right[2] = {zero, zero};
+        // Unrolled, the pair sums are plain registers.
+#pragma GCC unroll 4
         for (std::int32_t v = 0; v < voice_count; ++v) {
             const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[v] + i));
             left[v / 2] = _mm_add_epi16(left[v / 2], _mm_mulhi_epi16(eight, left_gain[v]));
