@@ -20,8 +20,10 @@ constexpr std::int32_t lookahead_frames = crossfade_frames + 1;
 // int_mix_buffer holds the doubled-rate rendering of a tick and its look-ahead.
 constexpr std::int32_t max_frames_per_tick =
     static_cast<std::int32_t>(int_mix_buffer_values / 4) - lookahead_frames;
-// Frames whose sample values are read into one block before they are added.
-constexpr std::int32_t block_frames = 512;
+// Frames whose sample values are read into one block before they are added:
+// about a tick at 125 BPM, so a tick's voices are set up once; the blocks of
+// four voices take 17 KiB of stack.
+constexpr std::int32_t block_frames = 2048;
 // Voices mixed together, their sums kept in registers.
 constexpr std::int32_t max_voices = 4;
 // The tempo commands' floor; a lower tempo would make a tick longer than the buffer.
