@@ -4,7 +4,10 @@
 # alternate, and each tool's median wall time of RUNS runs is reported with
 # its median CPU time, and the real-time factor of modrender's wall time
 # (seconds of audio per second).
-# Usage: modrender-vs-xmp.sh MODULE...   (BUILD_DIR, RUNS optional)
+# Usage: modrender-vs-xmp.sh MODULE...   (BUILD_DIR, RUNS, FRESH optional)
+# Each tool overwrites its own output run after run, so opening it (which
+# truncates) waits for the writeback of the previous run's file; FRESH=1
+# removes the outputs before each timed run, as when rendering a new file.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,7 +29,9 @@ printf '%-16s %8s %22s %22s %14s\n' module audio_s 'modrender_ms wall/cpu' 'xmp_
 for module in "$@"; do
   : >"$work/ours" && : >"$work/theirs"
   for ((i = 0; i < runs; i++)); do
+    [[ ${FRESH:-0} == 1 ]] && rm -f "$work/ours.wav"
     timed_ms "$modrender" "$module" "$work/ours.wav" >>"$work/ours"
+    [[ ${FRESH:-0} == 1 ]] && rm -f "$work/xmp.wav"
     timed_ms xmp -q -i nearest -f 48000 -o "$work/xmp.wav" "$module" >>"$work/theirs"
   done
   audio_s=$(awk -v bytes="$(stat -c %s "$work/ours.wav")" 'BEGIN { printf "%.1f", (bytes - 44) / 4 / 48000 }')
