@@ -3,7 +3,8 @@
 //
 // Speed matters here (every tick of every channel passes through it). Each
 // channel's sample values are read into a block in runs that cannot reach its
-// loop end, so no frame is tested on its own; then up to four channels are
+// loop end, so no frame is tested on its own (a value that several frames
+// read in a row is stored over them at once); then up to four channels are
 // scaled and summed with SSE2, eight frames at a time, in registers, and added
 // to the buffer once. The arithmetic is exactly the per-frame loop's: every
 // scaled value is the same (value * gain) >> 15, and the sums cannot overflow.
