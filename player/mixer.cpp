@@ -99,9 +99,9 @@ std::uint32_t read_run(const std::int16_t* frames, std::uint32_t fraction, std::
 }
 
 // Steps for which fill_repeats beats reading frame by frame: every sample
-// value lasts at least four frames, and at most 65, so nine stores cover one.
+// value lasts at least eight frames, and at most 65, so nine stores cover one.
 constexpr std::int32_t fill_lowest_step = 512;
-constexpr std::int32_t fill_highest_step = 8191;
+constexpr std::int32_t fill_highest_step = 4095;
 // Values that fill_repeats may write past the end of its frames.
 constexpr std::int32_t fill_overrun = 72;
 
