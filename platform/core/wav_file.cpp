@@ -3,6 +3,8 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 static_assert(std::endian::native == std::endian::little,
               "samples are written as they lie in memory");
@@ -40,12 +42,27 @@ void fill_header(unsigned char* header, const WavFile& wav, std::uint32_t data_b
 // The RIFF size field must hold the whole file less its first 8 bytes.
 constexpr std::uint64_t max_data_bytes = std::numeric_limits<std::uint32_t>::max() - header_bytes;
 
+bool is_regular_file(std::FILE* file) {
+    struct stat status;
+    return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// Closes the file; removes it only if it is a regular file, so that a failed
+// write to a device such as /dev/full never deletes the device.
+void close_and_remove(WavFile& wav) {
+    std::fclose(wav.file);
+    wav.file = nullptr;
+    if (wav.regular) std::remove(wav.path);
+}
+
 } // namespace
 
 bool wav_open(WavFile& wav, const char* path, std::uint32_t sample_rate, std::uint16_t channels) {
-    wav = WavFile{nullptr, path, sample_rate, channels, 0, false};
-    wav.file = std::fopen(path, "wb");
+    wav = WavFile{nullptr, path, sample_rate, channels, 0, false, false};
+    wav.file = std::fopen(path, "r+b");
+    if (!wav.file) wav.file = std::fopen(path, "wb");
     if (!wav.file) return false;
+    wav.regular = is_regular_file(wav.file);
     unsigned char header[header_bytes];
     fill_header(header, wav, 0);
     if (std::fwrite(header, 1, header_bytes, wav.file) == header_bytes) return true;
@@ -69,23 +86,24 @@ bool wav_finish(WavFile& wav) {
     if (!wav.failed) {
         unsigned char header[header_bytes];
         fill_header(header, wav, static_cast<std::uint32_t>(wav.samples_written * 2));
+        const auto file_bytes = static_cast<off_t>(header_bytes + wav.samples_written * 2);
         wav.failed = std::fseek(wav.file, 0, SEEK_SET) != 0 ||
-                     std::fwrite(header, 1, header_bytes, wav.file) != header_bytes;
+                     std::fwrite(header, 1, header_bytes, wav.file) != header_bytes ||
+                     std::fflush(wav.file) != 0 ||
+                     (wav.regular && ftruncate(fileno(wav.file), file_bytes) != 0);
+    }
+    if (wav.failed) {
+        close_and_remove(wav);
+        return false;
     }
     const bool closed = std::fclose(wav.file) == 0;
     wav.file = nullptr;
-    if (wav.failed || !closed) {
-        std::remove(wav.path);
-        return false;
-    }
-    return true;
+    if (!closed && wav.regular) std::remove(wav.path);
+    return closed;
 }
 
 void wav_abandon(WavFile& wav) {
-    if (!wav.file) return;
-    std::fclose(wav.file);
-    wav.file = nullptr;
-    std::remove(wav.path);
+    if (wav.file) close_and_remove(wav);
 }
 
 bool wav_write_file(const char* path, const std::int16_t* samples, std::size_t sample_count,

@@ -13,10 +13,13 @@ struct WavFile {
     std::uint16_t channels;
     std::uint64_t samples_written;
     bool failed;
+    bool regular; // a regular file: the only kind that is cut to size or removed
 };
 
 // Creates the file with a header that wav_finish completes; false (and no
-// file left) if it cannot. `path` must stay valid until wav_finish or
+// file left) if it cannot. An existing file is overwritten in place and cut
+// to size at the end: emptying it at the start would first wait for its old
+// contents to reach the disk. `path` must stay valid until wav_finish or
 // wav_abandon.
 bool wav_open(WavFile& wav, const char* path, std::uint32_t sample_rate, std::uint16_t channels);
 // Appends samples (a whole number of frames is expected of the caller).

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -88,4 +89,28 @@ TEST(WavFile, LeavesNoFileBehindWhenItCannotBeFinished) {
     wav_abandon(wav);
     EXPECT_FALSE(file_exists(path));
     EXPECT_FALSE(wav_append(wav, frame, 2)) << "an abandoned file takes nothing more";
+}
+
+TEST(WavFile, OverwritesALongerFileInPlaceAndCutsItToSize) {
+    const std::string path = scratch_path("overwritten");
+    std::ofstream(path, std::ios::binary) << std::string(4096, 'x');
+    const std::int16_t frames[] = {1, -1, 2, -2};
+    ASSERT_TRUE(wav_write_file(path.c_str(), frames, 4, 48000, 2));
+    const std::vector<unsigned char> bytes = file_bytes(path);
+    ASSERT_EQ(bytes.size(), 44u + 8u);
+    EXPECT_EQ(u32_at(bytes, 40), 8u);
+    EXPECT_EQ(static_cast<std::int16_t>(u16_at(bytes, 46)), -1);
+    std::remove(path.c_str());
+}
+
+TEST(WavFile, NeverRemovesAPathThatIsNotARegularFile) {
+    const std::string path = scratch_path("fifo");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    WavFile wav;
+    ASSERT_TRUE(wav_open(wav, path.c_str(), 48000, 2));
+    const std::int16_t frame[] = {1, 2};
+    wav_append(wav, frame, 2);
+    EXPECT_FALSE(wav_finish(wav)) << "a pipe cannot take the final header";
+    EXPECT_TRUE(file_exists(path));
+    std::remove(path.c_str());
 }
