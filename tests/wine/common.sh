@@ -142,20 +142,30 @@ screenshot() {
     import -window root -display "$DISPLAY" "$artifacts/$name.png"
 }
 
+# Makes the picture just taken the newest of `name`, keeping the two before
+# it as name.1 and name.2 (a picture may catch a repaint half done).
+keep_picture() {
+    local name=$1 kind
+    for kind in png geometry; do
+        [[ -f $artifacts/$name.1.$kind ]] && mv "$artifacts/$name.1.$kind" "$artifacts/$name.2.$kind"
+        [[ -f $artifacts/$name.$kind ]] && mv "$artifacts/$name.$kind" "$artifacts/$name.1.$kind"
+        mv "$artifacts/$name.next.$kind" "$artifacts/$name.$kind"
+    done
+}
+
 # Takes pictures every second or so until `line` appears on standard error
 # and keeps the last one taken before it: the latest picture of the state
 # that the line ends. How fast the show's timer ticks is Wine's and the
 # machine's business, so a fixed moment could still fall into a grow-in.
 screenshot_until_line() {
     local window=$1 name=$2 line=$3 seconds=$4 ticks=0
-    rm -f "$artifacts/$name.png" "$artifacts/$name.geometry"
+    rm -f "$artifacts/$name".*png "$artifacts/$name".*geometry
     while show_running && ((++ticks <= seconds)); do
         screenshot "$window" "$name.next"
         if grep -qxF -- "$line" "$show_stderr"; then
             break
         fi
-        mv "$artifacts/$name.next.png" "$artifacts/$name.png"
-        mv "$artifacts/$name.next.geometry" "$artifacts/$name.geometry"
+        keep_picture "$name"
         sleep 1
     done
     rm -f "$artifacts/$name.next.png" "$artifacts/$name.next.geometry"
