@@ -37,6 +37,8 @@ std::vector<std::uint32_t> headless_screen(); // row-major, screen width per row
 // (the window may stand off screen or be hidden); 0 outside it.
 std::uint32_t headless_window_pixel(HWND window, int x, int y);
 bool headless_save_screen_png(const char* path);
+// The oldest top-level window still there (a program's main window); null if none.
+HWND headless_first_top_level_window();
 
 // ---- Input (handled when the message loop next runs) ------------------------------
 

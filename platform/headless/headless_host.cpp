@@ -4,6 +4,7 @@
 #include "platform/core/faults.h"
 #include "platform/core/nonclient.h"
 #include "platform/core/testing.h"
+#include "platform/core/window_tree.h"
 #include "platform/headless/headless_audio.h"
 #include "platform/host.h"
 #include <algorithm>
@@ -174,6 +175,11 @@ std::vector<std::uint32_t> headless_screen() {
 std::uint32_t headless_window_pixel(HWND window, int x, int y) {
     const ShownWindow* known = shown_window(window);
     return known ? window_pixel(*known, x, y) : 0;
+}
+
+HWND headless_first_top_level_window() {
+    const std::vector<Window*>& windows = top_level_windows();
+    return windows.empty() ? nullptr : windows.front()->handle;
 }
 
 // ---- Input ------------------------------------------------------------------------

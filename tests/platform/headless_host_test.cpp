@@ -37,6 +37,18 @@ TEST_F(HeadlessHost, TheScreenShowsWindowsWhereTheyStandAndTheDesktopElsewhere) 
     EXPECT_EQ(headless_screen_pixel(150, 50 + caption + 10), headless_desktop_colour);
 }
 
+TEST_F(HeadlessHost, FindsTheOldestTopLevelWindowStillThere) {
+    EXPECT_EQ(headless_first_top_level_window(), nullptr);
+    HWND first = make_window(main_style, 0, 0, 100, 100);
+    HWND second = make_window(main_style, 0, 0, 100, 100);
+    make_window(cell_style, 0, 0, 10, 10, second);
+    EXPECT_EQ(headless_first_top_level_window(), first);
+    DestroyWindow(first);
+    EXPECT_EQ(headless_first_top_level_window(), second);
+    DestroyWindow(second);
+    EXPECT_EQ(headless_first_top_level_window(), nullptr);
+}
+
 TEST_F(HeadlessHost, WindowsOffTheScreenKeepTheirPixels) {
     HWND window = make_window(main_style | WS_VISIBLE, -300, 100, 200, 150);
     paint_with(window, 0x0000FF00);

@@ -7,7 +7,6 @@
 #include "platform/alloc_faults.h"
 #include "platform/core/faults.h"
 #include "platform/core/process_exit.h"
-#include "platform/core/window_tree.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
 #include "player/replay.h"
@@ -37,14 +36,8 @@ bool read_module(const std::string& path) {
     return !file.bad();
 }
 
-// The program has one top-level window, the main window; null once it is gone.
-HWND main_window() {
-    const std::vector<Window*>& windows = top_level_windows();
-    return windows.empty() ? nullptr : windows.front()->handle;
-}
-
 void perform(PressKey key) {
-    HWND window = main_window();
+    HWND window = headless_first_top_level_window();
     switch (key) {
     case PressKey::Escape:
         headless_press_key(VK_ESCAPE);
@@ -76,7 +69,7 @@ void on_tick(std::uint64_t tick) {
         if (press.tick == tick) perform(press.key);
     if (!capturing) return;
     RECT place{};
-    bool has_window = GetWindowRect(main_window(), &place) != 0;
+    bool has_window = GetWindowRect(headless_first_top_level_window(), &place) != 0;
     const ShowState& show = app_state.show;
     TickRecord record{tick,
                       show.phase,
@@ -167,6 +160,8 @@ int main(int argc, char** argv) {
 
     int exit_code = app_main();
     // The show's own end leaves the main window open; a close destroys it.
-    finish_capture(exit_code != 0 ? "FAILED" : main_window() ? "END" : "CLOSED");
+    finish_capture(exit_code != 0                      ? "FAILED"
+                   : headless_first_top_level_window() ? "END"
+                                                       : "CLOSED");
     return exit_code;
 }
