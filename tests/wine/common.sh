@@ -174,3 +174,10 @@ screenshot_until_line() {
         return 1
     fi
 }
+
+# Reports (and fails) when the show's exit code is not `expected`.
+expect_exit_code() {
+    [[ $show_code == "$1" ]] && return 0
+    echo "exit code $show_code, expected $1" >&2
+    return 1
+}

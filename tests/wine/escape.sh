@@ -38,8 +38,5 @@ if ((!as_expected)); then
     cat "$artifacts/escape.stderr" >&2
     failed=1
 fi
-if [[ $show_code != 0 ]]; then
-    echo "exit code $show_code, expected 0" >&2
-    failed=1
-fi
+expect_exit_code 0 || failed=1
 exit $failed

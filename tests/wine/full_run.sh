@@ -28,8 +28,5 @@ if ! cmp -s "$artifacts/full-run.expected" "$artifacts/full-run.stderr"; then
     diff "$artifacts/full-run.expected" "$artifacts/full-run.stderr" >&2 || true
     failed=1
 fi
-if [[ $show_code != 0 ]]; then
-    echo "exit code $show_code, expected 0" >&2
-    failed=1
-fi
+expect_exit_code 0 || failed=1
 exit $failed

@@ -20,8 +20,5 @@ if [[ ! $actual =~ $pattern ]]; then
     cat "$artifacts/no-audio-server.stderr" >&2
     failed=1
 fi
-if [[ $show_code != 1 ]]; then
-    echo "exit code $show_code, expected 1" >&2
-    failed=1
-fi
+expect_exit_code 1 || failed=1
 exit $failed
