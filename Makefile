@@ -4,10 +4,12 @@
 #               and, for the Windows executable, under Wine)
 #   make run    build and play the show
 #   make bench  run the benchmarks
-#   make fuzz   run the module fuzzer for FUZZ_SECONDS (default 60)
+#   make fuzz   run each fuzz target for FUZZ_SECONDS (default 60), one after
+#               the other; FUZZ_TARGET=module or loader runs only that one
 #   make windows  cross-build build-windows/bin/gridshow.exe
 
 FUZZ_SECONDS ?= 60
+FUZZ_TARGET ?= all
 
 .PHONY: all build test run bench fuzz windows sanitize clean
 
@@ -49,7 +51,7 @@ fuzz:
 	@cmake/install-deps.sh fuzz
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
-	@fuzz/run-fuzzer.sh $(FUZZ_SECONDS)
+	@fuzz/run-fuzzer.sh $(FUZZ_SECONDS) $(FUZZ_TARGET)
 
 clean:
 	rm -rf build build-sanitize build-fuzz build-windows

@@ -1,22 +1,36 @@
 #!/usr/bin/env bash
-# Runs the module fuzzer for SECONDS (default 60) from a freshly generated seed
-# corpus plus what earlier runs found. Needs the fuzz preset's build.
-# Usage: fuzz/run-fuzzer.sh [SECONDS]
+# Runs the fuzz targets one after the other, each for SECONDS (default 60),
+# on one core, from a freshly generated seed corpus plus what earlier runs
+# found. Needs the fuzz preset's build (or another in FUZZ_BUILD_DIR).
+# Usage: fuzz/run-fuzzer.sh [SECONDS] [module|loader|all]
+#   module  whole songs of arbitrary bytes loaded as a module
+#   loader  crafted sample headers and periods in a valid module
 set -euo pipefail
 seconds=${1:-60}
+which=${2:-all}
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=$root/build-fuzz/bin
-seeds=$root/build-fuzz/fuzz-seeds
-corpus=$root/fuzz/corpus-run
-artifacts=$root/build-fuzz/fuzz-artifacts
+build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
+bin=$build/bin
 
-mkdir -p "$seeds" "$corpus" "$artifacts"
-"$bin/fuzz_seed_corpus" "$seeds"
-# The show's own song is a good seed as well.
-[[ -f $root/player/song.mod ]] && cp "$root/player/song.mod" "$seeds/show_song.mod"
-
-# One input plays 3200 ticks under the sanitizers: allow it time. Leaks are
-# checked at the end of every input.
-exec "$bin/module_fuzzer" -max_total_time="$seconds" -max_len=24000 -timeout=60 \
-    -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$artifacts/" \
+run() {
+  local target=$1 max_len=$2
+  local seeds=$build/fuzz-seeds/$target
+  local corpus=$root/fuzz/corpus-run/$target
+  local artifacts=$build/fuzz-artifacts/$target
+  rm -rf "$seeds"
+  mkdir -p "$seeds" "$corpus" "$artifacts"
+  "$bin/fuzz_seed_corpus" "$target" "$seeds"
+  echo "== ${target}_fuzzer for $seconds s"
+  # Leaks are checked at the end of every input; an input plays up to two
+  # capped passes over its song under the sanitizers, so allow it time.
+  "$bin/${target}_fuzzer" -max_total_time="$seconds" -max_len="$max_len" -timeout=60 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$artifacts/" \
     "$corpus" "$seeds"
+}
+
+case $which in
+module) run module 24000 ;;
+loader) run loader 1024 ;;
+all) run module 24000 && run loader 1024 ;;
+*) echo "usage: $0 [SECONDS] [module|loader|all]" >&2; exit 2 ;;
+esac

@@ -1,6 +1,10 @@
-// Writes the fuzzer's seed corpus into the folder given: a handful of small
-// modules that reach every part of the player (all effects, loops, jumps,
-// breaks, odd loop points, truncated data, the XM and S3M refusals).
+// Writes a fuzz target's seed corpus into the folder given. For the module
+// target: small modules that reach every part of the player (every effect
+// code and every E sub-command, each on its own and all together, loops,
+// jumps, breaks, odd loop points, long and slow songs, truncated data, the XM
+// and S3M refusals). The MOD loader stores volume-column byte 0 for every
+// note, so the one volume-column value it can produce is in every seed.
+#include "fuzz/seed_files.h"
 #include "tests/player/mod_builder.h"
 #include <cstdio>
 #include <cstring>
@@ -9,12 +13,8 @@
 
 namespace {
 
-bool write(const std::string& folder, const char* name, const std::vector<std::uint8_t>& bytes) {
-    const std::string path = folder + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
+std::string hex_digit(int value) {
+    return std::string(1, "0123456789ABCDEF"[value & 15]);
 }
 
 void add_samples(ModBuilder& builder) {
@@ -67,6 +67,26 @@ ModBuilder extended_effects() {
     return builder;
 }
 
+// One effect code (0x0..0xF, or 0xE with sub-command `sub`) in every row,
+// over a range of parameters and notes, on all four channels.
+ModBuilder one_effect(int effect, int sub = 0) {
+    ModBuilder builder;
+    builder.set_orders({0, 1, 0});
+    add_samples(builder);
+    const int periods[] = {428, 856, 113, 0, 1712, 28, 214, 453};
+    const int low_params[] = {0x0, 0x1, 0x3, 0xF};
+    const int params[] = {0x00, 0x01, 0x0F, 0x10, 0x37, 0x80, 0xF3, 0xFF};
+    for (int row = 0; row < 64; ++row) {
+        const int channel = row % 4;
+        int param = effect == 0xE ? sub << 4 | low_params[row % 4] : params[row % 8];
+        // Speeds of 0 and tempos above 31 stay in: they are part of the command.
+        if (effect == 0xB || effect == 0xD) param %= 4;
+        builder.set_note(0, row, channel, periods[row % 8], 1 + row % 5, effect, param);
+        builder.set_note(1, row, 3 - channel, periods[(row + 3) % 8], row % 6, effect, param);
+    }
+    return builder;
+}
+
 // Jumps, breaks, loops and delays that send the song around.
 ModBuilder song_flow() {
     ModBuilder builder;
@@ -85,14 +105,8 @@ ModBuilder song_flow() {
     return builder;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: fuzz_seed_corpus FOLDER\n");
-        return 2;
-    }
-    const std::string folder = argv[1];
+// Every MOD effect, E sub-command, loop kind and song shape the player knows.
+bool write_module_seeds(const std::string& folder) {
     std::vector<std::uint8_t> xm = ModBuilder{}.build();
     std::memcpy(xm.data(), "Extended Module:", 16);
     std::vector<std::uint8_t> s3m = ModBuilder{}.build();
@@ -101,14 +115,54 @@ int main(int argc, char** argv) {
     truncated.resize(truncated.size() - 300);
     ModBuilder long_song = song_flow();
     long_song.song_length = 200;
+    // The slowest speed and the longest pattern delays over a long song: the
+    // fuzzer's tick cap ends it.
+    ModBuilder slow_song = song_flow();
+    slow_song.song_length = 128;
+    slow_song.set_note(0, 0, 1, 0, 0, 0xF, 31);
+    slow_song.set_note(0, 1, 1, 0, 0, 0xE, 0xEF);
 
-    bool ok = write(folder, "empty.mod", ModBuilder{}.build()) &&
-              write(folder, "every_effect.mod", every_effect().build()) &&
-              write(folder, "extended_effects.mod", extended_effects().build()) &&
-              write(folder, "song_flow.mod", song_flow().build()) &&
-              write(folder, "long_song.mod", long_song.build()) &&
-              write(folder, "truncated.mod", truncated) && write(folder, "xm.mod", xm) &&
-              write(folder, "s3m.mod", s3m);
+    bool ok = write_seed(folder, "empty.mod", ModBuilder{}.build()) &&
+              write_seed(folder, "every_effect.mod", every_effect().build()) &&
+              write_seed(folder, "extended_effects.mod", extended_effects().build()) &&
+              write_seed(folder, "song_flow.mod", song_flow().build()) &&
+              write_seed(folder, "long_song.mod", long_song.build()) &&
+              write_seed(folder, "truncated.mod", truncated) && write_seed(folder, "xm.mod", xm) &&
+              write_seed(folder, "s3m.mod", s3m) &&
+              write_seed(folder, "slow_song.mod", slow_song.build());
+    for (int effect = 0; effect < 16 && ok; ++effect) {
+        const std::string name = "effect_" + hex_digit(effect);
+        if (effect != 0xE) {
+            ok = write_seed(folder, name + ".mod", one_effect(effect).build());
+            continue;
+        }
+        for (int sub = 0; sub < 16 && ok; ++sub) {
+            ok =
+                write_seed(folder, name + hex_digit(sub) + ".mod", one_effect(effect, sub).build());
+        }
+    }
+    return ok;
+}
+
+} // namespace
+
+bool write_seed(const std::string& folder, const std::string& name,
+                const std::vector<std::uint8_t>& bytes) {
+    const std::string path = folder + "/" + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+int main(int argc, char** argv) {
+    const std::string target = argc == 3 ? argv[1] : "";
+    if (target != "module" && target != "loader") {
+        std::fprintf(stderr, "usage: fuzz_seed_corpus module|loader FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[2];
+    const bool ok = target == "module" ? write_module_seeds(folder) : write_loader_seeds(folder);
     if (!ok) std::fprintf(stderr, "fuzz_seed_corpus: cannot write into %s\n", folder.c_str());
     return ok ? 0 : 1;
 }
