@@ -46,6 +46,12 @@ AudioBlock* block_of(AudioOutput& audio, const WAVEHDR* header) {
     return nullptr;
 }
 
+// The device marks a block done before it gives it back. A repeated or forged
+// notice for a block it still holds must not overwrite the sound being played.
+bool returned_by_device(const AudioBlock& block) {
+    return (block.header.dwFlags & WHDR_DONE) != 0 && (block.header.dwFlags & WHDR_INQUEUE) == 0;
+}
+
 } // namespace
 
 ErrorName audio_init(AudioOutput& audio, HWND window, Replay*& replay, Module*& module) {
@@ -106,7 +112,7 @@ void audio_refill_block(AudioOutput& audio, Replay* replay, WAVEHDR* header) {
     // Drops the notices the device returns during and after the shutdown.
     if (!audio.device_open || replay == nullptr) return;
     AudioBlock* block = block_of(audio, header);
-    if (block == nullptr) return;
+    if (block == nullptr || !returned_by_device(*block)) return;
 
     std::int16_t* samples = block->block_samples;
     for (int i = 0; i < audio_block_samples; ++i) samples[i] = 0;

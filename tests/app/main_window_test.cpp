@@ -317,6 +317,25 @@ TEST_F(CreatedMainWindowTest, TheCaptionAnswersAsClientAreaAndNothingElseChanges
     }
 }
 
+TEST_F(CreatedMainWindowTest, NoticesForBlocksTheDeviceStillHoldsOrForOtherAddressesChangeNothing) {
+    // Right after the creation the device holds all three silent blocks.
+    const AudioOutput& audio = app_state.audio;
+    const std::uint64_t read_position = audio.mix_read_pos;
+    WAVEHDR unrelated{};
+    std::vector<LPARAM> addresses{0, reinterpret_cast<LPARAM>(&unrelated),
+                                  reinterpret_cast<LPARAM>(&audio.blocks[0].header) + 1};
+    for (const AudioBlock& block : audio.blocks)
+        addresses.push_back(reinterpret_cast<LPARAM>(&block.header));
+    for (LPARAM address : addresses) {
+        EXPECT_FALSE(changes_anything(MM_WOM_DONE, 0, address)) << "address " << address;
+    }
+    EXPECT_EQ(audio.mix_read_pos, read_position) << "nothing was mixed";
+    for (const AudioBlock& block : audio.blocks) {
+        EXPECT_TRUE(block.header.dwFlags & WHDR_INQUEUE);
+        for (int i = 0; i < audio_block_samples; ++i) ASSERT_EQ(block.block_samples[i], 0);
+    }
+}
+
 struct CloseRoute {
     const char* name;
     UINT message;
