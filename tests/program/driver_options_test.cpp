@@ -24,7 +24,8 @@ TEST(DriverOptions, UnknownOptionsAreRefused) {
 }
 
 TEST(DriverOptions, OptionsWithoutTheirValueAreRefused) {
-    for (const char* option : {"--screen", "--module", "--press", "--fail", "--capture", "--every"})
+    for (const char* option :
+         {"--screen", "--module", "--press", "--post", "--fail", "--capture", "--every"})
         expect_usage_error({option});
 }
 
@@ -35,16 +36,34 @@ TEST(DriverOptions, MalformedScreenSizesAreRefused) {
 }
 
 TEST(DriverOptions, MalformedPressesAreRefused) {
-    for (const char* press : {"escape", "escape@", "@10", "jump@10", "Escape@10", "escape@0",
-                              "escape@-1", "escape@1.5", "escape@10x"})
+    for (const char* press :
+         {"escape", "escape@", "@10", "jump@10", "Escape@10", "escape@0", "escape@-1", "escape@1.5",
+          "escape@10x", "keystorm", "closerequest@0", "escape@4294967296"})
         expect_usage_error({"--press", press});
 }
 
+TEST(DriverOptions, MalformedPostsAreRefused) {
+    for (const char* post : {"timers", "timers@", "timers@0", "@5", "timer@5", "Timers@5",
+                             "staledone@x", "foreigndone@5@6", "escape@5"})
+        expect_usage_error({"--post", post});
+}
+
 TEST(DriverOptions, MalformedFaultsAreRefused) {
-    for (const char* fault : {"waveOutOpen=0", "waveOutOpen=abc", "waveOutOpen=4294967296",
-                              "waveOutOpen=", "waveoutopen=1", "alloc", "alloc=0", "alloc=x",
-                              "defer=1", "defer=", "waveOutGetVolume=1", ""})
+    for (const char* fault :
+         {"waveOutOpen=0", "waveOutOpen=abc", "waveOutOpen=4294967296",
+          "waveOutOpen=", "waveoutopen=1", "alloc", "alloc=0", "alloc=x", "defer=1",
+          "defer=", "waveOutGetVolume=1", "",
+          // only the n-th call of a waveOut function, counted from 1
+          "waveOutWrite@0=5", "waveOutWrite@=5", "waveOutWrite@x=5", "waveOutWrite@4294967296=5",
+          "waveOutWrite@2@3=5", "@2=5", "waveOutWrite@-2", "alloc@2=3", "defer@1"})
         expect_usage_error({"--fail", fault});
+}
+
+TEST(DriverOptions, AFlagTakesNoValue) {
+    DriverRun run = run_driver({"--count-allocations", "--fail", "alloc=1"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.standard_output, "allocations 1\n");
+    expect_usage_error({"--count-allocations=yes"});
 }
 
 TEST(DriverOptions, NonPositiveCaptureIntervalsAreRefused) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -12,10 +13,15 @@
 #include <vector>
 
 struct DriverRun {
-    std::string error_output; // everything written to standard error
-    int exit_code = -1;       // -1 when the child did not exit normally
-    std::string capture_dir;  // empty unless a capture was asked for
+    std::string error_output;    // everything written to standard error
+    std::string standard_output; // the driver's own reports (the program writes none)
+    int exit_code = -1;          // -1 when the child did not exit normally
+    std::string capture_dir;     // empty unless a capture was asked for
 };
+
+// A run that takes longer hangs: the child is ended and reports no exit code.
+// Far beyond any show, even under the sanitizers on a busy machine.
+constexpr unsigned driver_time_limit_seconds = 300;
 
 // A fresh, empty folder under the system's temporary folder.
 inline std::string make_temp_dir(const char* prefix) {
@@ -35,26 +41,48 @@ inline DriverRun run_driver(std::vector<std::string> arguments, bool capture = f
         arguments.push_back("--capture");
         arguments.push_back(run.capture_dir);
     }
-    int pipe_ends[2];
-    if (pipe(pipe_ends) != 0) return run;
+    int error_pipe[2];
+    int output_pipe[2];
+    if (pipe(error_pipe) != 0) return run;
+    if (pipe(output_pipe) != 0) {
+        close(error_pipe[0]);
+        close(error_pipe[1]);
+        return run;
+    }
     pid_t child = fork();
     if (child == 0) {
-        dup2(pipe_ends[1], STDERR_FILENO);
-        close(pipe_ends[0]);
-        close(pipe_ends[1]);
+        dup2(error_pipe[1], STDERR_FILENO);
+        dup2(output_pipe[1], STDOUT_FILENO);
+        for (int end : {error_pipe[0], error_pipe[1], output_pipe[0], output_pipe[1]}) close(end);
         std::vector<char*> argv;
         std::string program = GRIDSHOW_HEADLESS_PATH;
         argv.push_back(program.data());
         for (std::string& argument : arguments) argv.push_back(argument.data());
         argv.push_back(nullptr);
+        alarm(driver_time_limit_seconds); // survives the exec
         execv(program.c_str(), argv.data());
         _exit(127);
     }
-    close(pipe_ends[1]);
-    char chunk[4096];
-    ssize_t got;
-    while ((got = read(pipe_ends[0], chunk, sizeof chunk)) > 0) run.error_output.append(chunk, got);
-    close(pipe_ends[0]);
+    close(error_pipe[1]);
+    close(output_pipe[1]);
+    // Both pipes at once, so that a child that fills one never blocks.
+    pollfd ends[2] = {{error_pipe[0], POLLIN, 0}, {output_pipe[0], POLLIN, 0}};
+    std::string* texts[2] = {&run.error_output, &run.standard_output};
+    int open_ends = 2;
+    while (open_ends > 0 && poll(ends, 2, -1) > 0) {
+        for (int i = 0; i < 2; ++i) {
+            if (ends[i].fd < 0 || ends[i].revents == 0) continue;
+            char chunk[4096];
+            ssize_t got = read(ends[i].fd, chunk, sizeof chunk);
+            if (got > 0) {
+                texts[i]->append(chunk, static_cast<std::size_t>(got));
+            } else {
+                close(ends[i].fd);
+                ends[i].fd = -1;
+                --open_ends;
+            }
+        }
+    }
     int status = 0;
     if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
         run.exit_code = WEXITSTATUS(status);

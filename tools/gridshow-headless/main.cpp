@@ -11,12 +11,15 @@
 #include "platform/headless/headless_audio.h"
 #include "player/replay.h"
 #include "tools/gridshow-headless/capture.h"
+#include "tools/gridshow-headless/hostile_input.h"
 #include "tools/gridshow-headless/options.h"
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 
 namespace {
+
+constexpr int teardown_leak_exit_code = 4;
 
 DriverOptions options;
 std::vector<std::uint8_t> module_bytes;
@@ -60,6 +63,13 @@ void perform(PressKey key) {
     case PressKey::Drag:
         headless_drag_caption(window, 100, 50);
         break;
+    case PressKey::CloseRequest:
+        headless_request_close(window);
+        break;
+    case PressKey::KeyStorm:
+    case PressKey::EscapeStorm:
+        press_key_storm(key == PressKey::EscapeStorm);
+        break;
     }
 }
 
@@ -67,6 +77,8 @@ void on_tick(std::uint64_t tick) {
     ticks = tick;
     for (const Press& press : options.presses)
         if (press.tick == tick) perform(press.key);
+    for (const Post& post : options.posts)
+        if (post.tick == tick) post_hostile_messages(post.kind, headless_first_top_level_window());
     if (!capturing) return;
     RECT place{};
     bool has_window = GetWindowRect(headless_first_top_level_window(), &place) != 0;
@@ -95,8 +107,26 @@ void finish_capture(const char* ending) {
                      capture.dir.c_str());
 }
 
+void report_allocations() {
+    if (!options.count_allocations) return;
+    std::printf("allocations %llu\n", static_cast<unsigned long long>(mem_allocation_count()));
+    std::fflush(stdout);
+}
+
 void on_exit_process(unsigned exit_code) {
     finish_capture(exit_code == 3 ? "FATAL STOP" : "EXIT");
+    report_allocations();
+}
+
+// After the teardown (or a failed creation, whose teardown has run) the
+// application state holds nothing; LeakSanitizer cannot see what is still
+// referenced from it.
+bool teardown_released_everything() {
+    const AudioOutput& audio = app_state.audio;
+    bool blocks_held = false;
+    for (const AudioBlock& block : audio.blocks) blocks_held |= block.block_samples != nullptr;
+    return app_state.module == nullptr && app_state.replay == nullptr && !audio.device_open &&
+           audio.int_mix_buffer == nullptr && !blocks_held && app_state.grid.cells == nullptr;
 }
 
 int refuse(const std::string& problem) {
@@ -130,9 +160,13 @@ void arm(const Fault& fault) {
         headless_refuse_begin_defer_window_pos(1);
         break;
     default:
-        // Every call of that function fails: for waveOutWrite the first one
-        // already ends the start, so only the first writes are hit.
-        fault_wave_out(wave_out_call(fault.kind), MMRESULT(fault.value), fault_every_call);
+        // Without a call number every call of that function fails: for
+        // waveOutWrite the first one already ends the start.
+        if (fault.call == 0)
+            fault_wave_out(wave_out_call(fault.kind), MMRESULT(fault.value), fault_every_call);
+        else
+            fault_wave_out(wave_out_call(fault.kind), MMRESULT(fault.value), 1,
+                           unsigned(fault.call - 1));
         break;
     }
 }
@@ -160,8 +194,12 @@ int main(int argc, char** argv) {
 
     int exit_code = app_main();
     // The show's own end leaves the main window open; a close destroys it.
-    finish_capture(exit_code != 0                      ? "FAILED"
-                   : headless_first_top_level_window() ? "END"
-                                                       : "CLOSED");
+    bool torn_down = exit_code != 0 || !headless_first_top_level_window();
+    finish_capture(exit_code != 0 ? "FAILED" : torn_down ? "CLOSED" : "END");
+    report_allocations();
+    if (torn_down && !teardown_released_everything()) {
+        std::fputs("gridshow-headless: the teardown left resources held\n", stderr);
+        return teardown_leak_exit_code;
+    }
     return exit_code;
 }

@@ -1,8 +1,10 @@
 #include "tools/gridshow-headless/options.h"
+#include <utility>
 
 const char* const usage_text =
     "usage: gridshow-headless [--screen WxH] [--module FILE] [--press KEY@TICK]... "
-    "[--fail NAME[=CODE]]... [--capture DIR] [--every N]";
+    "[--post MESSAGES@TICK]... [--fail NAME[@CALL][=CODE]]... [--capture DIR] [--every N] "
+    "[--count-allocations]";
 
 namespace {
 
@@ -35,61 +37,85 @@ bool parse_screen(const std::string& text, DriverOptions& options) {
     return true;
 }
 
-bool parse_press(const std::string& text, DriverOptions& options) {
-    static const struct {
-        const char* name;
-        PressKey key;
-    } keys[] = {{"escape", PressKey::Escape},
-                {"close", PressKey::Close},
-                {"altf4", PressKey::AltF4},
-                {"drag", PressKey::Drag},
-                {"minimize", PressKey::Minimize},
-                {"restore", PressKey::Restore},
-                {"a", PressKey::A}};
+// NAME@TICK with NAME one of `names`: the entry's value and the tick.
+template <class Kind, std::size_t count>
+bool parse_timed(const std::string& text, const std::pair<const char*, Kind> (&names)[count],
+                 Kind& kind, std::uint64_t& tick) {
     std::size_t at = text.find('@');
-    std::uint64_t tick;
     if (at == std::string::npos || !parse_number(text.substr(at + 1), 1, UINT32_MAX, tick))
         return false;
     std::string name = text.substr(0, at);
-    for (const auto& entry : keys) {
-        if (name != entry.name) continue;
-        options.presses.push_back(Press{entry.key, tick});
+    for (const auto& entry : names) {
+        if (name != entry.first) continue;
+        kind = entry.second;
         return true;
     }
     return false;
 }
 
+bool parse_press(const std::string& text, DriverOptions& options) {
+    static const std::pair<const char*, PressKey> keys[] = {
+        {"escape", PressKey::Escape},
+        {"close", PressKey::Close},
+        {"altf4", PressKey::AltF4},
+        {"drag", PressKey::Drag},
+        {"minimize", PressKey::Minimize},
+        {"restore", PressKey::Restore},
+        {"a", PressKey::A},
+        {"closerequest", PressKey::CloseRequest},
+        {"keystorm", PressKey::KeyStorm},
+        {"escapestorm", PressKey::EscapeStorm}};
+    Press press{};
+    if (!parse_timed(text, keys, press.key, press.tick)) return false;
+    options.presses.push_back(press);
+    return true;
+}
+
+bool parse_post(const std::string& text, DriverOptions& options) {
+    static const std::pair<const char*, PostKind> kinds[] = {{"timers", PostKind::Timers},
+                                                             {"foreigndone", PostKind::ForeignDone},
+                                                             {"staledone", PostKind::StaleDone}};
+    Post post{};
+    if (!parse_timed(text, kinds, post.kind, post.tick)) return false;
+    options.posts.push_back(post);
+    return true;
+}
+
+// NAME[@CALL][=VALUE]: CALL picks one call of a waveOut function.
 bool parse_fault(const std::string& text, DriverOptions& options) {
-    static const struct {
-        const char* name;
-        FaultKind kind;
-    } faults[] = {{"waveOutOpen", FaultKind::WaveOutOpen},
-                  {"waveOutPrepareHeader", FaultKind::WaveOutPrepareHeader},
-                  {"waveOutWrite", FaultKind::WaveOutWrite},
-                  {"waveOutReset", FaultKind::WaveOutReset},
-                  {"waveOutUnprepareHeader", FaultKind::WaveOutUnprepareHeader},
-                  {"waveOutClose", FaultKind::WaveOutClose},
-                  {"alloc", FaultKind::Alloc},
-                  {"defer", FaultKind::Defer}};
+    static const std::pair<const char*, FaultKind> faults[] = {
+        {"waveOutOpen", FaultKind::WaveOutOpen},
+        {"waveOutPrepareHeader", FaultKind::WaveOutPrepareHeader},
+        {"waveOutWrite", FaultKind::WaveOutWrite},
+        {"waveOutReset", FaultKind::WaveOutReset},
+        {"waveOutUnprepareHeader", FaultKind::WaveOutUnprepareHeader},
+        {"waveOutClose", FaultKind::WaveOutClose},
+        {"alloc", FaultKind::Alloc},
+        {"defer", FaultKind::Defer}};
     std::size_t equals = text.find('=');
-    std::string name = text.substr(0, equals);
     bool has_value = equals != std::string::npos;
     std::string value_text = has_value ? text.substr(equals + 1) : std::string();
+    std::string head = text.substr(0, equals);
+    std::size_t at = head.find('@');
+    bool has_call = at != std::string::npos;
+    std::string name = head.substr(0, at);
     for (const auto& entry : faults) {
-        if (name != entry.name) continue;
-        std::uint64_t value = 1; // MMSYSERR_ERROR when no code is given
-        switch (entry.kind) {
+        if (name != entry.first) continue;
+        Fault fault{entry.second, 1, 0}; // MMSYSERR_ERROR when no code is given
+        switch (entry.second) {
         case FaultKind::Defer:
-            if (has_value) return false;
+            if (has_value || has_call) return false;
             break;
         case FaultKind::Alloc:
-            if (!parse_number(value_text, 1, UINT64_MAX, value)) return false;
+            if (has_call || !parse_number(value_text, 1, UINT64_MAX, fault.value)) return false;
             break;
         default:
-            if (has_value && !parse_number(value_text, 1, UINT32_MAX, value)) return false;
+            if (has_call && !parse_number(head.substr(at + 1), 1, UINT32_MAX, fault.call))
+                return false;
+            if (has_value && !parse_number(value_text, 1, UINT32_MAX, fault.value)) return false;
             break;
         }
-        options.faults.push_back(Fault{entry.kind, value});
+        options.faults.push_back(fault);
         return true;
     }
     return false;
@@ -101,8 +127,13 @@ bool parse_options(int argc, const char* const* argv, DriverOptions& options,
                    std::string& problem) {
     for (int i = 0; i < argc; ++i) {
         std::string option = argv[i];
+        if (option == "--count-allocations") {
+            options.count_allocations = true;
+            continue;
+        }
         bool known = option == "--screen" || option == "--module" || option == "--press" ||
-                     option == "--fail" || option == "--capture" || option == "--every";
+                     option == "--post" || option == "--fail" || option == "--capture" ||
+                     option == "--every";
         if (!known) {
             problem = "unknown option \"" + option + "\"";
             return false;
@@ -117,6 +148,8 @@ bool parse_options(int argc, const char* const* argv, DriverOptions& options,
             good = parse_screen(value, options);
         else if (option == "--press")
             good = parse_press(value, options);
+        else if (option == "--post")
+            good = parse_post(value, options);
         else if (option == "--fail")
             good = parse_fault(value, options);
         else if (option == "--every")
