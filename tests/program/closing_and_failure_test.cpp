@@ -8,9 +8,6 @@
 
 namespace {
 
-const char* const startup_failure_lines = "Failed to create main window\n"
-                                          "error: WindowCreationError\n";
-
 // Every row of the creation failures is checked in process (main_window_test);
 // this one goes through the executable and its --module seam.
 TEST(DriverRun, ASongThatFailsToLoadEndsTheProgramWithCode1) {

@@ -2,6 +2,10 @@
 #pragma once
 
 constexpr const char* started_log = "Audio initialized successfully using embedded data.\n";
+constexpr const char* deinitialized_log = "Audio deinitialized.\n";
+// What the start-up writes after every failed creation of the main window.
+constexpr const char* startup_failure_lines = "Failed to create main window\n"
+                                              "error: WindowCreationError\n";
 constexpr const char* first_hand_over_log = "Effect 0 finished at order 4\n"
                                             "GridScalingDown (skipping to resize)\n";
 // Every line after the start, up to the natural end.
