@@ -4,6 +4,7 @@
 #include "player/module.h"
 #include "tests/program/expected_log.h"
 #include "tests/program/run_driver.h"
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -34,8 +35,32 @@ TEST(DriverRun, ASongThatFailsToLoadEndsTheProgramWithCode1) {
 
 struct Closing {
     const char* name;
-    const char* press;      // KEY@TICK
-    const char* log_so_far; // the show's lines before that tick
+    const char* press;  // KEY@TICK
+    const char* phase;  // the show's phase after that tick
+    int show_log_lines; // lines of the show's log written up to that tick
+};
+
+// Every phase, and every way to close: keys reach the active window wherever
+// it stands, the close button only while it is on the screen, the desktop's
+// close request always.
+const Closing closings[] = {
+    {"EscapeWhileSlidingIn", "escape@100", "WindowSlidingIn", 0},
+    {"CloseButtonWhileSlidingIn", "close@100", "WindowSlidingIn", 0},
+    {"AltF4WhileSlidingIn", "altf4@100", "WindowSlidingIn", 0},
+    {"CloseRequestOnTheFirstTick", "closerequest@1", "WindowSlidingIn", 0},
+    {"CloseRequestBeforeTheFirstRebuild", "closerequest@313", "GridResizing", 0},
+    {"EscapeOnTheFirstGrowInTick", "escape@314", "GridScalingUp", 0},
+    {"CloseRequestWhileGrowingIn", "closerequest@400", "GridScalingUp", 0},
+    {"AltF4DuringTheFirstEffect", "altf4@700", "EffectRunning", 0},
+    {"CloseRequestOnTheHandOverTick", "closerequest@984", "GridScalingDown", 1},
+    {"EscapeBeforeTheSecondRebuild", "escape@985", "GridResizing", 2},
+    {"CloseButtonWhileTheSecondGridGrowsIn", "close@1000", "GridScalingUp", 2},
+    {"CloseButtonDuringTheSecondEffect", "close@1200", "EffectRunning", 2},
+    {"CloseRequestDuringTheThirdEffect", "closerequest@2000", "EffectRunning", 4},
+    {"CloseButtonDuringTheLastEffect", "close@3000", "EffectRunning", 6},
+    {"CloseRequestOnTheFirstScrollOutTick", "closerequest@3441", "WindowScrollingOut", 8},
+    {"AltF4WhileScrollingOut", "altf4@3600", "WindowScrollingOut", 8},
+    {"CloseRequestOnTheLastScrollOutTick", "closerequest@3941", "WindowScrollingOut", 8},
 };
 
 class DriverClosing : public testing::TestWithParam<Closing> {};
@@ -43,21 +68,31 @@ class DriverClosing : public testing::TestWithParam<Closing> {};
 TEST_P(DriverClosing, TearsDownAndExitsWithCode0) {
     DriverRun run = run_driver({"--press", GetParam().press});
     EXPECT_EQ(run.error_output,
-              std::string(started_log) + GetParam().log_so_far + "Audio deinitialized.\n");
+              started_log + show_log_lines(GetParam().show_log_lines) + deinitialized_log);
     EXPECT_EQ(run.exit_code, 0);
 }
 
-// Ticks 1..312 slide the window in, 314..466 grow the first grid in, effect 1
-// runs around tick 1200, and the window scrolls out from tick 3441.
-INSTANTIATE_TEST_SUITE_P(
-    EveryWayInEachPhase, DriverClosing,
-    testing::Values(Closing{"EscapeWhileSlidingIn", "escape@100", ""},
-                    Closing{"CloseButtonWhileSlidingIn", "close@100", ""},
-                    Closing{"AltF4WhileSlidingIn", "altf4@100", ""},
-                    Closing{"EscapeWhileGrowingIn", "escape@400", ""},
-                    Closing{"CloseButtonDuringAnEffect", "close@1200", first_hand_over_log},
-                    Closing{"AltF4WhileScrollingOut", "altf4@3600", whole_show_log}),
-    [](const testing::TestParamInfo<Closing>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(EveryWayInEachPhase, DriverClosing, testing::ValuesIn(closings),
+                         [](const testing::TestParamInfo<Closing>& info) {
+                             return info.param.name;
+                         });
+
+// The show's own end posts the quit message with its last tick, so a close
+// requested after that tick comes too late: the loop ends, no teardown runs.
+// The same run shows that each closing above falls in the phase it names.
+TEST(DriverRun, ACloseRequestAfterTheLastTickComesTooLateAndEveryClosingFallsInItsPhase) {
+    DriverRun run = run_driver({"--press", "closerequest@3942", "--every", "100000"}, true);
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.error_output, std::string(started_log) + whole_show_log);
+    std::vector<std::vector<std::string>> timeline = read_timeline(run.capture_dir);
+    ASSERT_EQ(timeline.size(), 3943u) << "a header and 3942 ticks";
+    EXPECT_EQ(timeline.back()[1], "ShowFinished");
+    for (const Closing& closing : closings) {
+        std::uint64_t tick = std::stoull(std::strchr(closing.press, '@') + 1);
+        EXPECT_EQ(timeline[tick][1], closing.phase) << closing.name;
+    }
+    std::filesystem::remove_all(run.capture_dir);
+}
 
 TEST(DriverRun, OtherKeysAndCaptionDragsChangeNothing) {
     // After the slide-in the show keeps the window's x, so a move would last.
