@@ -6,6 +6,7 @@
 #include "tests/program/run_driver.h"
 #include <cstring>
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace {
 
@@ -62,6 +63,10 @@ const Closing closings[] = {
     {"AltF4WhileScrollingOut", "altf4@3600", "WindowScrollingOut", 8},
     {"CloseRequestOnTheLastScrollOutTick", "closerequest@3941", "WindowScrollingOut", 8},
 };
+
+void PrintTo(const Closing& closing, std::ostream* out) {
+    *out << closing.press;
+}
 
 class DriverClosing : public testing::TestWithParam<Closing> {};
 
