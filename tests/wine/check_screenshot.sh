@@ -6,7 +6,7 @@
 # grey (the system's window frame colour).
 # Wine repaints the cells one window at a time, so a picture can catch a
 # repaint half done: the check passes when one of the last pictures taken
-# (SHOT.png, then SHOT.1.png and SHOT.2.png where they exist) passes.
+# (SHOT.png, then SHOT.1.png, SHOT.2.png ... where they exist) passes.
 # Usage: check_screenshot.sh SHOT.png COLS ROWS   (geometry in SHOT.geometry)
 set -euo pipefail
 
@@ -91,7 +91,7 @@ check_one() {
 }
 
 stem=${newest%.png}
-for shot in "$newest" "$stem.1.png" "$stem.2.png"; do
+for shot in "$newest" "$stem".[0-9].png; do
     [[ -f $shot ]] || continue
     check_one "$shot" && exit 0
 done

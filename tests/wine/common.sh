@@ -142,31 +142,39 @@ screenshot() {
     import -window root -display "$DISPLAY" "$artifacts/$name.png"
 }
 
-# Makes the picture just taken the newest of `name`, keeping the two before
-# it as name.1 and name.2 (a picture may catch a repaint half done).
+# How many of the latest pictures are kept: the plasma and the banners change
+# every tick and Wine hands the cells' repaints to X a few at a time, so a
+# picture can catch a frame half drawn. One clean picture among them shows
+# the grid.
+kept_pictures=8
+
+# Makes the picture just taken the newest of `name` (NAME.png), moving the
+# ones before it down to NAME.1 ... NAME.7 and dropping the oldest.
 keep_picture() {
-    local name=$1 kind
+    local name=$1 kind n
     for kind in png geometry; do
-        [[ -f $artifacts/$name.1.$kind ]] && mv "$artifacts/$name.1.$kind" "$artifacts/$name.2.$kind"
+        for ((n = kept_pictures - 2; n >= 1; --n)); do
+            [[ -f $artifacts/$name.$n.$kind ]] && mv "$artifacts/$name.$n.$kind" "$artifacts/$name.$((n + 1)).$kind"
+        done
         [[ -f $artifacts/$name.$kind ]] && mv "$artifacts/$name.$kind" "$artifacts/$name.1.$kind"
         mv "$artifacts/$name.next.$kind" "$artifacts/$name.$kind"
     done
 }
 
-# Takes pictures every second or so until `line` appears on standard error
-# and keeps the last one taken before it: the latest picture of the state
+# Takes pictures twice a second or so until `line` appears on standard error
+# and keeps the last ones taken before it: the latest pictures of the state
 # that the line ends. How fast the show's timer ticks is Wine's and the
 # machine's business, so a fixed moment could still fall into a grow-in.
 screenshot_until_line() {
     local window=$1 name=$2 line=$3 seconds=$4 ticks=0
     rm -f "$artifacts/$name".*png "$artifacts/$name".*geometry
-    while show_running && ((++ticks <= seconds)); do
+    while show_running && ((++ticks <= seconds * 2)); do
         screenshot "$window" "$name.next"
         if grep -qxF -- "$line" "$show_stderr"; then
             break
         fi
         keep_picture "$name"
-        sleep 1
+        sleep 0.5
     done
     rm -f "$artifacts/$name.next.png" "$artifacts/$name.next.geometry"
     if [[ ! -f $artifacts/$name.png ]]; then
