@@ -2,7 +2,7 @@
 // the fatal stop and the standard-error lock.
 #include "app/diagnostics.h"
 #include "platform/win32.h"
-#include "tests/app/child_process.h"
+#include "tests/common/child_process.h"
 #include <csignal>
 #include <fcntl.h>
 #include <gtest/gtest.h>

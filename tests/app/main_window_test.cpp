@@ -11,6 +11,7 @@
 #include "player/module.h"
 #include "player/replay.h"
 #include "tests/audio/stderr_capture.h"
+#include "tests/common/song_allocations.h"
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -20,25 +21,6 @@ namespace {
 
 const char* const startup_failure_lines = "Failed to create main window\n"
                                           "error: WindowCreationError\n";
-
-// Allocations made by loading the embedded song, and by building its replay,
-// so that a test can fail the first allocation of a later step.
-struct SongAllocations {
-    std::uint64_t load;
-    std::uint64_t replay;
-};
-
-SongAllocations song_allocations() {
-    std::uint64_t start = mem_allocation_count();
-    char message[load_message_size] = {};
-    Module* module = module_load(embedded_song, embedded_song_length, message);
-    std::uint64_t loaded = mem_allocation_count();
-    Replay* replay = module ? new_replay(module, 48000, false) : nullptr;
-    SongAllocations used{loaded - start, mem_allocation_count() - loaded};
-    if (replay) replay_dispose(replay);
-    if (module) module_dispose(module);
-    return used;
-}
 
 std::uint64_t after_song(std::uint64_t step_allocation) {
     SongAllocations song = song_allocations();

@@ -10,6 +10,7 @@
 #include "player/embedded_song.h"
 #include "player/module.h"
 #include "player/replay.h"
+#include "tests/common/song_allocations.h"
 #include "tests/program/expected_log.h"
 #include "tests/program/run_driver.h"
 #include <cstdio>
@@ -20,25 +21,6 @@
 namespace {
 
 // ---- Every allocation -------------------------------------------------------------
-
-// The creation sequence allocates for the song first: the loader, then the
-// replay. Counted here with the same player code.
-struct SongAllocations {
-    std::uint64_t load;
-    std::uint64_t replay;
-};
-
-SongAllocations song_allocations() {
-    std::uint64_t start = mem_allocation_count();
-    char message[load_message_size] = {};
-    Module* module = module_load(embedded_song, embedded_song_length, message);
-    std::uint64_t loaded = mem_allocation_count();
-    Replay* replay = module ? new_replay(module, 48000, false) : nullptr;
-    SongAllocations used{loaded - start, mem_allocation_count() - loaded};
-    if (replay) replay_dispose(replay);
-    if (module) module_dispose(module);
-    return used;
-}
 
 // The loader's text when its n-th allocation fails.
 std::string load_message_when_failing(std::uint64_t allocation) {

@@ -1,14 +1,13 @@
 // Runs gridshow-headless as a child process, for tests of the whole program:
 // its standard error, its exit code and, with a capture, the files it wrote.
 #pragma once
+#include "tests/common/child_process.h"
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -42,19 +41,7 @@ inline DriverRun run_driver(std::vector<std::string> arguments, bool capture = f
         arguments.push_back("--capture");
         arguments.push_back(run.capture_dir);
     }
-    int error_pipe[2];
-    int output_pipe[2];
-    if (pipe(error_pipe) != 0) return run;
-    if (pipe(output_pipe) != 0) {
-        close(error_pipe[0]);
-        close(error_pipe[1]);
-        return run;
-    }
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(error_pipe[1], STDERR_FILENO);
-        dup2(output_pipe[1], STDOUT_FILENO);
-        for (int end : {error_pipe[0], error_pipe[1], output_pipe[0], output_pipe[1]}) close(end);
+    ChildRun child = run_in_child([&arguments] {
         std::vector<char*> argv;
         std::string program = GRIDSHOW_HEADLESS_PATH;
         argv.push_back(program.data());
@@ -63,30 +50,10 @@ inline DriverRun run_driver(std::vector<std::string> arguments, bool capture = f
         alarm(driver_time_limit_seconds); // survives the exec
         execv(program.c_str(), argv.data());
         _exit(127);
-    }
-    close(error_pipe[1]);
-    close(output_pipe[1]);
-    // Both pipes at once, so that a child that fills one never blocks.
-    pollfd ends[2] = {{error_pipe[0], POLLIN, 0}, {output_pipe[0], POLLIN, 0}};
-    std::string* texts[2] = {&run.error_output, &run.standard_output};
-    int open_ends = 2;
-    while (open_ends > 0 && poll(ends, 2, -1) > 0) {
-        for (int i = 0; i < 2; ++i) {
-            if (ends[i].fd < 0 || ends[i].revents == 0) continue;
-            char chunk[4096];
-            ssize_t got = read(ends[i].fd, chunk, sizeof chunk);
-            if (got > 0) {
-                texts[i]->append(chunk, static_cast<std::size_t>(got));
-            } else {
-                close(ends[i].fd);
-                ends[i].fd = -1;
-                --open_ends;
-            }
-        }
-    }
-    int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
-        run.exit_code = WEXITSTATUS(status);
+    });
+    run.error_output = std::move(child.error_output);
+    run.standard_output = std::move(child.standard_output);
+    run.exit_code = child.exit_code;
     return run;
 }
 
