@@ -164,7 +164,7 @@ void play_row(Replay& replay) {
     replay.current_row = replay.pending_row < row_count ? replay.pending_row : 0;
     replay.pending_row = replay.current_row + 1 < row_count ? replay.current_row + 1 : -1;
 
-    const bool row_exists = replay.current_row < row_count;
+    const bool row_exists = pattern != nullptr && replay.current_row < row_count;
     for (std::int32_t c = 0; c < module.channel_count; ++c) {
         Note note{};
         if (row_exists && c < pattern->channel_count) {
