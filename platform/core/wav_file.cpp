@@ -23,11 +23,17 @@ void put_u32(unsigned char* at, std::uint32_t value) {
     put_u16(at + 2, static_cast<std::uint16_t>(value >> 16));
 }
 
+// Chunk ids are four bytes, not strings: no terminator is written.
+void put_id(unsigned char* at, const char* id) {
+    std::memcpy(at, id, 4);
+}
+
 void fill_header(unsigned char* header, const WavFile& wav, std::uint32_t data_bytes) {
     const std::uint16_t block_align = static_cast<std::uint16_t>(wav.channels * 2);
-    std::memcpy(header, "RIFF", 4);
+    put_id(header, "RIFF");
     put_u32(header + 4, header_bytes - 8 + data_bytes);
-    std::memcpy(header + 8, "WAVEfmt ", 8);
+    put_id(header + 8, "WAVE");
+    put_id(header + 12, "fmt ");
     put_u32(header + 16, 16);
     put_u16(header + 20, 1); // PCM
     put_u16(header + 22, wav.channels);
@@ -35,7 +41,7 @@ void fill_header(unsigned char* header, const WavFile& wav, std::uint32_t data_b
     put_u32(header + 28, wav.sample_rate * block_align);
     put_u16(header + 32, block_align);
     put_u16(header + 34, 16);
-    std::memcpy(header + 36, "data", 4);
+    put_id(header + 36, "data");
     put_u32(header + 40, data_bytes);
 }
 
