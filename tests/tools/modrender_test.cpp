@@ -34,7 +34,7 @@ class Modrender : public ::testing::Test {
     void TearDown() override { fs::remove_all(folder); }
 
     fs::path write_module(const std::vector<std::uint8_t>& bytes, const char* name = "in.mod") {
-        const fs::path path = folder / name;
+        fs::path path = folder / name;
         std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));

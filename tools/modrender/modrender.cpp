@@ -61,14 +61,12 @@ bool parse_options(int argc, char** argv, Options& options) {
             options.interpolate = true;
         } else if (argument == "--seconds") {
             if (++i == argc || !parse_seconds(argv[i], options.frame_limit)) return false;
-        } else if (argument.starts_with("--")) {
-            return false;
+        } else if (argument.starts_with("--") || options.output) {
+            return false; // an unknown option, or a third file name
         } else if (!options.input) {
             options.input = argv[i];
-        } else if (!options.output) {
-            options.output = argv[i];
         } else {
-            return false;
+            options.output = argv[i];
         }
     }
     return options.input && options.output;
