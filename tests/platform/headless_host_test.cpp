@@ -81,7 +81,7 @@ TEST_F(HeadlessHost, TheScreenSavesAsAPng) {
     EXPECT_EQ(inside[0], 0x56);
     EXPECT_EQ(inside[1], 0x34);
     EXPECT_EQ(inside[2], 0x12);
-    const png_byte* outside = &pixels[0];
+    const png_byte* outside = pixels.data();
     EXPECT_EQ(outside[0], png_byte(headless_desktop_colour >> 16));
 }
 

@@ -195,6 +195,7 @@ TEST(SrwLock, KeepsCriticalSectionsApartAcrossThreads) {
     constexpr int threads = 4;
     constexpr int rounds = 20000;
     std::vector<std::thread> workers;
+    workers.reserve(threads);
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&] {
             for (int i = 0; i < rounds; ++i) {
@@ -272,6 +273,7 @@ TEST(Interlocked, EveryCallerGetsItsOwnNewValueAcrossThreads) {
     std::vector<std::vector<LONG>> returned(threads);
     std::atomic<int> ready{0};
     std::vector<std::thread> workers;
+    workers.reserve(threads);
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&, t] {
             returned[t].reserve(rounds);

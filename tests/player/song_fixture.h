@@ -52,8 +52,7 @@ struct TestSong {
         // the loader leaves it.
         std::vector<std::int16_t> data = frames;
         data.push_back(0);
-        data[static_cast<std::size_t>(loop_start + loop_length)] =
-            data[static_cast<std::size_t>(loop_start)];
+        data.at(loop_start + loop_length) = data.at(loop_start);
         sample_data.push_back(std::move(data));
         Sample sample{};
         sample.loop_start = loop_start;
@@ -72,9 +71,7 @@ struct TestSong {
     Sample& sample_of(int instrument) { return *instruments[instrument].samples; }
 
     void set_note(int pattern, int row, int channel, Note note) {
-        std::uint8_t* cell =
-            &notes[pattern]
-                  [static_cast<std::size_t>((row * module.channel_count + channel) * note_size)];
+        std::uint8_t* cell = &notes[pattern].at((row * module.channel_count + channel) * note_size);
         cell[0] = note.key;
         cell[1] = note.instrument;
         cell[2] = note.volume;

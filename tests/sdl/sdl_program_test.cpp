@@ -30,6 +30,7 @@ Child start(std::vector<std::string> argv, const std::vector<std::string>& envir
         close(ends[1]);
         for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
         std::vector<char*> pointers;
+        pointers.reserve(argv.size() + 1);
         for (std::string& argument : argv) pointers.push_back(argument.data());
         pointers.push_back(nullptr);
         execvp(pointers[0], pointers.data());
