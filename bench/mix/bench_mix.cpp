@@ -26,7 +26,7 @@ void mix_module(benchmark::State& state, const std::uint8_t* bytes, std::size_t 
     }
     std::vector<std::int32_t> buffer(int_mix_buffer_values);
     std::int64_t frames = 0;
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         frames += mix_tick(replay, buffer.data());
         benchmark::DoNotOptimize(buffer.data());
         benchmark::ClobberMemory();

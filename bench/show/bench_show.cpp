@@ -57,7 +57,7 @@ void effect_tick(benchmark::State& state) {
     show.home_x = 192;
     show.home_y = 108;
 
-    for (auto _ : state) {
+    for ([[maybe_unused]] auto _ : state) {
         show_tick(main_window);
         headless_run_for(0);
     }
