@@ -1,7 +1,9 @@
 # A thin front over the CMake presets: no CMake knowledge needed.
 #   make        build into build/ (executables in build/bin/)
-#   make test   build everything and run every test (also under the sanitizers
-#               and, for the Windows executable, under Wine)
+#   make test   build everything and run every test (also under the sanitizers,
+#               Valgrind and, for the Windows executable, under Wine)
+#   make tidy   clang-tidy over the project's own sources (unchanged ones that
+#               passed before are skipped)
 #   make run    build and play the show
 #   make bench  run the benchmarks
 #   make fuzz   run each fuzz target for FUZZ_SECONDS (default 60), one after
@@ -11,7 +13,7 @@
 FUZZ_SECONDS ?= 60
 FUZZ_TARGET ?= all
 
-.PHONY: all build test run bench fuzz windows sanitize clean
+.PHONY: all build test tidy run bench fuzz windows sanitize clean
 
 all: build
 
@@ -37,6 +39,11 @@ test:
 	@ctest --preset sanitize -j2
 	@$(MAKE) --no-print-directory build
 	@ctest --preset default -j2
+
+tidy:
+	@cmake/install-deps.sh tidy
+	@$(MAKE) --no-print-directory build
+	@tools/run-tidy.py build
 
 run: build
 	@tools/run-show.sh
