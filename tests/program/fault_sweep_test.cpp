@@ -73,10 +73,10 @@ std::uint64_t allocations_of_a_whole_run() {
     DriverRun run = run_driver({"--count-allocations"});
     EXPECT_EQ(run.exit_code, 0);
     EXPECT_EQ(run.error_output, std::string(started_log) + whole_show_log);
-    unsigned long long count = 0;
-    EXPECT_EQ(std::sscanf(run.standard_output.c_str(), "allocations %llu", &count), 1)
+    std::smatch count;
+    EXPECT_TRUE(std::regex_search(run.standard_output, count, std::regex("^allocations (\\d+)")))
         << run.standard_output;
-    return count;
+    return count.empty() ? 0 : std::stoull(count[1]);
 }
 
 TEST(FaultSweep, FailingAnyOneAllocationOfAWholeRunEndsItAsOwed) {

@@ -38,7 +38,7 @@ inline DriverRun run_driver(std::vector<std::string> arguments, bool capture = f
     DriverRun run;
     if (capture) {
         run.capture_dir = make_temp_dir("gridshow-capture");
-        arguments.push_back("--capture");
+        arguments.emplace_back("--capture");
         arguments.push_back(run.capture_dir);
     }
     ChildRun child = run_in_child([&arguments] {

@@ -159,7 +159,8 @@ bool parse_options(int argc, const char* const* argv, DriverOptions& options,
         else
             good = !(options.capture_dir = value).empty();
         if (!good) {
-            problem = "malformed value \"" + value + "\" for " + option;
+            problem = "malformed value \"";
+            problem.append(value).append("\" for ").append(option);
             return false;
         }
     }
