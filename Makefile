@@ -1,7 +1,7 @@
 # A thin front over the CMake presets: no CMake knowledge needed.
 #   make        build into build/ (executables in build/bin/)
 #   make test   build everything and run every test (also under the sanitizers,
-#               Valgrind and, for the Windows executable, under Wine)
+#               Valgrind and, for the Windows executable, under Wine), then tidy
 #   make tidy   clang-tidy over the project's own sources (unchanged ones that
 #               passed before are skipped)
 #   make run    build and play the show
@@ -39,6 +39,7 @@ test:
 	@ctest --preset sanitize -j2
 	@$(MAKE) --no-print-directory build
 	@ctest --preset default -j2
+	@tools/run-tidy.py build
 
 tidy:
 	@cmake/install-deps.sh tidy
