@@ -9,6 +9,9 @@
 # (SHOT.png, then SHOT.1.png, SHOT.2.png ... where they exist) passes.
 # Usage: check_screenshot.sh SHOT.png COLS ROWS   (geometry in SHOT.geometry)
 set -euo pipefail
+# One thread: the pictures are small, and the measurements must not depend on
+# how ImageMagick's threads share a busy machine.
+export MAGICK_THREAD_LIMIT=1
 
 newest=$1
 cols=$2
@@ -91,7 +94,7 @@ check_one() {
 }
 
 stem=${newest%.png}
-for shot in "$newest" "$stem".[0-9].png; do
+for shot in "$newest" "$stem".[0-9]*.png; do
     [[ -f $shot ]] || continue
     check_one "$shot" && exit 0
 done

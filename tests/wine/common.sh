@@ -142,14 +142,15 @@ screenshot() {
     import -window root -display "$DISPLAY" "$artifacts/$name.png"
 }
 
-# How many of the latest pictures are kept: the plasma and the banners change
-# every tick and Wine hands the cells' repaints to X a few at a time, so a
-# picture can catch a frame half drawn. One clean picture among them shows
-# the grid.
-kept_pictures=8
+# How many of the latest pictures are kept: enough for the whole of an
+# effect. The plasma and the banners change every tick and Wine hands the
+# cells' repaints to X a few at a time, so a picture can catch a frame half
+# drawn; on a busy machine Wine's ticks come slowly and the grow-in fills
+# most of the effect. One clean picture among them shows the grid.
+kept_pictures=24
 
 # Makes the picture just taken the newest of `name` (NAME.png), moving the
-# ones before it down to NAME.1 ... NAME.7 and dropping the oldest.
+# ones before it down to NAME.1 ... NAME.23 and dropping the oldest.
 keep_picture() {
     local name=$1 kind n
     for kind in png geometry; do
