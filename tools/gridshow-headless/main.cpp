@@ -162,11 +162,9 @@ void arm(const Fault& fault) {
     default:
         // Without a call number every call of that function fails: for
         // waveOutWrite the first one already ends the start.
-        if (fault.call == 0)
-            fault_wave_out(wave_out_call(fault.kind), MMRESULT(fault.value), fault_every_call);
-        else
-            fault_wave_out(wave_out_call(fault.kind), MMRESULT(fault.value), 1,
-                           unsigned(fault.call - 1));
+        fault_wave_out(wave_out_call(fault.kind), MMRESULT(fault.value),
+                       fault.call == 0 ? fault_every_call : 1,
+                       fault.call == 0 ? 0 : unsigned(fault.call - 1));
         break;
     }
 }
