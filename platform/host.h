@@ -24,6 +24,10 @@ void host_wake();
 
 int host_screen_width();
 int host_screen_height();
+// Whether top-level windows can be shown at all (false: no display). While
+// they cannot, creating one fails; the host has then said why on standard
+// error.
+bool host_can_show_windows();
 
 // A composed top-level window: its place on the screen, whether it is shown
 // (false while hidden or minimised; `minimized` tells a host that can iconify

@@ -214,6 +214,7 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR title, DWORD style,
     Window* parent = find_window(parent_handle);
     if (!window_class || ((style & WS_CHILD) && !parent)) return nullptr;
     if (!(style & WS_CHILD)) parent = nullptr; // an owner is not a parent
+    if (!parent && !host_can_show_windows()) return nullptr;
 
     auto created = std::make_unique<Window>();
     Window* window = created.get();

@@ -116,6 +116,10 @@ int host_screen_height() {
     return screen_height;
 }
 
+bool host_can_show_windows() {
+    return true;
+}
+
 void host_present(const HostWindowImage& image) {
     ShownWindow* window = shown_window(image.window);
     if (!window) window = &shown.emplace_back(ShownWindow{image.window, {}, false, 0, 0, {}});

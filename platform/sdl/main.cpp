@@ -6,7 +6,7 @@
 
 int main() {
     if (!sdl_host_start()) {
-        std::fprintf(stderr, "gridshow: cannot open the display: %s\n", SDL_GetError());
+        std::fprintf(stderr, "gridshow: cannot start SDL: %s\n", SDL_GetError());
         return 1;
     }
     int exit_code = app_main();

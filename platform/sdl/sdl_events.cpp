@@ -24,6 +24,16 @@ std::uint64_t latest_wake_us = 0;
 std::uint64_t wakes_late_by_a_tick = 0;
 constexpr std::uint64_t tick_period_us = 15625;
 
+// The longest time between two show ticks: how long the show stood still.
+std::uint64_t last_tick_us = 0;
+std::uint64_t longest_tick_gap_us = 0;
+
+void note_tick() {
+    std::uint64_t now = host_time_us();
+    if (last_tick_us != 0) longest_tick_gap_us = std::max(longest_tick_gap_us, now - last_tick_us);
+    last_tick_us = now;
+}
+
 void note_lateness(std::uint64_t late_us) {
     latest_wake_us = std::max(latest_wake_us, late_us);
     if (late_us >= tick_period_us) ++wakes_late_by_a_tick;
@@ -75,10 +85,9 @@ void deliver_mouse(std::uint32_t sdl_window_id, int x, int y, bool button_event,
 
 void handle_window_event(const SDL_WindowEvent& event) {
     HWND window;
-    POINT origin;
     switch (event.event) {
     case SDL_WINDOWEVENT_CLOSE:
-        if (sdl_windows_find(event.windowID, &window, &origin)) platform_input_close(window);
+        if (sdl_windows_owner(event.windowID, &window)) platform_input_close(window);
         break;
     case SDL_WINDOWEVENT_EXPOSED:
         sdl_windows_expose(event.windowID);
@@ -87,6 +96,7 @@ void handle_window_event(const SDL_WindowEvent& event) {
         sdl_windows_minimized(event.windowID);
         break;
     case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_SHOWN: // a desktop without a window manager never minimises
         if (sdl_windows_restored(event.windowID, &window)) platform_input_restore(window);
         break;
     default:
@@ -111,6 +121,8 @@ void handle_event(const SDL_Event& event) {
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
+        // A click gives the keyboard to the window, as a window manager would.
+        if (event.type == SDL_MOUSEBUTTONDOWN) sdl_windows_focus(event.button.windowID);
         if (event.button.button == SDL_BUTTON_LEFT)
             deliver_mouse(event.button.windowID, event.button.x, event.button.y, true,
                           event.type == SDL_MOUSEBUTTONDOWN);
@@ -138,12 +150,16 @@ bool sdl_host_start() {
     // The window surface through X11's shared memory costs a fraction of what
     // SDL's default texture path costs on a software GL (llvmpipe).
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+    if (SDL_Init(SDL_INIT_EVENTS) != 0) return false;
     wake_event_type = SDL_RegisterEvents(1);
+    if (wake_event_type == Uint32(-1)) return false;
+    sdl_display_open();
     SDL_DisplayMode mode;
-    if (wake_event_type == Uint32(-1) || SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
-    screen_width = mode.w;
-    screen_height = mode.h;
+    if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        screen_width = mode.w;
+        screen_height = mode.h;
+    }
+    platform_set_tick_presented_hook(note_tick);
     return true;
 }
 
@@ -153,10 +169,10 @@ void sdl_host_report_stats() {
     sdl_audio_stats(&callbacks, &dry);
     std::fprintf(stderr,
                  "sdl host: %llu presents, %llu audio callbacks, %llu ran dry, %llu waits ended "
-                 "a tick late, latest by %llu us\n",
+                 "a tick late, latest by %llu us, longest gap between ticks %llu us\n",
                  (unsigned long long)sdl_windows_present_count(), (unsigned long long)callbacks,
                  (unsigned long long)dry, (unsigned long long)wakes_late_by_a_tick,
-                 (unsigned long long)latest_wake_us);
+                 (unsigned long long)latest_wake_us, (unsigned long long)longest_tick_gap_us);
 }
 
 std::uint64_t host_time_us() {

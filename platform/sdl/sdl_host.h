@@ -6,14 +6,29 @@
 #include <SDL.h>
 #include <cstdint>
 
-// Starts SDL's video (and its event loop); false with SDL's error when it
-// cannot. Call before anything else of the host.
+// Starts SDL's event loop and the video driver of a display that shows
+// windows, if there is one (without, no top-level window can be created);
+// false with SDL's error only when SDL itself cannot start. Call before
+// anything else of the host.
 bool sdl_host_start();
 // When the environment sets GRIDSHOW_SDL_STATS, writes the host's counters
-// (presents, audio callbacks, callbacks that ran dry) to standard error.
+// (presents, audio callbacks, callbacks that ran dry, late waits, the longest
+// gap between two show ticks) to standard error.
 void sdl_host_report_stats();
 
 // ---- Between the host's files ------------------------------------------------
+
+// Opens a video driver that shows windows, if there is one (sdl_host_start
+// does); host_can_show_windows then tells.
+void sdl_display_open();
+// A hidden window for a top-level window of the show, at its screen place;
+// on X11 one that the window manager leaves alone.
+SDL_Window* sdl_display_create_window(int x, int y, int width, int height);
+// Moves a window without waiting for the window system.
+void sdl_display_move(SDL_Window* window, int x, int y);
+// A new window that the desktop lists as minimised (task bar, window list),
+// as the way back to a minimised show window; null when it cannot be made.
+SDL_Window* sdl_display_show_iconic(int width, int height);
 
 // Shows whatever changed if a present is due at `now_us`; returns the time at
 // which pending changes may next be shown (UINT64_MAX when nothing is pending).
@@ -21,14 +36,21 @@ std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us);
 // The top-level window behind an SDL window id, with its screen position;
 // false when the id is not one of ours.
 bool sdl_windows_find(std::uint32_t sdl_window_id, HWND* window, POINT* screen_origin);
-// The desktop confirmed that it iconified an SDL window.
+// The top-level window that an SDL window shows or stands in for (a close
+// request for either closes it).
+bool sdl_windows_owner(std::uint32_t sdl_window_id, HWND* window);
+// Gives the keyboard to a shown SDL window of ours.
+void sdl_windows_focus(std::uint32_t sdl_window_id);
+// The desktop confirmed that it lists a minimised window's stand-in as
+// minimised.
 void sdl_windows_minimized(std::uint32_t sdl_window_id);
 // Restores (through the core) each window whose iconify the desktop has not
 // confirmed within a second; returns when the next such check is due
 // (UINT64_MAX: none pending). Only from host_wait_until, outside the core.
 std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us);
-// The desktop restored an SDL window: true, with its top-level window, when
-// the core still thinks it minimised (its own restore needs no report).
+// The desktop restored or showed a minimised window's stand-in: true, with
+// the top-level window, when the core still thinks it minimised (its own
+// restore needs no report).
 bool sdl_windows_restored(std::uint32_t sdl_window_id, HWND* window);
 // Every window must be shown whole again (the display lost its pixels).
 void sdl_windows_expose(std::uint32_t sdl_window_id);

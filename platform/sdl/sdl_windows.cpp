@@ -1,5 +1,5 @@
 // Presentation on the SDL2 host: each composed top-level window is a
-// borderless SDL window at its screen position. The composed pixels are
+// borderless SDL window at its screen position (see sdl_display.cpp). The composed pixels are
 // copied into the window's surface as they arrive, but shown only at the
 // display's refresh rate and only where they changed, because showing a whole
 // window costs milliseconds of CPU on a software display.
@@ -16,9 +16,14 @@ struct HostWindow {
     SDL_Surface* surface; // SDL replaces it (blank) when the window's size changes
     RECT screen_rect;
     bool visible;
-    bool minimized; // iconified on the desktop; its restore goes back to the core
-    // When the iconify was asked for and not yet confirmed by the desktop
-    // (0: nothing pending). A desktop without a window manager never confirms.
+    bool minimized; // its restore goes back to the core
+    // While minimised the window is hidden and this window, which the desktop
+    // lists as minimised, stands in for it: restoring or closing it restores
+    // or closes the show's window.
+    SDL_Window* stand_in;
+    // When the stand-in was made and the desktop has not yet confirmed that
+    // it is minimised (0: nothing pending). A desktop without a window
+    // manager never confirms.
     std::uint64_t minimize_asked_us;
     int width;
     int height;
@@ -28,6 +33,8 @@ struct HostWindow {
 constexpr std::uint64_t minimize_patience_us = 1000000;
 
 constexpr std::size_t max_pending_parts = 32;
+constexpr int stand_in_width = 320;
+constexpr int stand_in_height = 180;
 
 std::vector<HostWindow> windows;
 std::uint64_t last_present_us = 0;
@@ -66,6 +73,27 @@ HostWindow* find_by_id(std::uint32_t sdl_window_id) {
     return nullptr;
 }
 
+// The show's window whose stand-in has this id.
+HostWindow* find_by_stand_in(std::uint32_t sdl_window_id) {
+    for (HostWindow& host : windows)
+        if (host.stand_in && SDL_GetWindowID(host.stand_in) == sdl_window_id) return &host;
+    return nullptr;
+}
+
+void drop_stand_in(HostWindow& host) {
+    if (host.stand_in) SDL_DestroyWindow(host.stand_in);
+    host.stand_in = nullptr;
+    host.minimize_asked_us = 0;
+}
+
+void set_minimized(HostWindow& host, bool minimized) {
+    host.minimized = minimized;
+    drop_stand_in(host);
+    if (!minimized) return;
+    host.minimize_asked_us = std::max<std::uint64_t>(1, host_time_us());
+    host.stand_in = sdl_display_show_iconic(stand_in_width, stand_in_height);
+}
+
 // Copies part of the composed image into the window's surface.
 void copy_pixels(HostWindow& host, const HostWindowImage& image, SDL_Surface* surface,
                  SDL_Rect area) {
@@ -101,9 +129,8 @@ void copy_changes(HostWindow& host, const HostWindowImage& image) {
 }
 
 HostWindow* create_window(const HostWindowImage& image) {
-    SDL_Window* sdl_window =
-        SDL_CreateWindow("gridshow", image.screen_rect.left, image.screen_rect.top, image.width,
-                         image.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    SDL_Window* sdl_window = sdl_display_create_window(
+        image.screen_rect.left, image.screen_rect.top, image.width, image.height);
     if (!sdl_window) return nullptr;
     windows.push_back(HostWindow{image.window,
                                  sdl_window,
@@ -111,6 +138,7 @@ HostWindow* create_window(const HostWindowImage& image) {
                                  image.screen_rect,
                                  false,
                                  false,
+                                 nullptr,
                                  0,
                                  image.width,
                                  image.height,
@@ -143,22 +171,17 @@ void host_present(const HostWindowImage& image) {
     }
     if (image.screen_rect.left != host->screen_rect.left ||
         image.screen_rect.top != host->screen_rect.top)
-        SDL_SetWindowPosition(host->sdl_window, image.screen_rect.left, image.screen_rect.top);
+        sdl_display_move(host->sdl_window, image.screen_rect.left, image.screen_rect.top);
     host->screen_rect = image.screen_rect;
-    if (image.minimized != host->minimized) {
-        host->minimized = image.minimized;
-        host->minimize_asked_us = image.minimized ? std::max<std::uint64_t>(1, host_time_us()) : 0;
-        if (image.minimized)
-            SDL_MinimizeWindow(host->sdl_window);
-        else
-            SDL_RestoreWindow(host->sdl_window);
-    }
+    if (image.minimized != host->minimized) set_minimized(*host, image.minimized);
     if (image.visible != host->visible) {
         host->visible = image.visible;
-        if (image.visible)
+        if (image.visible) {
             SDL_ShowWindow(host->sdl_window);
-        else if (!image.minimized)
+            sdl_windows_focus(SDL_GetWindowID(host->sdl_window));
+        } else {
             SDL_HideWindow(host->sdl_window);
+        }
         add_pending(*host, SDL_Rect{0, 0, image.width, image.height});
     }
     copy_changes(*host, image);
@@ -168,6 +191,7 @@ void host_present(const HostWindowImage& image) {
 void host_window_destroyed(HWND window) {
     for (auto it = windows.begin(); it != windows.end(); ++it) {
         if (it->window != window) continue;
+        drop_stand_in(*it);
         SDL_DestroyWindow(it->sdl_window);
         windows.erase(it);
         return;
@@ -185,7 +209,7 @@ std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us) {
 }
 
 void sdl_windows_minimized(std::uint32_t sdl_window_id) {
-    if (HostWindow* host = find_by_id(sdl_window_id)) host->minimize_asked_us = 0;
+    if (HostWindow* host = find_by_stand_in(sdl_window_id)) host->minimize_asked_us = 0;
 }
 
 std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us) {
@@ -197,8 +221,8 @@ std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us) {
             next = std::min(next, give_up);
             continue;
         }
-        // The window is still on the screen: bring the core back in line
-        // rather than leave a frozen window that nothing can restore.
+        // Nothing lists the window as minimised: bring it back rather than
+        // leave it where nothing can restore it.
         host.minimize_asked_us = 0;
         platform_input_restore(host.window);
     }
@@ -206,10 +230,25 @@ std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us) {
 }
 
 bool sdl_windows_restored(std::uint32_t sdl_window_id, HWND* window) {
-    HostWindow* host = find_by_id(sdl_window_id);
+    HostWindow* host = find_by_stand_in(sdl_window_id);
     if (!host || !host->minimized) return false;
+    host->minimize_asked_us = 0; // the restore is under way
     *window = host->window;
     return true;
+}
+
+bool sdl_windows_owner(std::uint32_t sdl_window_id, HWND* window) {
+    HostWindow* host = find_by_id(sdl_window_id);
+    if (!host) host = find_by_stand_in(sdl_window_id);
+    if (!host) return false;
+    *window = host->window;
+    return true;
+}
+
+void sdl_windows_focus(std::uint32_t sdl_window_id) {
+    // No window manager hands the keyboard to the show's windows.
+    HostWindow* host = find_by_id(sdl_window_id);
+    if (host && host->visible) SDL_SetWindowInputFocus(host->sdl_window);
 }
 
 bool sdl_windows_find(std::uint32_t sdl_window_id, HWND* window, POINT* screen_origin) {
