@@ -121,3 +121,23 @@ SDL_Window* sdl_display_show_iconic(int width, int height) {
     XFlush(display);
     return stand_in;
 }
+
+bool sdl_display_listed_as_minimized(SDL_Window* stand_in) {
+    Display* display;
+    Window x_window;
+    if (!x11_window(stand_in, &display, &x_window))
+        return (SDL_GetWindowFlags(stand_in) & SDL_WINDOW_MINIMIZED) != 0;
+    // SDL reports nothing for a window it never showed: ask the server
+    // whether the manager keeps it iconic (answered by the server alone).
+    Atom wm_state = XInternAtom(display, "WM_STATE", False);
+    Atom type;
+    int format;
+    unsigned long count, left;
+    unsigned char* value = nullptr;
+    bool iconic = XGetWindowProperty(display, x_window, wm_state, 0, 1, False, wm_state, &type,
+                                     &format, &count, &left, &value) == Success &&
+                  count == 1 && format == 32 &&
+                  reinterpret_cast<const long*>(value)[0] == IconicState;
+    if (value) XFree(value);
+    return iconic;
+}

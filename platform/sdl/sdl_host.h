@@ -29,6 +29,8 @@ void sdl_display_move(SDL_Window* window, int x, int y);
 // A new window that the desktop lists as minimised (task bar, window list),
 // as the way back to a minimised show window; null when it cannot be made.
 SDL_Window* sdl_display_show_iconic(int width, int height);
+// Whether the desktop lists such a window as minimised.
+bool sdl_display_listed_as_minimized(SDL_Window* stand_in);
 
 // Shows whatever changed if a present is due at `now_us`; returns the time at
 // which pending changes may next be shown (UINT64_MAX when nothing is pending).

@@ -221,10 +221,11 @@ std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us) {
             next = std::min(next, give_up);
             continue;
         }
+        host.minimize_asked_us = 0;
         // Nothing lists the window as minimised: bring it back rather than
         // leave it where nothing can restore it.
-        host.minimize_asked_us = 0;
-        platform_input_restore(host.window);
+        if (!host.stand_in || !sdl_display_listed_as_minimized(host.stand_in))
+            platform_input_restore(host.window);
     }
     return next;
 }
