@@ -5,6 +5,7 @@
 #include "platform/win32.h"
 #include <SDL.h>
 #include <cstdint>
+#include <vector>
 
 // Starts SDL's event loop and the video driver of a display that shows
 // windows, if there is one (without, no top-level window can be created);
@@ -59,6 +60,19 @@ void sdl_windows_expose(std::uint32_t sdl_window_id);
 // Each known top-level window, for the desktop's request to close them all.
 int sdl_windows_list(HWND* windows, int capacity);
 std::uint64_t sdl_windows_present_count();
+
+// Shows an X11 window's pixels from a thread of its own, so that the message
+// loop never waits for the X server; null where the window is not on X11 or
+// the screen does not take 32-bit 0x00RRGGBB pixels as they are.
+struct Presenter;
+Presenter* sdl_presenter_start(SDL_Window* window, int width, int height);
+// The staging image to copy changed pixels into, held until end_copy.
+SDL_Surface* sdl_presenter_begin_copy(Presenter* presenter);
+void sdl_presenter_end_copy(Presenter* presenter);
+// Has these parts of the staging image shown; returns at once.
+void sdl_presenter_show(Presenter* presenter, const std::vector<SDL_Rect>& parts);
+// Ends the thread and frees everything; before the window is destroyed.
+void sdl_presenter_stop(Presenter* presenter);
 
 // Hands the blocks that finished playing to the core (on the calling thread);
 // returns how many.

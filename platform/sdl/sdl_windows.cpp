@@ -14,6 +14,7 @@ struct HostWindow {
     HWND window;
     SDL_Window* sdl_window;
     SDL_Surface* surface; // SDL replaces it (blank) when the window's size changes
+    Presenter* presenter; // on X11 it shows the pixels instead of SDL's surface
     RECT screen_rect;
     bool visible;
     bool minimized; // its restore goes back to the core
@@ -115,8 +116,12 @@ SDL_Rect sdl_rect(const RECT& rect) {
 // Copies what changed: the finer pieces when the core gives them, everything
 // when SDL has replaced the surface.
 void copy_changes(HostWindow& host, const HostWindowImage& image) {
-    SDL_Surface* surface = SDL_GetWindowSurface(host.sdl_window);
-    if (!surface) return;
+    SDL_Surface* surface = nullptr;
+    if (host.presenter) {
+        surface = sdl_presenter_begin_copy(host.presenter);
+    } else if (!(surface = SDL_GetWindowSurface(host.sdl_window))) {
+        return;
+    }
     if (surface != host.surface) {
         host.surface = surface;
         copy_pixels(host, image, surface, SDL_Rect{0, 0, image.width, image.height});
@@ -126,6 +131,7 @@ void copy_changes(HostWindow& host, const HostWindowImage& image) {
     } else {
         copy_pixels(host, image, surface, sdl_rect(image.dirty));
     }
+    if (host.presenter) sdl_presenter_end_copy(host.presenter);
 }
 
 HostWindow* create_window(const HostWindowImage& image) {
@@ -135,6 +141,7 @@ HostWindow* create_window(const HostWindowImage& image) {
     windows.push_back(HostWindow{image.window,
                                  sdl_window,
                                  nullptr,
+                                 sdl_presenter_start(sdl_window, image.width, image.height),
                                  image.screen_rect,
                                  false,
                                  false,
@@ -150,8 +157,11 @@ void present_now(std::uint64_t now_us) {
     for (HostWindow& host : windows) {
         if (host.pending.empty()) continue;
         if (host.visible) {
-            SDL_UpdateWindowSurfaceRects(host.sdl_window, host.pending.data(),
-                                         int(host.pending.size()));
+            if (host.presenter)
+                sdl_presenter_show(host.presenter, host.pending);
+            else
+                SDL_UpdateWindowSurfaceRects(host.sdl_window, host.pending.data(),
+                                             int(host.pending.size()));
             ++present_count;
         }
         host.pending.clear();
@@ -168,6 +178,11 @@ void host_present(const HostWindowImage& image) {
         host->width = image.width;
         host->height = image.height;
         SDL_SetWindowSize(host->sdl_window, image.width, image.height);
+        if (host->presenter) {
+            sdl_presenter_stop(host->presenter);
+            host->presenter = sdl_presenter_start(host->sdl_window, image.width, image.height);
+            host->surface = nullptr; // the new staging image is blank
+        }
     }
     if (image.screen_rect.left != host->screen_rect.left ||
         image.screen_rect.top != host->screen_rect.top)
@@ -192,6 +207,7 @@ void host_window_destroyed(HWND window) {
     for (auto it = windows.begin(); it != windows.end(); ++it) {
         if (it->window != window) continue;
         drop_stand_in(*it);
+        if (it->presenter) sdl_presenter_stop(it->presenter);
         SDL_DestroyWindow(it->sdl_window);
         windows.erase(it);
         return;
