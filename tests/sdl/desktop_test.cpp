@@ -42,7 +42,8 @@ ShowRun run_show(const VirtualDisplay& screen, ShowWindowWatch& watch, int limit
     auto begin = std::chrono::steady_clock::now();
     Child show =
         start({GRIDSHOW_SDL_PATH},
-              {screen.variable, "SDL_AUDIODRIVER=dummy", "GRIDSHOW_SDL_STATS=1"}, STDERR_FILENO);
+              {screen.variable, "SDL_VIDEODRIVER", "SDL_AUDIODRIVER=dummy", "GRIDSHOW_SDL_STATS=1"},
+              STDERR_FILENO);
     ShowRun result;
     for (bool ended = false; !ended;) {
         result.exit_code = poll_exit(show, &ended);

@@ -13,7 +13,7 @@ TEST(SdlProgram, ShowsItsWindowAndEndsOnEscapeThroughTheTeardown) {
     std::string display = screen.variable;
 
     Child show = start({GRIDSHOW_SDL_PATH},
-                       {display, "SDL_AUDIODRIVER=dummy",
+                       {display, "SDL_AUDIODRIVER=dummy", "SDL_VIDEODRIVER",
                         "LSAN_OPTIONS=print_suppressions=0:suppressions=" LSAN_SUPPRESSIONS},
                        STDERR_FILENO);
     Child search = start(
