@@ -12,6 +12,7 @@
 #include "platform/sdl/sdl_host.h"
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,9 @@ namespace {
 
 bool showing = false;
 char why_not[128] = "";
+// The X connection's descriptor once a window is on X11 (-1 before and
+// elsewhere); read by other threads.
+std::atomic<int> connection_fd{-1};
 
 // SDL's drivers that draw into memory only.
 bool shows_windows(const char* driver) {
@@ -80,6 +84,10 @@ SDL_Window* sdl_display_create_window(int x, int y, int width, int height) {
     SDL_Window* window = SDL_CreateWindow("gridshow", x, y, width, height,
                                           SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
     SDL_SetHint(SDL_HINT_X11_FORCE_OVERRIDE_REDIRECT, "0");
+    Display* display;
+    Window x_window;
+    if (window && x11_window(window, &display, &x_window))
+        connection_fd = ConnectionNumber(display);
     return window;
 }
 
@@ -140,4 +148,8 @@ bool sdl_display_listed_as_minimized(SDL_Window* stand_in) {
                   reinterpret_cast<const long*>(value)[0] == IconicState;
     if (value) XFree(value);
     return iconic;
+}
+
+int sdl_display_connection_fd() {
+    return connection_fd;
 }

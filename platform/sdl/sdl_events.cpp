@@ -8,9 +8,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace {
 
+// Wakes from other threads: on X11 through an eventfd next to the X
+// connection, elsewhere through SDL's queue. SDL's own wait on X11 is woken
+// by an event sent round through the X server, which keeps the sound waiting
+// while the server is busy.
+int wake_fd = -1;
 Uint32 wake_event_type = 0;
 // One wake event in SDL's queue is enough; this keeps other threads from
 // flooding it.
@@ -142,6 +150,36 @@ void handle_event(const SDL_Event& event) {
     }
 }
 
+// Handles every event that has come; true when there was one.
+bool handle_events() {
+    SDL_Event event;
+    if (!SDL_PollEvent(&event)) return false;
+    handle_event(event);
+    while (SDL_PollEvent(&event)) handle_event(event);
+    return true;
+}
+
+// Sleeps until an event, a wake or `timeout_ms` (-1: no limit); true when
+// events were handled.
+bool wait_for_events(int timeout_ms) {
+    int connection = sdl_display_connection_fd();
+    if (connection < 0 || wake_fd < 0) {
+        SDL_Event event;
+        if (!SDL_WaitEventTimeout(&event, timeout_ms)) return false;
+        handle_event(event);
+        handle_events();
+        return true;
+    }
+    if (handle_events()) return true;
+    pollfd sources[2] = {{connection, POLLIN, 0}, {wake_fd, POLLIN, 0}};
+    if (poll(sources, 2, timeout_ms) > 0 && (sources[1].revents & POLLIN)) {
+        std::uint64_t wakes;
+        if (read(wake_fd, &wakes, sizeof wakes) < 0) wakes = 0;
+        return true; // the caller looks at what woke it
+    }
+    return handle_events();
+}
+
 } // namespace
 
 bool sdl_host_start() {
@@ -153,6 +191,7 @@ bool sdl_host_start() {
     if (SDL_Init(SDL_INIT_EVENTS) != 0) return false;
     wake_event_type = SDL_RegisterEvents(1);
     if (wake_event_type == Uint32(-1)) return false;
+    if (wake_fd < 0) wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     sdl_display_open();
     SDL_DisplayMode mode;
     if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
@@ -189,6 +228,10 @@ int host_screen_height() {
 }
 
 void host_wake() {
+    if (wake_fd >= 0 && sdl_display_connection_fd() >= 0) {
+        std::uint64_t one = 1;
+        if (write(wake_fd, &one, sizeof one) == sizeof one) return;
+    }
     if (wake_queued.exchange(true)) return;
     SDL_Event event{};
     event.type = wake_event_type;
@@ -210,11 +253,6 @@ void host_wait_until(std::uint64_t deadline_us) {
             std::uint64_t wait_us = until > now ? until - now : 0;
             timeout_ms = int((wait_us + 999) / 1000);
         }
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, timeout_ms)) {
-            handle_event(event);
-            while (SDL_PollEvent(&event)) handle_event(event);
-            return;
-        }
+        if (wait_for_events(timeout_ms)) return;
     }
 }

@@ -25,6 +25,9 @@ void sdl_display_open();
 // A hidden window for a top-level window of the show, at its screen place;
 // on X11 one that the window manager leaves alone.
 SDL_Window* sdl_display_create_window(int x, int y, int width, int height);
+// The descriptor on which the X server's events arrive, once a window is on
+// X11; -1 before and on other drivers. Safe from any thread.
+int sdl_display_connection_fd();
 // Moves a window without waiting for the window system.
 void sdl_display_move(SDL_Window* window, int x, int y);
 // A new window that the desktop lists as minimised (task bar, window list),
