@@ -5,14 +5,18 @@
 // refills the sound. Here the loop only copies the changed pixels into a
 // staging image and names the changed parts; this thread sends them over a
 // connection of its own and waits for the server, and changes that arrive
-// meanwhile are sent together the next time.
+// meanwhile are sent together the next time. On a local display the shown
+// image lies in memory shared with the server, which copies it from there.
 #include "platform/sdl/sdl_host.h"
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 #include <thread>
 #include <vector>
 
@@ -20,12 +24,13 @@ struct Presenter {
     Display* display; // this thread's own connection
     Window window;
     GC gc;
-    XImage* image; // over `shown`
+    XImage* image;          // what the thread shows: in shared memory, or over `shown`
+    XShmSegmentInfo shared; // shmaddr is null when the memory is not shared
     int width;
     int height;
     std::vector<std::uint32_t> staging; // written by the message loop under `lock`
-    std::vector<std::uint32_t> shown;   // read by the thread alone
-    SDL_Surface* surface;               // over `staging`
+    std::vector<std::uint32_t> shown;
+    SDL_Surface* surface; // over `staging`
     std::mutex lock;
     std::condition_variable wake;
     std::vector<SDL_Rect> changed;
@@ -37,13 +42,27 @@ namespace {
 
 constexpr std::size_t max_waiting_parts = 64;
 
-void copy_rows(const std::vector<std::uint32_t>& from, std::vector<std::uint32_t>& to, int stride,
-               const SDL_Rect& part) {
+// Copies a part of the staging image into the image the thread shows.
+void copy_rows(const Presenter* presenter, const SDL_Rect& part) {
+    XImage* image = presenter->image;
     for (int row = part.y; row < part.y + part.h; ++row) {
-        std::size_t start = std::size_t(row) * std::size_t(stride) + std::size_t(part.x);
-        std::copy_n(from.begin() + std::ptrdiff_t(start), part.w,
-                    to.begin() + std::ptrdiff_t(start));
+        const std::uint32_t* from =
+            presenter->staging.data() + std::size_t(row) * std::size_t(presenter->width);
+        auto* to = reinterpret_cast<std::uint32_t*>(
+            image->data + std::size_t(row) * std::size_t(image->bytes_per_line));
+        std::copy_n(from + part.x, part.w, to + part.x);
     }
+}
+
+void put_part(const Presenter* presenter, const SDL_Rect& part) {
+    auto width = unsigned(part.w);
+    auto height = unsigned(part.h);
+    if (presenter->shared.shmaddr)
+        XShmPutImage(presenter->display, presenter->window, presenter->gc, presenter->image, part.x,
+                     part.y, part.x, part.y, width, height, False);
+    else
+        XPutImage(presenter->display, presenter->window, presenter->gc, presenter->image, part.x,
+                  part.y, part.x, part.y, width, height);
 }
 
 void present_changes(Presenter* presenter) {
@@ -56,13 +75,11 @@ void present_changes(Presenter* presenter) {
             if (presenter->stopping) return;
             parts.swap(presenter->changed);
             presenter->changed.clear();
-            for (const SDL_Rect& part : parts)
-                copy_rows(presenter->staging, presenter->shown, presenter->width, part);
+            for (const SDL_Rect& part : parts) copy_rows(presenter, part);
         }
-        for (const SDL_Rect& part : parts)
-            XPutImage(presenter->display, presenter->window, presenter->gc, presenter->image,
-                      part.x, part.y, part.x, part.y, unsigned(part.w), unsigned(part.h));
-        // Waits here, not in the loop, until the server has caught up.
+        for (const SDL_Rect& part : parts) put_part(presenter, part);
+        // Waits here, not in the loop, until the server has caught up (and
+        // is done with the shared image).
         XSync(presenter->display, False);
     }
 }
@@ -72,6 +89,48 @@ bool takes_our_pixels(Display* display) {
     Visual* visual = DefaultVisual(display, DefaultScreen(display));
     return DefaultDepth(display, DefaultScreen(display)) == 24 && visual->red_mask == 0xFF0000 &&
            visual->green_mask == 0xFF00 && visual->blue_mask == 0xFF;
+}
+
+bool attach_refused = false;
+int note_attach_refused(Display*, XErrorEvent*) {
+    attach_refused = true;
+    return 0;
+}
+
+// An image in memory shared with the server; false, holding nothing, where
+// the server cannot share memory with us.
+bool share_image(Presenter* presenter, Visual* visual) {
+    Display* display = presenter->display;
+    if (!XShmQueryExtension(display)) return false;
+    XImage* image = XShmCreateImage(display, visual, 24, ZPixmap, nullptr, &presenter->shared,
+                                    unsigned(presenter->width), unsigned(presenter->height));
+    if (!image) return false;
+    XShmSegmentInfo& shared = presenter->shared;
+    shared.shmid =
+        shmget(IPC_PRIVATE, std::size_t(image->bytes_per_line) * std::size_t(image->height),
+               IPC_CREAT | 0600);
+    void* memory = shared.shmid < 0 ? nullptr : shmat(shared.shmid, nullptr, 0);
+    if (memory == reinterpret_cast<void*>(-1)) memory = nullptr;
+    shared.shmaddr = image->data = static_cast<char*>(memory);
+    shared.readOnly = False;
+    attach_refused = memory == nullptr;
+    if (memory) {
+        // A server elsewhere refuses, with an error that must not end us.
+        XErrorHandler previous = XSetErrorHandler(note_attach_refused);
+        XShmAttach(display, &shared);
+        XSync(display, False);
+        XSetErrorHandler(previous);
+    }
+    // Freed by the system once both sides have let go of it.
+    if (shared.shmid >= 0) shmctl(shared.shmid, IPC_RMID, nullptr);
+    if (attach_refused) {
+        if (memory) shmdt(memory);
+        shared.shmaddr = image->data = nullptr;
+        XDestroyImage(image);
+        return false;
+    }
+    presenter->image = image;
+    return true;
 }
 
 } // namespace
@@ -86,20 +145,21 @@ Presenter* sdl_presenter_start(SDL_Window* window, int width, int height) {
         XCloseDisplay(display);
         return nullptr;
     }
-    auto* presenter = new Presenter{display, info.info.x11.window,
-                                    nullptr, nullptr,
-                                    width,   height,
-                                    {},      {},
-                                    nullptr, {},
-                                    {},      {},
-                                    false,   {}};
+    auto* presenter = new Presenter{};
+    presenter->display = display;
+    presenter->window = info.info.x11.window;
+    presenter->width = width;
+    presenter->height = height;
     std::size_t pixels = std::size_t(width) * std::size_t(height);
     presenter->staging.assign(pixels, 0);
-    presenter->shown.assign(pixels, 0);
     presenter->gc = XCreateGC(display, presenter->window, 0, nullptr);
-    presenter->image = XCreateImage(display, DefaultVisual(display, DefaultScreen(display)), 24,
-                                    ZPixmap, 0, reinterpret_cast<char*>(presenter->shown.data()),
-                                    unsigned(width), unsigned(height), 32, width * 4);
+    Visual* visual = DefaultVisual(display, DefaultScreen(display));
+    if (!share_image(presenter, visual)) {
+        presenter->shown.assign(pixels, 0);
+        presenter->image = XCreateImage(display, visual, 24, ZPixmap, 0,
+                                        reinterpret_cast<char*>(presenter->shown.data()),
+                                        unsigned(width), unsigned(height), 32, width * 4);
+    }
     presenter->surface = SDL_CreateRGBSurfaceWithFormatFrom(
         presenter->staging.data(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
     if (!presenter->image || !presenter->surface) {
@@ -145,8 +205,12 @@ void sdl_presenter_stop(Presenter* presenter) {
         presenter->thread.join();
     }
     if (presenter->surface) SDL_FreeSurface(presenter->surface);
+    if (presenter->shared.shmaddr) {
+        XShmDetach(presenter->display, &presenter->shared);
+        shmdt(presenter->shared.shmaddr);
+    }
     if (presenter->image) {
-        presenter->image->data = nullptr; // the pixels belong to `shown`
+        presenter->image->data = nullptr; // shared memory or `shown`
         XDestroyImage(presenter->image);
     }
     if (presenter->gc) XFreeGC(presenter->display, presenter->gc);
