@@ -20,8 +20,6 @@ constexpr int screen_width = 1920;
 constexpr int window_width = 1536; // 80 % of the screen
 constexpr int window_height = 864;
 constexpr int home_x = 192;
-// How long the whole show takes without a window manager on an idle machine.
-constexpr double undisturbed_run_seconds = 61.8;
 
 struct ShowRun {
     int exit_code = -1;
@@ -111,12 +109,31 @@ class UnderWindowManager : public testing::TestWithParam<const char*> {
 };
 
 TEST_P(UnderWindowManager, PlaysTheWholeShowOnTimeWithoutDropoutsAndSlidesBeyondTheEdges) {
-    ShowRun show = run_show(*screen, *watch, 120, [](double) {});
-    std::printf("under %s: %.2f s; %s", GetParam(), show.seconds, show.stats.c_str());
+    // The undisturbed run: the same show at the same time on a display
+    // without a window manager, under the same load of the machine.
+    VirtualDisplay plain("1920x1080x24");
+    ASSERT_FALSE(plain.variable.empty()) << "Xvfb did not start";
+    auto begin = std::chrono::steady_clock::now();
+    Child undisturbed = start({GRIDSHOW_SDL_PATH},
+                              {plain.variable, "SDL_VIDEODRIVER", "SDL_AUDIODRIVER=dummy"}, -1);
+    double undisturbed_seconds = -1;
+    auto note_undisturbed_end = [&] {
+        bool ended = false;
+        if (undisturbed_seconds < 0) poll_exit(undisturbed, &ended);
+        if (ended) undisturbed_seconds = seconds_since(begin);
+    };
+    ShowRun show = run_show(*screen, *watch, 120, [&](double) { note_undisturbed_end(); });
+    while (undisturbed_seconds < 0 && seconds_since(begin) < 120) {
+        note_undisturbed_end();
+        usleep(20000);
+    }
+    if (undisturbed_seconds < 0) wait_for(undisturbed, 0);
+    std::printf("under %s: %.2f s (without: %.2f s); %s", GetParam(), show.seconds,
+                undisturbed_seconds, show.stats.c_str());
     EXPECT_EQ(show.exit_code, 0);
     EXPECT_EQ(show.log, std::string(started_log) + whole_show_log);
     EXPECT_EQ(stat(show.stats, "ran dry"), 0) << show.stats;
-    EXPECT_NEAR(show.seconds, undisturbed_run_seconds, 1.0);
+    EXPECT_NEAR(show.seconds, undisturbed_seconds, 1.0);
     EXPECT_TRUE(watch->unmanaged) << "the window manager took the window over";
     EXPECT_LE(watch->leftmost + window_width, 8) << "entered from (almost) wholly beyond the left";
     EXPECT_GE(watch->rightmost, screen_width - 8) << "left (almost) wholly beyond the right";
