@@ -115,15 +115,11 @@ SDL_Rect sdl_rect(const RECT& rect) {
     return SDL_Rect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// Copies what changed: the finer pieces when the core gives them, everything
-// when SDL has replaced the surface.
-void copy_changes(HostWindow& host, const HostWindowImage& image) {
-    SDL_Surface* surface = nullptr;
-    if (host.presenter) {
-        surface = sdl_presenter_begin_copy(host.presenter);
-    } else if (!(surface = SDL_GetWindowSurface(host.sdl_window))) {
-        return;
-    }
+// Copies what changed into `surface`: the finer pieces when the core gives
+// them, everything when the surface is new (SDL replaces it, blank, when the
+// window's size changes).
+void copy_parts(HostWindow& host, const HostWindowImage& image, SDL_Surface* surface) {
+    if (!surface) return;
     if (surface != host.surface) {
         host.surface = surface;
         copy_pixels(host, image, surface, SDL_Rect{0, 0, image.width, image.height});
@@ -133,7 +129,16 @@ void copy_changes(HostWindow& host, const HostWindowImage& image) {
     } else {
         copy_pixels(host, image, surface, sdl_rect(image.dirty));
     }
-    if (host.presenter) sdl_presenter_end_copy(host.presenter);
+}
+
+// Copies what changed into the presenter's staging image or SDL's surface.
+void copy_changes(HostWindow& host, const HostWindowImage& image) {
+    if (host.presenter) {
+        copy_parts(host, image, sdl_presenter_begin_copy(host.presenter));
+        sdl_presenter_end_copy(host.presenter);
+    } else {
+        copy_parts(host, image, SDL_GetWindowSurface(host.sdl_window));
+    }
 }
 
 HostWindow* create_window(const HostWindowImage& image) {

@@ -69,7 +69,7 @@ long long stat(const std::string& stats, const char* what) {
     std::string::size_type at = stats.find(what);
     if (at == std::string::npos) return -1;
     std::string::size_type begin = stats.rfind(' ', at - 2);
-    return std::atoll(stats.c_str() + (begin == std::string::npos ? 0 : begin + 1));
+    return std::strtoll(stats.c_str() + (begin == std::string::npos ? 0 : begin + 1), nullptr, 10);
 }
 
 class UnderWindowManager : public testing::TestWithParam<const char*> {
@@ -208,7 +208,7 @@ TEST(NoDisplay, TheWindowCannotBeCreatedAndTheProgramSaysWhyAtOnce) {
         {{"SDL_VIDEODRIVER=dummy"}, "the video driver \"dummy\" shows no windows"},
     };
     for (Case& no_display : cases) {
-        no_display.environment.push_back("SDL_AUDIODRIVER=dummy");
+        no_display.environment.emplace_back("SDL_AUDIODRIVER=dummy");
         Child show = start({GRIDSHOW_SDL_PATH}, no_display.environment, STDERR_FILENO);
         EXPECT_EQ(wait_for(show, 5), 1) << no_display.why;
         EXPECT_EQ(read_all(show.output), "No display to show the window on: " + no_display.why +
