@@ -1,5 +1,5 @@
 #include "app/app_state.h"
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "app/app_state.h"
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "app/song_source.h"
 #include "player/embedded_song.h"
 #include "player/module.h"

@@ -1,6 +1,6 @@
 #include "audio/audio_output.h"
-#include "app/diagnostics.h"
-#include "platform/alloc.h"
+#include "base/diagnostics.h"
+#include "base/alloc.h"
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/replay.h"

@@ -1,7 +1,7 @@
 // The wave-output device with three circulating blocks, refilled from the
 // mixer on each block-done notice (MM_WOM_DONE to the main window).
 #pragma once
-#include "app/errors.h"
+#include "base/errors.h"
 #include "platform/win32.h"
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // Layout, rebuild and grow-in of the cell windows.
 #include "grid/cell_grid.h"
-#include "app/diagnostics.h"
-#include "platform/alloc.h"
+#include "base/diagnostics.h"
+#include "base/alloc.h"
 #include <cmath>
 
 namespace {

@@ -2,7 +2,7 @@
 // main window's client area, rebuilds at new sizes, the staggered grow-in and
 // the grey levels they show.
 #pragma once
-#include "app/errors.h"
+#include "base/errors.h"
 #include "platform/win32.h"
 #include <cstdint>
 

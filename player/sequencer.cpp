@@ -1,7 +1,7 @@
 // The replay sequencer: steps the module through its order list row by row
 // and tick by tick, hands every channel its note and applies the commands that
 // move the song position or change the timing.
-#include "platform/alloc.h"
+#include "base/alloc.h"
 #include "player/channel.h"
 #include "player/replay.h"
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The show's effects in running order, tied to the song by the replay's
 // order_counter, and the step that draws the current one or hands over.
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "grid/cell_grid.h"
 #include "player/replay.h"
 #include "show/effects.h"

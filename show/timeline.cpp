@@ -1,7 +1,7 @@
 // The show's state machine: one step per timer tick. Show time advances by a
 // fixed 0.016 s per tick and is never read from a clock.
 #include "app/app_state.h"
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "show/effects.h"
 #include "show/show_state.h"
 

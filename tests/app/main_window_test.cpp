@@ -3,7 +3,7 @@
 // the message table, and the teardown.
 #include "app/app_state.h"
 #include "app/song_source.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "platform/core/faults.h"
 #include "platform/core/window_tree.h"
 #include "platform/headless/headless.h"

@@ -1,7 +1,7 @@
 // Wave output on the headless host: start and its failures, the stream the
 // device plays, notices that must change nothing, and the shutdown.
 #include "audio/audio_output.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "platform/core/faults.h"
 #include "platform/headless/headless_audio.h"
 #include "player/mixer.h"

@@ -2,7 +2,7 @@
 // failures.
 #include "app/app_state.h"
 #include "grid/cell_grid.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "platform/core/faults.h"
 #include "tests/grid/grid_fixture.h"
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/module.h"
 #include "player/replay.h"
 #include "tests/player/mod_builder.h"

@@ -2,7 +2,7 @@
 // screen): the slide-in, the grid resize and grow-in, the window bob around a
 // hand-over, the scroll-out, and a failed rebuild.
 #include "app/app_state.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/replay.h"
 #include "show/effects.h"
 #include "show/show_state.h"

@@ -3,7 +3,7 @@
 // show's only link to the music is order_counter, so it must count exactly
 // one per entry however long the song runs; the sound must depend on nothing
 // but the song; and nothing may grow.
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/embedded_song.h"
 #include "player/mixer.h"
 #include "player/module.h"

@@ -4,9 +4,9 @@
 // and played.
 #include "app/app_state.h"
 #include "app/song_source.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "platform/core/faults.h"
-#include "platform/core/process_exit.h"
+#include "base/process_exit.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
 #include "player/replay.h"

@@ -3,7 +3,7 @@
 // copy. Rendering stops where a tracker user hears the song end (the first
 // time a row that was already played would play again, not counting rows an
 // active pattern loop repeats), or after the requested number of seconds.
-#include "platform/core/wav_file.h"
+#include "base/wav_file.h"
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/replay.h"
