@@ -1,7 +1,7 @@
 // Layout, rebuild and grow-in of the cell windows.
 #include "grid/cell_grid.h"
-#include "base/diagnostics.h"
 #include "base/alloc.h"
+#include "base/diagnostics.h"
 #include <cmath>
 
 namespace {

@@ -53,8 +53,7 @@ void effect_step(ShowState& show, CellGrid& grid, const Replay* replay) {
     const auto order = static_cast<std::uint64_t>(static_cast<std::int64_t>(replay->order_counter));
     const EffectEntry& current = effect_table[show.effect_index];
     if (order < current.end_order) {
-        current.render(grid.shades.values, grid.cols, grid.rows, show.effect_time,
-                       show.first_frame);
+        current.render(show, grid.shades.values, grid.cols, grid.rows);
         show.first_frame = false;
         invalidate_cells(grid);
         return;

@@ -1,6 +1,7 @@
 // The main window on the headless host, in process: the creation sequence and
 // each of its failures (through app_main, which turns them into exit code 1),
 // the message table, and the teardown.
+#include "app/app_main.h"
 #include "app/app_state.h"
 #include "app/song_source.h"
 #include "base/alloc_faults.h"

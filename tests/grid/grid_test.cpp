@@ -1,6 +1,5 @@
 // The cell grid on the headless host: layout, rebuilds, the grow-in and its
 // failures.
-#include "app/app_state.h"
 #include "grid/cell_grid.h"
 #include "base/alloc_faults.h"
 #include "platform/core/faults.h"

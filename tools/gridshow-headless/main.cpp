@@ -2,11 +2,12 @@
 // error and exit code as gridshow, plus options that set up the host around
 // it (screen size, song, simulated input, faults) and capture what it showed
 // and played.
+#include "app/app_main.h"
 #include "app/app_state.h"
 #include "app/song_source.h"
 #include "base/alloc_faults.h"
-#include "platform/core/faults.h"
 #include "base/process_exit.h"
+#include "platform/core/faults.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
 #include "player/replay.h"
