@@ -225,6 +225,7 @@ static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
 #define SM_CYCAPTION 4
+#define SM_CXSIZE 30
 #define SM_CXBORDER 5
 #define SM_CYBORDER 6
 
@@ -277,6 +278,8 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
                          UINT uFlags);
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
+BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2);
+BOOL WINAPI PtInRect(const RECT* lprc, POINT pt);
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase);
 int WINAPI GetSystemMetrics(int nIndex);
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);

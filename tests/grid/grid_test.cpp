@@ -1,8 +1,9 @@
 // The cell grid on the headless host: layout, rebuilds, the grow-in and its
 // failures.
-#include "grid/cell_grid.h"
 #include "base/alloc_faults.h"
+#include "grid/cell_grid.h"
 #include "platform/core/faults.h"
+#include "platform/host.h"
 #include "tests/grid/grid_fixture.h"
 #include <cstring>
 #include <gtest/gtest.h>
