@@ -27,8 +27,6 @@ constexpr std::int32_t max_frames_per_tick =
 constexpr std::int32_t block_frames = 2048;
 // Voices mixed together, their sums kept in registers.
 constexpr std::int32_t max_voices = 4;
-// The tempo commands' floor; a lower tempo would make a tick longer than the buffer.
-constexpr std::int32_t lowest_tempo = 32;
 
 struct Gains {
     std::int32_t left;
@@ -36,7 +34,7 @@ struct Gains {
 };
 
 std::int32_t frames_per_tick(const Replay& replay) {
-    const std::int32_t tempo = replay.tempo_bpm < lowest_tempo ? lowest_tempo : replay.tempo_bpm;
+    const std::int32_t tempo = replay.tempo_bpm < minimum_tempo ? minimum_tempo : replay.tempo_bpm;
     const std::int32_t frames = (replay.output_rate * 5) / (tempo * 2);
     return frames < max_frames_per_tick ? frames : max_frames_per_tick;
 }

@@ -9,6 +9,10 @@
 #include "player/module.h"
 #include <cstdint>
 
+// The lowest tempo the tempo commands set and the mixer serves; a slower tick
+// would not fit the mixer's buffer.
+constexpr std::int32_t minimum_tempo = 32;
+
 struct Replay;
 
 struct Channel {
