@@ -2,8 +2,7 @@
 #include "app/song_source.h"
 #include "base/diagnostics.h"
 #include "player/embedded_song.h"
-#include "player/module.h"
-#include "player/replay.h"
+#include "player/player.h"
 
 namespace {
 

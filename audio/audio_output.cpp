@@ -1,9 +1,7 @@
 #include "audio/audio_output.h"
-#include "base/diagnostics.h"
 #include "base/alloc.h"
-#include "player/mixer.h"
-#include "player/module.h"
-#include "player/replay.h"
+#include "base/diagnostics.h"
+#include "player/player.h"
 
 namespace {
 

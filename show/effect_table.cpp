@@ -2,7 +2,7 @@
 // order_counter, and the step that draws the current one or hands over.
 #include "base/diagnostics.h"
 #include "grid/cell_grid.h"
-#include "player/replay.h"
+#include "player/player.h"
 #include "show/effects.h"
 #include "show/show_state.h"
 

@@ -5,7 +5,8 @@ Each folder of the program may include only the folders below it:
     base/ <- player/ <- platform/ <- grid/, show/, audio/ <- app/
 (player/ and platform/ both stand on base/ alone; show/ may use grid/). A host
 of the platform layer (platform/<host>/) uses only platform/host.h of the
-layer, and the core (platform/core/) no host. Between the files of
+layer, and the core (platform/core/) no host; the program uses the player
+through player/player.h. Between the files of
 platform/core there is no circle: a file and its header count as one.
 Prints every offending include and exits 1 if there is any.
 Usage: tools/check-layers.py [ROOT]
@@ -24,6 +25,8 @@ ALLOWED = {
     "app": {"base", "player", "platform", "grid", "show", "audio", "app"},
 }
 HOST_INTERFACE = {"platform/host.h", "platform/win32.h"}
+# What the program's other folders may include of the player.
+PLAYER_INTERFACE = {"player/player.h", "player/embedded_song.h", "player/effect_codes.h"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
 
@@ -43,6 +46,9 @@ def layer_faults(root, files):
                 continue  # a system or generated header
             if target_folder not in ALLOWED[folder]:
                 faults.append(f"{rel}: includes {target} ({folder}/ may not use {target_folder}/)")
+                continue
+            if target_folder == "player" and folder != "player" and target not in PLAYER_INTERFACE:
+                faults.append(f"{rel}: includes {target} (outside player/, use player/player.h)")
                 continue
             if folder != "platform" or target_folder != "platform" or len(parts) < 3:
                 continue
