@@ -11,7 +11,8 @@ COLORREF cell_colour(const CellGrid& grid, HWND window) {
         if (grid.cells[i].window != window) continue;
         const std::uint64_t r = i / grid.cols;
         const std::uint64_t c = i % grid.cols;
-        if (r >= grid.rows) return beyond_rows_colour;
+        // A cell beyond the rows, or beyond the shade matrix, has no shade.
+        if (r >= grid.rows || r >= max_grid_size || c >= max_grid_size) return beyond_rows_colour;
         return grid.shades.values[r * shade_stride + c] * 0x010101u;
     }
     return not_in_list_colour;
