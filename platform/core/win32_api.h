@@ -22,7 +22,8 @@
 //    buttons, caption drags, WM_CLOSE, SC_CLOSE / SC_MOVE / SC_MINIMIZE /
 //    SC_RESTORE, Alt+F4;
 //  - the wave-output device (CALLBACK_WINDOW only, 48 kHz 16-bit stereo PCM);
-//  - the standard-error handle, process exit, an exclusive lock, waiting on an
+//  - with base/kernel32.h (the kernel32 services the shared basics stand on):
+//    the standard-error handle, process exit, an exclusive lock, waiting on an
 //    address, interlocked increments.
 //
 // What it leaves out: everything else — menus, icons, cursors, fonts and text
