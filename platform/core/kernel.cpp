@@ -3,6 +3,7 @@
 // interlocked counts.
 #include "platform/core/process_exit.h"
 #include "platform/core/win32_api.h"
+#include "platform/host.h"
 
 #include <algorithm>
 #include <atomic>
@@ -167,6 +168,13 @@ BOOL WINAPI WaitOnAddress(volatile VOID* Address, PVOID CompareAddress, SIZE_T A
         std::this_thread::sleep_for(pause_for);
     }
     return TRUE;
+}
+
+// Waits on the host's clock, so that the host goes on playing sound meanwhile
+// (a virtual clock gets there at once).
+VOID WINAPI Sleep(DWORD dwMilliseconds) {
+    const std::uint64_t until = host_time_us() + std::uint64_t(dwMilliseconds) * 1000;
+    while (host_time_us() < until) host_wait_until(until);
 }
 
 LONG WINAPI InterlockedIncrement(LONG volatile* Addend) {

@@ -366,6 +366,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
 [[noreturn]] VOID WINAPI ExitProcess(UINT uExitCode);
 DWORD WINAPI GetCurrentThreadId();
+VOID WINAPI Sleep(DWORD dwMilliseconds);
 VOID WINAPI AcquireSRWLockExclusive(PSRWLOCK SRWLock);
 VOID WINAPI ReleaseSRWLockExclusive(PSRWLOCK SRWLock);
 BOOL WINAPI WaitOnAddress(volatile VOID* Address, PVOID CompareAddress, SIZE_T AddressSize,
