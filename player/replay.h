@@ -88,7 +88,7 @@ struct Replay {
 };
 
 // Creates a replay at entry 0 with its first row played; null on failure
-// (nothing is left allocated).
+// (nothing is left allocated), and for an output rate the mixer cannot serve.
 Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpolate);
 // Resets timing, global volume and channels, then plays row 0 of `entry`
 // (of entry 0 when `entry` is not below the song length).

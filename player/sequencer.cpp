@@ -3,6 +3,7 @@
 // move the song position or change the timing.
 #include "platform/alloc.h"
 #include "player/channel.h"
+#include "player/mixer.h"
 #include "player/replay.h"
 #include <cstdint>
 #include <limits>
@@ -183,6 +184,7 @@ void play_row(Replay& replay) {
 
 Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpolate) {
     if (module->channel_count < 0) return nullptr;
+    if (output_rate < lowest_output_rate || output_rate > highest_output_rate) return nullptr;
     Replay* replay = static_cast<Replay*>(mem_alloc(sizeof(Replay)));
     if (!replay) return nullptr;
     replay->module = module;

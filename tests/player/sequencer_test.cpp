@@ -83,6 +83,17 @@ ModBuilder song_of(std::initializer_list<int> orders) {
 
 } // namespace
 
+TEST(NewReplay, RefusesOutputRatesTheMixerCannotServe) {
+    ModulePtr module = load(song_of({0}));
+    for (std::int32_t rate : {INT_MIN, -48000, 0, 3, 131073, INT_MAX}) {
+        EXPECT_EQ(new_replay(module.get(), rate, false), nullptr) << rate;
+    }
+    for (std::int32_t rate : {4, 8000, 131072}) {
+        ReplayPtr replay(new_replay(module.get(), rate, false));
+        EXPECT_TRUE(replay) << rate;
+    }
+}
+
 TEST(NewReplay, StartsAtEntryZeroWithTheFirstRowPlayed) {
     ModBuilder builder = song_of({0, 1});
     builder.set_note(0, 0, 1, 428, 1, 0xC, 0x20);
