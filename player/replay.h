@@ -77,7 +77,7 @@ struct Replay {
     std::int32_t current_row;
     std::int32_t pending_row; // -1 = the current pattern is finished
     std::int32_t ticks_left;
-    std::int32_t order_counter; // entries entered since creation; never reset
+    std::uint32_t order_counter; // entries entered since creation; never reset, wraps to 0
     std::int32_t ticks_per_row;
     std::int32_t tempo_bpm;
     std::int32_t loop_repeats_left; // -1 = no loop active

@@ -33,12 +33,6 @@ bool names_pattern(const Module& module, std::int32_t entry) {
     return module.order_list[entry] < module.pattern_count;
 }
 
-// Grows a counter without ever reaching signed overflow: past the largest
-// value it wraps to the smallest.
-std::int32_t wrapping_increment(std::int32_t counter) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
-}
-
 void reset_channel(Replay& replay, std::int32_t index) {
     const Module& module = *replay.module;
     Channel& channel = replay.channels[index];
@@ -72,7 +66,7 @@ void enter_pending_order(Replay& replay) {
     replay.order_index = replay.pending_order;
     replay.pending_order = -1;
     if (skipped == length) return;
-    replay.order_counter = wrapping_increment(replay.order_counter);
+    replay.order_counter += 1;
     for (std::int32_t c = 0; c < module.channel_count; ++c) replay.channels[c].loop_row = 0;
 }
 

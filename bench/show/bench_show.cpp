@@ -47,7 +47,7 @@ void effect_tick(benchmark::State& state) {
     headless_run_for(0);
 
     Replay replay{};
-    replay.order_counter = static_cast<std::int32_t>(effect.end_order - 1); // never finishes
+    replay.order_counter = static_cast<std::uint32_t>(effect.end_order - 1); // never finishes
     app_state.replay = &replay;
     ShowState& show = app_state.show;
     show = ShowState{};
