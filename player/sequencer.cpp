@@ -4,6 +4,7 @@
 #include "base/alloc.h"
 #include "player/channel.h"
 #include "player/effect_codes.h"
+#include "player/mixer.h"
 #include "player/replay.h"
 #include <cstdint>
 #include <limits>
@@ -20,12 +21,6 @@ std::int32_t played_length(const Module& module) {
 
 bool names_pattern(const Module& module, std::int32_t entry) {
     return module.order_list[entry] < module.pattern_count;
-}
-
-// Grows a counter without ever reaching signed overflow: past the largest
-// value it wraps to the smallest.
-std::int32_t wrapping_increment(std::int32_t counter) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
 }
 
 void reset_channel(Replay& replay, std::int32_t index) {
@@ -61,7 +56,7 @@ void enter_pending_order(Replay& replay) {
     replay.order_index = replay.pending_order;
     replay.pending_order = -1;
     if (skipped == length) return;
-    replay.order_counter = wrapping_increment(replay.order_counter);
+    replay.order_counter += 1;
     for (std::int32_t c = 0; c < module.channel_count; ++c) replay.channels[c].loop_row = 0;
 }
 
@@ -173,6 +168,7 @@ void play_row(Replay& replay) {
 
 Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpolate) {
     if (module->channel_count < 0) return nullptr;
+    if (output_rate < lowest_output_rate || output_rate > highest_output_rate) return nullptr;
     Replay* replay = static_cast<Replay*>(mem_alloc(sizeof(Replay)));
     if (!replay) return nullptr;
     replay->module = module;

@@ -48,9 +48,7 @@ void effect_step(ShowState& show, CellGrid& grid, const Replay* replay) {
         start_scroll_out(show);
         return;
     }
-    // The counter is signed; a negative value compares as a huge one and
-    // finishes the effect, as the unsigned comparison implies.
-    const auto order = static_cast<std::uint64_t>(static_cast<std::int64_t>(replay->order_counter));
+    const std::uint64_t order = replay->order_counter;
     const EffectEntry& current = effect_table[show.effect_index];
     if (order < current.end_order) {
         current.render(show, grid.shades.values, grid.cols, grid.rows);

@@ -57,7 +57,7 @@ void effect_tick(benchmark::State& state) {
     headless_run_for(0);
 
     Replay replay{};
-    replay.order_counter = static_cast<std::int32_t>(effect.end_order - 1); // never finishes
+    replay.order_counter = static_cast<std::uint32_t>(effect.end_order - 1); // never finishes
     ShowState show{};
     show.phase = ShowPhase::EffectRunning;
     show.effect_index = index;

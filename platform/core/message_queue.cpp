@@ -223,8 +223,10 @@ BOOL WINAPI TranslateMessage(const MSG* message) {
     MSG translated{message->hwnd, kind == WM_KEYDOWN ? UINT(WM_CHAR) : UINT(WM_SYSCHAR),
                    character,     message->lParam,
                    message->time, message->pt};
+    // The queue first: a thread's first call creates it under the same lock.
+    ThreadQueue& queue = current_queue();
     std::lock_guard lock(core_mutex());
-    current_queue().posted.push_front(translated);
+    queue.posted.push_front(translated);
     return TRUE;
 }
 

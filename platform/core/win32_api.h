@@ -311,3 +311,7 @@ MMRESULT WINAPI waveOutWrite(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh);
 MMRESULT WINAPI waveOutReset(HWAVEOUT hwo);
 MMRESULT WINAPI waveOutUnprepareHeader(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh);
 MMRESULT WINAPI waveOutClose(HWAVEOUT hwo);
+
+// ---- kernel32 services that wait on the host's clock -------------------------
+
+VOID WINAPI Sleep(DWORD dwMilliseconds);

@@ -255,7 +255,7 @@ TEST_F(CreatedMainWindowTest, CreationBuildsTheShowAndParksTheWindowLeftOfTheScr
     EXPECT_EQ(creation_output, "Audio initialized successfully using embedded data.\n");
     ASSERT_NE(app_state.module, nullptr);
     ASSERT_NE(app_state.replay, nullptr);
-    EXPECT_EQ(app_state.replay->order_counter, 2); // started over at entry 0
+    EXPECT_EQ(app_state.replay->order_counter, 2u); // started over at entry 0
     EXPECT_TRUE(app_state.audio.device_open);
     EXPECT_EQ(app_state.grid.cols, 1u);
     EXPECT_EQ(app_state.grid.rows, 1u);

@@ -89,7 +89,7 @@ void on_tick(std::uint64_t tick) {
                       show.effect_index,
                       show.effect_time,
                       app_state.replay != nullptr,
-                      app_state.replay ? app_state.replay->order_counter : 0,
+                      app_state.replay ? app_state.replay->order_counter : 0u,
                       has_window,
                       int(place.left),
                       int(place.top)};

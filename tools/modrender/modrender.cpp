@@ -119,7 +119,7 @@ class SongEnd {
     }
 
     std::unordered_set<std::uint64_t> played;
-    std::int32_t last_order_counter = 0;
+    std::uint32_t last_order_counter = 0;
     std::int32_t last_row = 0;
     std::int32_t last_loop_repeats_left = -1;
 };
