@@ -114,8 +114,10 @@ TEST_P(UnderWindowManager, PlaysTheWholeShowOnTimeWithoutDropoutsAndSlidesBeyond
     VirtualDisplay plain("1920x1080x24");
     ASSERT_FALSE(plain.variable.empty()) << "Xvfb did not start";
     auto begin = std::chrono::steady_clock::now();
-    Child undisturbed = start({GRIDSHOW_SDL_PATH},
-                              {plain.variable, "SDL_VIDEODRIVER", "SDL_AUDIODRIVER=dummy"}, -1);
+    Child undisturbed =
+        start({GRIDSHOW_SDL_PATH},
+              {plain.variable, "SDL_VIDEODRIVER", "SDL_AUDIODRIVER=dummy", "GRIDSHOW_SDL_STATS=1"},
+              STDERR_FILENO);
     double undisturbed_seconds = -1;
     auto note_undisturbed_end = [&] {
         bool ended = false;
@@ -128,11 +130,15 @@ TEST_P(UnderWindowManager, PlaysTheWholeShowOnTimeWithoutDropoutsAndSlidesBeyond
         usleep(20000);
     }
     if (undisturbed_seconds < 0) wait_for(undisturbed, 0);
-    std::printf("under %s: %.2f s (without: %.2f s); %s", GetParam(), show.seconds,
-                undisturbed_seconds, show.stats.c_str());
+    std::string undisturbed_stats = read_all(undisturbed.output);
+    std::printf("under %s: %.2f s; %swithout: %.2f s; %s", GetParam(), show.seconds,
+                show.stats.c_str(), undisturbed_seconds, undisturbed_stats.c_str());
     EXPECT_EQ(show.exit_code, 0);
     EXPECT_EQ(show.log, std::string(started_log) + whole_show_log);
-    EXPECT_EQ(stat(show.stats, "ran dry"), 0) << show.stats;
+    // None runs dry on a quiet machine. A machine so loaded that it stalls
+    // the undisturbed run too may cost a few more; a manager that holds the
+    // loop up costs hundreds.
+    EXPECT_LE(stat(show.stats, "ran dry"), stat(undisturbed_stats, "ran dry") + 12) << show.stats;
     EXPECT_NEAR(show.seconds, undisturbed_seconds, 1.0);
     EXPECT_TRUE(watch->unmanaged) << "the window manager took the window over";
     EXPECT_LE(watch->leftmost + window_width, 8) << "entered from (almost) wholly beyond the left";
