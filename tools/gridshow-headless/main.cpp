@@ -4,6 +4,7 @@
 // and played.
 #include "app/app_state.h"
 #include "app/song_source.h"
+#include "gridshow_version.h"
 #include "platform/alloc_faults.h"
 #include "platform/core/faults.h"
 #include "platform/core/process_exit.h"
@@ -172,6 +173,10 @@ void arm(const Fault& fault) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("gridshow-headless %s\n", gridshow_version);
+        return 0;
+    }
     std::string problem;
     if (!parse_options(argc - 1, argv + 1, options, problem)) return refuse(problem);
     if (!options.module_path.empty() && !read_module(options.module_path))
