@@ -6,7 +6,8 @@ set -euo pipefail
 build=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev)
 declare -A extra=(
   [build]=""
-  [test]="g++-mingw-w64-x86-64 wine wine64 xvfb pulseaudio xdotool imagemagick valgrind clang-tidy"
+  [test]="g++-mingw-w64-x86-64 wine wine64 xvfb pulseaudio xdotool imagemagick valgrind clang-tidy
+          icoutils libxml2-utils"
   [tidy]="clang-tidy"
   [run]=""
   [bench]="xmp"
