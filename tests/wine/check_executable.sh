@@ -14,36 +14,25 @@ if [[ ! -f $exe ]]; then
 fi
 headers=$(x86_64-w64-mingw32-objdump -p "$exe")
 failed=0
-
-size=$(stat -c %s "$exe")
-if ((size > 65536)); then
-    echo "$size bytes, more than 65536" >&2
-    failed=1
-fi
-if ! grep -qE '^Subsystem\s+00000002\s+\(Windows GUI\)' <<<"$headers"; then
-    echo "not a Windows GUI-subsystem program:" >&2
-    grep '^Subsystem' <<<"$headers" >&2 || true
-    failed=1
-fi
-dlls=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers" | sort)
-unexpected=$(grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|winmm\.dll|msvcrt\.dll' <<<"$dlls" || true)
-if [[ -n $unexpected ]]; then
-    echo "imports from DLLs beyond Windows' own: $(tr "\n" " " <<<"$unexpected")" >&2
-    failed=1
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
 problem() {
     echo "$*" >&2
     failed=1
 }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+size=$(stat -c %s "$exe")
+((size <= 65536)) || problem "$size bytes, more than 65536"
+grep -qE '^Subsystem\s+00000002\s+\(Windows GUI\)' <<<"$headers" ||
+    problem "not a Windows GUI-subsystem program: $(grep '^Subsystem' <<<"$headers")"
+dlls=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers" | sort)
+unexpected=$(grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|winmm\.dll|msvcrt\.dll' <<<"$dlls" || true)
+[[ -z $unexpected ]] || problem "imports from DLLs beyond Windows' own: $(tr "\n" " " <<<"$unexpected")"
 
 # The icon group: the four sizes, the small ones as bitmaps, 256 px as PNG.
 check_icon() {
-    local listing
     wrestool -x -t14 "$exe" >"$work/icon.ico" 2>/dev/null || true
+    local listing
     listing=$(icotool -l "$work/icon.ico" 2>&1) || true
     local expected='--icon --index=1 --width=16 --height=16 --bit-depth=4 --palette-size=16
 --icon --index=2 --width=32 --height=32 --bit-depth=4 --palette-size=16
@@ -57,17 +46,15 @@ check_icon() {
 # Version information: its length field covers the resource, the fixed part
 # has its signature and the project's version, and the strings name it.
 check_version_info() {
-    local raw=$work/version words
+    local raw=$work/version words length strings
     wrestool -x -t16 -n1 --raw "$exe" >"$raw"
     read -r -a words <<<"$(od -A n -t u4 -j 40 -N 16 "$raw")"
-    local length
     length=$(od -A n -t u2 -N 2 "$raw" | tr -d ' ')
     IFS=. read -r major minor patch <<<"$version"
     [[ $length == "$(stat -c %s "$raw")" ]] || problem "version information: length $length"
     [[ ${words[0]:-} == 4277077181 ]] || problem "version information: no fixed-part signature"
     [[ ${words[2]:-} == $((major << 16 | minor)) && ${words[3]:-} == $((patch << 16)) ]] ||
         problem "version information: file version ${words[2]:-}.${words[3]:-}, not $version"
-    local strings
     strings=$(strings -el "$raw" | tr '\n' '|')
     for pair in "ProductName|gridshow" "FileVersion|$version" "ProductVersion|$version" \
         "OriginalFilename|gridshow.exe" "LegalCopyright|Copyright"; do
