@@ -60,7 +60,7 @@ Bytes icon_bitmap(int size) {
         const std::size_t row = std::size_t(size - 1 - y);
         for (int x = 0; x < size; ++x) {
             const int level = picture.levels[std::size_t(y) * size + x];
-            if (level < 0) {
+            if (level == see_through) {
                 out[mask + row * mask_row + x / 8] |= std::uint8_t(0x80 >> (x % 8));
             } else {
                 out[colours + row * colour_row + x / 2] |= std::uint8_t(level << (x % 2 ? 0 : 4));
@@ -93,9 +93,9 @@ Bytes icon_png(int size) {
     Bytes rgba(std::size_t(size) * size * 4);
     for (std::size_t i = 0; i < picture.levels.size(); ++i) {
         const int level = picture.levels[i];
-        const std::uint8_t grey = level < 0 ? 0 : icon_grey(level);
+        const std::uint8_t grey = level == see_through ? 0 : icon_grey(level);
         rgba[i * 4] = rgba[i * 4 + 1] = rgba[i * 4 + 2] = grey;
-        rgba[i * 4 + 3] = level < 0 ? 0 : 255;
+        rgba[i * 4 + 3] = level == see_through ? 0 : 255;
     }
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);

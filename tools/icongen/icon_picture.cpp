@@ -6,7 +6,7 @@ constexpr int cells_per_side = 4;
 
 // A diagonal wave of light, as the plasma makes it, from bright corner to
 // bright corner; no level is so dark that it vanishes on a dark task bar.
-constexpr std::int8_t cell_levels[cells_per_side][cells_per_side] = {
+constexpr std::uint8_t cell_levels[cells_per_side][cells_per_side] = {
     {15, 12, 9, 6},
     {12, 10, 7, 9},
     {9, 7, 10, 12},
@@ -24,7 +24,7 @@ int cell_at(int x, int size) {
 } // namespace
 
 IconPicture draw_icon(int size) {
-    IconPicture picture{size, std::vector<std::int8_t>(std::size_t(size) * size, -1)};
+    IconPicture picture{size, std::vector<std::uint8_t>(std::size_t(size) * size, see_through)};
     for (int y = 0; y < size; ++y) {
         const int row = cell_at(y, size);
         for (int x = 0; x < size && row >= 0; ++x) {

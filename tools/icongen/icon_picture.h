@@ -10,9 +10,11 @@ constexpr std::uint8_t icon_grey(int level) {
     return std::uint8_t(level * 17);
 }
 
+constexpr std::uint8_t see_through = 255; // a level where the gutters let the background show
+
 struct IconPicture {
     int size;
-    std::vector<std::int8_t> levels; // size x size, top row first; -1 where see-through
+    std::vector<std::uint8_t> levels; // size x size, top row first
 };
 
 IconPicture draw_icon(int size);
