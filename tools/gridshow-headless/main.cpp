@@ -7,6 +7,7 @@
 #include "app/song_source.h"
 #include "base/alloc_faults.h"
 #include "base/process_exit.h"
+#include "gridshow_version.h"
 #include "platform/core/faults.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
@@ -173,6 +174,10 @@ void arm(const Fault& fault) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("gridshow-headless %s\n", gridshow_version);
+        return 0;
+    }
     std::string problem;
     if (!parse_options(argc - 1, argv + 1, options, problem)) return refuse(problem);
     if (!options.module_path.empty() && !read_module(options.module_path))

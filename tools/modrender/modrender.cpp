@@ -4,6 +4,7 @@
 // time a row that was already played would play again, not counting rows an
 // active pattern loop repeats), or after the requested number of seconds.
 #include "base/wav_file.h"
+#include "gridshow_version.h"
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/replay.h"
@@ -157,6 +158,10 @@ std::string trimmed_title(const Module& module) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("modrender %s\n", gridshow_version);
+        return 0;
+    }
     Options options;
     if (!parse_options(argc, argv, options)) {
         std::fprintf(stderr, "usage: modrender IN.mod OUT.wav [--seconds S] [--interpolate]\n"
