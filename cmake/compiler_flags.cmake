@@ -21,3 +21,10 @@ if(WIN32)
                       -fno-unwind-tables -ffunction-sections -fno-jump-tables
                       -fno-threadsafe-statics -fno-stack-protector -fno-ident)
 endif()
+
+if(EMSCRIPTEN)
+  # The browser build is lean too: size optimisation, no exceptions or RTTI
+  # anywhere. The mixer's SSE2 path builds through Emscripten's SSE2
+  # emulation on WebAssembly SIMD until it has a portable path.
+  add_compile_options(-Oz -fno-exceptions -fno-rtti -msimd128 -msse2)
+endif()
