@@ -9,11 +9,13 @@
 #   make fuzz   run each fuzz target for FUZZ_SECONDS (default 60), one after
 #               the other; FUZZ_TARGET=module or loader runs only that one
 #   make windows  cross-build build-windows/bin/gridshow.exe
+#   make web    build the browser site into build-web/ (index.html, .js, .wasm)
+#   make serve  build it and serve it at http://127.0.0.1:8000/
 
 FUZZ_SECONDS ?= 60
 FUZZ_TARGET ?= all
 
-.PHONY: all build test tidy run bench fuzz windows sanitize clean
+.PHONY: all build test tidy run bench fuzz windows web serve sanitize clean
 
 all: build
 
@@ -27,6 +29,15 @@ windows:
 	@cmake --preset windows >/dev/null
 	@cmake --build --preset windows
 
+web:
+	@cmake/install-deps.sh web
+	@cmake --preset web >/dev/null
+	@cmake --build --preset web
+
+serve: web
+	@echo "Serving build-web/ at http://127.0.0.1:8000/ (Ctrl+C stops)"
+	@python3 -m http.server 8000 --bind 127.0.0.1 --directory build-web
+
 sanitize:
 	@cmake/install-deps.sh test
 	@cmake --preset sanitize >/dev/null
@@ -35,6 +46,7 @@ sanitize:
 test:
 	@cmake/install-deps.sh test
 	@$(MAKE) --no-print-directory windows
+	@$(MAKE) --no-print-directory web
 	@$(MAKE) --no-print-directory sanitize
 	@ctest --preset sanitize -j2
 	@$(MAKE) --no-print-directory build
@@ -62,4 +74,4 @@ fuzz:
 	@fuzz/run-fuzzer.sh $(FUZZ_SECONDS) $(FUZZ_TARGET)
 
 clean:
-	rm -rf build build-sanitize build-fuzz build-windows
+	rm -rf build build-sanitize build-fuzz build-windows build-web build-web-cmake

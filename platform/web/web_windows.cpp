@@ -29,6 +29,10 @@ struct ShownWindow {
     std::vector<std::uint32_t> pixels;
 };
 
+// More pieces than this cost the page more to put one by one than their
+// bounding box does (a whole grid repainting at once).
+constexpr int max_parts = 32;
+
 std::vector<ShownWindow> shown;
 std::vector<int> changed_parts; // x, y, width, height per part
 
@@ -71,7 +75,7 @@ void host_present(const HostWindowImage& image) {
         window.height = image.height;
         window.pixels.assign(std::size_t(image.width) * std::size_t(image.height), 0);
         copy_part(window, image, RECT{0, 0, image.width, image.height});
-    } else if (image.dirty_part_count > 0) {
+    } else if (image.dirty_part_count > 0 && image.dirty_part_count <= max_parts) {
         for (int i = 0; i < image.dirty_part_count; ++i)
             copy_part(window, image, image.dirty_parts[i]);
     } else {
