@@ -15,8 +15,7 @@ extern "C" {
 // width, height in window coordinates; `pixels` is the whole window, `width`
 // pixels a row.
 void web_present(int window, int x, int y, int width, int height, int visible, int minimized,
-                 const int* frame, const std::uint32_t* pixels, const int* rects,
-                 int rect_count);
+                 const int* frame, const std::uint32_t* pixels, const int* rects, int rect_count);
 void web_window_gone(int window);
 }
 
@@ -84,10 +83,9 @@ void host_present(const HostWindowImage& image) {
     const Window* record = find_window(image.window);
     FrameInsets insets = frame_insets(record ? record->style : 0);
     const int frame[4] = {insets.left, insets.top, insets.right, insets.bottom};
-    web_present(window_id(image.window), image.screen_rect.left, image.screen_rect.top,
-                image.width, image.height, image.visible, image.minimized, frame,
-                window.pixels.data(), changed_parts.data(),
-                static_cast<int>(changed_parts.size() / 4));
+    web_present(window_id(image.window), image.screen_rect.left, image.screen_rect.top, image.width,
+                image.height, image.visible, image.minimized, frame, window.pixels.data(),
+                changed_parts.data(), static_cast<int>(changed_parts.size() / 4));
 }
 
 void host_window_destroyed(HWND window) {

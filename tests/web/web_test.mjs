@@ -8,6 +8,7 @@
 //   escape    Escape during the show ends it through the teardown, code 0
 //   idle      a page left without the click: no output, no sound
 //   no_audio  a browser without WebAudio: the program's failure lines, code 1
+//   mouse     the caption's minimise button, the restore, the close button
 // Exit code 77: the site or the browser driver is missing (test skipped).
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
@@ -220,7 +221,29 @@ async function noAudio() {
   check(shown && shown.endsWith('error: WindowCreationError'), 'the end screen does not show the log');
 }
 
-const cases = { full_run: fullRun, escape, idle, no_audio: noAudio };
+// The caption's buttons, 46 pixels wide at its right end (close rightmost),
+// clicked with the mouse; the page's task-bar button brings the window back.
+async function mouse() {
+  await page.click('#start');
+  check(await waitLine('Audio initialized successfully using embedded data.', 20), 'the show did not start');
+  const home = Math.trunc((screen.width - Math.trunc(screen.width * 0.8)) / 2);
+  await page.waitForFunction((x) => window.gridshowWindows()[0]?.x === x, { timeout: 20000 }, home);
+  const [main] = await page.evaluate(() => window.gridshowWindows());
+  const captionMiddle = main.y + (main.client.y - main.y) / 2;
+  await page.mouse.click(main.x + main.width - 46 - 23, captionMiddle);
+  // The click is handled at the program's next wake, within a tick or two.
+  await page.waitForSelector('#taskbar:not([hidden])', { timeout: 10000 });
+  check(!(await page.evaluate(() => window.gridshowWindows()[0].visible)), 'the minimised window is shown');
+  await page.click('#taskbar');
+  await page.waitForFunction(() => window.gridshowWindows()[0].visible, { timeout: 10000 });
+  const [restored] = await page.evaluate(() => window.gridshowWindows());
+  await page.mouse.click(restored.x + restored.width - 23, restored.y + (restored.client.y - restored.y) / 2);
+  const code = await waitExit(10);
+  check(code === '0', `exit code ${code} after the close button, expected 0`);
+  check(lines.at(-1) === 'Audio deinitialized.', `the console ended with: ${lines.at(-1)}`);
+}
+
+const cases = { full_run: fullRun, escape, idle, no_audio: noAudio, mouse };
 try {
   await cases[testCase]();
 } catch (error) {
