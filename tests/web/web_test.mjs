@@ -5,7 +5,8 @@
 // Usage: node web_test.mjs SITE ARTIFACTS CASE
 //   full_run  the whole show: the log, the exit code and its time, pictures of
 //             the first banner and the plasma, sound, no late block
-//   escape    Escape during the show ends it through the teardown, code 0
+//   escape    Escape during the show ends it through the teardown, code 0;
+//             then the same after "Play again"
 //   idle      a page left without the click: no output, no sound
 //   no_audio  a browser without WebAudio: the program's failure lines, code 1
 //   mouse     the caption's minimise button, the restore, the close button
@@ -192,15 +193,20 @@ async function fullRun() {
   checkPictures('plasma', 16, 14);
 }
 
+// Twice: the end screen's "Play again" starts a fresh program.
 async function escape() {
-  await page.click('#start');
-  check(await waitLine('Audio initialized successfully using embedded data.', 20), 'the show did not start');
-  await sleep(3000);
-  await page.keyboard.press('Escape');
-  // Escape is handled at the next tick; 10 s covers a very slow machine.
-  const code = await waitExit(10);
-  check(code === '0', `exit code ${code} after Escape, expected 0`);
-  check(lines.at(-1) === 'Audio deinitialized.', `the console ended with: ${lines.at(-1)}`);
+  for (const button of ['#start', '#again']) {
+    lines.length = 0;
+    await page.click(button);
+    check(await waitLine('Audio initialized successfully using embedded data.', 20),
+          `the show did not start from ${button}`);
+    await sleep(3000);
+    await page.keyboard.press('Escape');
+    // Escape is handled at the next tick; 10 s covers a very slow machine.
+    const code = await waitExit(10);
+    check(code === '0', `exit code ${code} after Escape, expected 0`);
+    check(lines.at(-1) === 'Audio deinitialized.', `the console ended with: ${lines.at(-1)}`);
+  }
 }
 
 async function idle() {
