@@ -2,7 +2,6 @@
 // top-level window keeps a copy of its pixels in the canvas's byte order
 // (R, G, B, A); a present converts only the parts that changed and hands
 // the page the window's place and those parts, which it puts on the canvas.
-#include "platform/core/nonclient.h"
 #include "platform/host.h"
 #include "platform/web/web_host.h"
 #include <algorithm>
@@ -80,9 +79,12 @@ void host_present(const HostWindowImage& image) {
     } else {
         copy_part(window, image, image.dirty);
     }
-    const Window* record = find_window(image.window);
-    FrameInsets insets = frame_insets(record ? record->style : 0);
-    const int frame[4] = {insets.left, insets.top, insets.right, insets.bottom};
+    // The frame is as wide on the left, the right and the bottom; a caption
+    // adds to the top.
+    RECT client{};
+    GetClientRect(image.window, &client);
+    const int side = (image.width - client.right) / 2;
+    const int frame[4] = {side, image.height - client.bottom - side, side, side};
     web_present(window_id(image.window), image.screen_rect.left, image.screen_rect.top, image.width,
                 image.height, image.visible, image.minimized, frame, window.pixels.data(),
                 changed_parts.data(), static_cast<int>(changed_parts.size() / 4));
