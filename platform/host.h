@@ -22,6 +22,10 @@ std::uint64_t host_time_us();
 void host_wait_until(std::uint64_t deadline_us);
 // Called from any thread after a message was posted, to end a host_wait_until.
 void host_wake();
+// Called on the message-loop thread before a due timer is taken: the host
+// delivers the input and audio completions it already holds, without waiting,
+// as host_wait_until would (a loop busy with late timers may not wait for long).
+void host_poll();
 
 int host_screen_width();
 int host_screen_height();

@@ -29,9 +29,15 @@ enum InputKind { KeyInput = 1, MouseInput = 2, RestoreInput = 3, CloseInput = 4 
 // 64 Hz system clock to reach the program.
 constexpr std::uint64_t longest_sleep_us = 15625;
 
+// The page gets its thread back at least this often, even while the program
+// runs behind its timers: two frames, and well within the sound's buffering.
+constexpr double longest_busy_ms = 32;
+
 int screen_width = 0;
 int screen_height = 0;
 bool wake_pending = false;
+// When the page last had its thread.
+double page_ran_ms = 0;
 // When the program last resumed after a wait, or last finished a tick.
 double work_started_ms = 0;
 
@@ -104,7 +110,17 @@ void host_wait_until(std::uint64_t deadline_us) {
         if (now >= deadline_us) break;
         std::uint64_t sleep_us = std::min(deadline_us - now, longest_sleep_us);
         emscripten_sleep(static_cast<unsigned>((sleep_us + 999) / 1000));
+        page_ran_ms = emscripten_get_now();
     }
     wake_pending = false;
     work_started_ms = emscripten_get_now();
+}
+
+void host_poll() {
+    if (emscripten_get_now() - page_ran_ms >= longest_busy_ms) {
+        emscripten_sleep(0);
+        page_ran_ms = work_started_ms = emscripten_get_now();
+    }
+    web_audio_deliver_finished();
+    deliver_input();
 }
