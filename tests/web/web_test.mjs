@@ -127,18 +127,20 @@ async function listen() {
   });
 }
 
-// Pictures every half second until `line` appears, each with its client
-// area's place (NAME.png, NAME.geometry); the newest first, then NAME.1 ...
-// as check_screenshot.sh reads them. How far a picture is into an effect is
-// the machine's business, so several are kept and one clean one suffices.
+// Pictures every second until `line` appears, each with its client area's
+// place (NAME.png, NAME.geometry); the newest first, then NAME.1 ... as
+// check_screenshot.sh reads them. How far a picture is into an effect is the
+// machine's business, so several are kept and one clean one suffices. A
+// picture costs the browser a frame of its own and the encoding: once a
+// second leaves the page's sound well fed on a busy machine.
 async function picturesUntil(name, line, seconds) {
   const kept = [];
-  for (let taken = 0; taken < seconds * 2 && !lines.includes(line); ++taken) {
+  for (let taken = 0; taken < seconds && !lines.includes(line); ++taken) {
     const [main] = await page.evaluate(() => window.gridshowWindows());
-    const shot = await page.screenshot({ type: 'png' });
+    const shot = await page.screenshot({ type: 'png', optimizeForSpeed: true });
     if (!lines.includes(line)) kept.unshift({ shot, client: main.client });
-    kept.length = Math.min(kept.length, 12);
-    await sleep(500);
+    kept.length = Math.min(kept.length, 8);
+    await sleep(1000);
   }
   kept.forEach(({ shot, client }, n) => {
     const stem = path.join(artifacts, n === 0 ? name : `${name}.${n}`);
