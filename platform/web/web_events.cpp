@@ -23,7 +23,7 @@ void web_tick_measured(double milliseconds);
 namespace {
 
 // What the page's input queue holds (see index.html).
-enum InputKind { KeyInput = 1, MouseInput = 2, RestoreInput = 3, CloseInput = 4 };
+enum InputKind { KeyInput = 1, MouseInput = 2, RestoreInput = 3 };
 
 // The longest sleep: input and finished blocks wait at most one tick of the
 // 64 Hz system clock to reach the program.
@@ -59,9 +59,6 @@ bool deliver_input() {
             break;
         case RestoreInput:
             platform_input_restore(window_of(event[1]));
-            break;
-        case CloseInput:
-            platform_input_close(window_of(event[1]));
             break;
         default:
             break;
