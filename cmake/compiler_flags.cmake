@@ -24,7 +24,6 @@ endif()
 
 if(EMSCRIPTEN)
   # The browser build is lean too: size optimisation, no exceptions or RTTI
-  # anywhere. The mixer's SSE2 path builds through Emscripten's SSE2
-  # emulation on WebAssembly SIMD until it has a portable path.
-  add_compile_options(-Oz -fno-exceptions -fno-rtti -msimd128 -msse2)
+  # anywhere; the mixer takes its plain path.
+  add_compile_options(-Oz -fno-exceptions -fno-rtti)
 endif()

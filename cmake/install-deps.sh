@@ -3,7 +3,7 @@
 # Usage: cmake/install-deps.sh build|test|tidy|run|bench|fuzz|windows|web
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev)
+build=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev python3)
 declare -A extra=(
   [build]=""
   [test]="g++-mingw-w64-x86-64 wine wine64 xvfb pulseaudio xdotool imagemagick valgrind clang-tidy emscripten nodejs npm chromium"

@@ -3,7 +3,7 @@
 // codes are normalised, 8-bit samples become 16-bit and loops are repaired
 // here, so the replay and the mixer never need to check them.
 #include "player/mod_loader.h"
-#include "platform/alloc.h"
+#include "base/alloc.h"
 #include "player/fixed_point.h"
 #include "player/module.h"
 #include <cstring>

@@ -2,11 +2,12 @@
 // error and exit code as gridshow, plus options that set up the host around
 // it (screen size, song, simulated input, faults) and capture what it showed
 // and played.
+#include "app/app_main.h"
 #include "app/app_state.h"
 #include "app/song_source.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
+#include "base/process_exit.h"
 #include "platform/core/faults.h"
-#include "platform/core/process_exit.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
 #include "player/replay.h"
@@ -88,7 +89,7 @@ void on_tick(std::uint64_t tick) {
                       show.effect_index,
                       show.effect_time,
                       app_state.replay != nullptr,
-                      app_state.replay ? app_state.replay->order_counter : 0,
+                      app_state.replay ? app_state.replay->order_counter : 0u,
                       has_window,
                       int(place.left),
                       int(place.top)};

@@ -3,7 +3,7 @@
 // copy. Rendering stops where a tracker user hears the song end (the first
 // time a row that was already played would play again, not counting rows an
 // active pattern loop repeats), or after the requested number of seconds.
-#include "platform/core/wav_file.h"
+#include "base/wav_file.h"
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/replay.h"
@@ -119,7 +119,7 @@ class SongEnd {
     }
 
     std::unordered_set<std::uint64_t> played;
-    std::int32_t last_order_counter = 0;
+    std::uint32_t last_order_counter = 0;
     std::int32_t last_row = 0;
     std::int32_t last_loop_repeats_left = -1;
 };

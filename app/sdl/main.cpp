@@ -1,6 +1,6 @@
 // gridshow on the SDL2 host: the same program as on Windows, no arguments.
 #define SDL_MAIN_HANDLED
-#include "app/app_state.h"
+#include "app/app_main.h"
 #include "platform/sdl/sdl_host.h"
 #include <cstdio>
 
