@@ -138,18 +138,21 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
     return lpModuleName ? nullptr : reinterpret_cast<HMODULE>(&program_image);
 }
 
+// A waiter marks the lock contended and waits on its word, as Windows' own
+// locks do; the holder needs no explicit wake because address waits look again.
 VOID WINAPI AcquireSRWLockExclusive(PSRWLOCK SRWLock) {
-    std::atomic_ref<PVOID> word(SRWLock->Ptr);
     PVOID expected = lock_free;
-    if (word.compare_exchange_strong(expected, lock_held, std::memory_order_acquire)) return;
-    while (word.exchange(lock_contended, std::memory_order_acquire) != lock_free) {
-        word.wait(lock_contended, std::memory_order_relaxed);
+    if (__atomic_compare_exchange_n(&SRWLock->Ptr, &expected, lock_held, false, __ATOMIC_ACQUIRE,
+                                    __ATOMIC_RELAXED))
+        return;
+    while (__atomic_exchange_n(&SRWLock->Ptr, lock_contended, __ATOMIC_ACQUIRE) != lock_free) {
+        PVOID contended = lock_contended;
+        WaitOnAddress(&SRWLock->Ptr, &contended, sizeof contended, INFINITE);
     }
 }
 
 VOID WINAPI ReleaseSRWLockExclusive(PSRWLOCK SRWLock) {
-    std::atomic_ref<PVOID> word(SRWLock->Ptr);
-    if (word.exchange(lock_free, std::memory_order_release) == lock_contended) word.notify_one();
+    __atomic_store_n(&SRWLock->Ptr, lock_free, __ATOMIC_RELEASE);
 }
 
 BOOL WINAPI WaitOnAddress(volatile VOID* Address, PVOID CompareAddress, SIZE_T AddressSize,

@@ -21,3 +21,9 @@ if(WIN32)
                       -fno-unwind-tables -ffunction-sections -fno-jump-tables
                       -fno-threadsafe-statics -fno-stack-protector -fno-ident)
 endif()
+
+if(EMSCRIPTEN)
+  # The browser build is lean too: size optimisation, no exceptions or RTTI
+  # anywhere; the mixer takes its plain path.
+  add_compile_options(-Oz -fno-exceptions -fno-rtti)
+endif()

@@ -3,7 +3,7 @@
 # time from the same commit:
 #   gridshow-VERSION-windows-x64.zip  the executable and its README.txt
 #   gridshow_VERSION_amd64.deb        the Debian package
-#   gridshow-VERSION-web.zip          the browser build, once build-web/bin has one
+#   gridshow-VERSION-web.zip          the browser build, once make web has built it
 # Expects build/ and build-windows/ to be built; `make dist` builds them first.
 # Usage: packaging/make-dist.sh [OUT]
 set -euo pipefail
@@ -47,11 +47,10 @@ cp "$work/package/gridshow_${version}_amd64.deb" "$out/"
 echo "$out/gridshow_${version}_amd64.deb"
 
 # The browser build: the page and what it loads, when make web has built it.
-if [[ -d $root/build-web/bin ]]; then
+if [[ -f $root/build-web/index.html ]]; then
     web=gridshow-$version-web
     mkdir "$work/$web"
-    find "$root/build-web/bin" -maxdepth 1 -type f \
-        \( -name '*.html' -o -name '*.js' -o -name '*.wasm' -o -name '*.data' \) \
-        -exec cp {} "$work/$web/" \;
+    cp "$root/build-web/index.html" "$root/build-web/gridshow.js" "$root/build-web/gridshow.wasm" \
+        "$work/$web/"
     zip_folder "$web"
 fi

@@ -1,8 +1,8 @@
 // The narrow interface between the Win32-faithful core and a host.
 //
 // The core (platform/core) owns windows, message queues, timers, painting,
-// composition and the wave devices. A host (platform/headless, platform/sdl)
-// supplies only what depends on the machine: a clock and a way to wait, the
+// composition and the wave devices. A host (platform/headless, platform/sdl,
+// platform/web) supplies only what depends on the machine: a clock and a way to wait, the
 // screen size, the presentation of composed top-level windows, input, and an
 // audio sink. Exactly one host is linked into an executable; the functions
 // named host_* are implemented by it. The functions named platform_* are the
@@ -18,10 +18,15 @@
 std::uint64_t host_time_us();
 // Blocks until `deadline_us` (UINT64_MAX: no deadline) or until host_wake().
 // Meanwhile the host delivers its input and audio completions through the
-// platform_* calls below. The headless host jumps its virtual clock instead.
+// platform_* calls below. The headless host jumps its virtual clock instead;
+// the web host sleeps, handing the page its thread meanwhile.
 void host_wait_until(std::uint64_t deadline_us);
 // Called from any thread after a message was posted, to end a host_wait_until.
 void host_wake();
+// Called on the message-loop thread before a due timer is taken: the host
+// delivers the input and audio completions it already holds, without waiting,
+// as host_wait_until would (a loop busy with late timers may not wait for long).
+void host_poll();
 
 int host_screen_width();
 int host_screen_height();

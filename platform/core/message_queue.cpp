@@ -112,6 +112,10 @@ Retrieved retrieve(ThreadQueue& queue, MSG* message, std::uint64_t deadline_us) 
             return Retrieved::Message;
         }
         frame_complete(queue);
+        // A thread that is always behind its timers never waits: let the host
+        // hand over what it holds, so that posted messages keep their place
+        // before the next timer.
+        host_poll();
         {
             std::lock_guard lock(core_mutex());
             if (!queue.posted.empty() || (!raw_input.empty() && input_is_ours(queue))) continue;

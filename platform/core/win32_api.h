@@ -139,8 +139,11 @@ typedef struct wavehdr_tag {
     DWORD_PTR reserved;
 } WAVEHDR, *LPWAVEHDR;
 
-static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) == 48 &&
-              sizeof(PAINTSTRUCT) == 72 && sizeof(WAVEFORMATEX) == 18);
+// The records have the layouts of 64-bit Windows. Where pointers are 4 bytes
+// (WebAssembly) the layer is only source-compatible: nothing binary meets it.
+static_assert(sizeof(void*) != 8 ||
+              (sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) == 48 &&
+               sizeof(PAINTSTRUCT) == 72 && sizeof(WAVEFORMATEX) == 18));
 
 // ---- Constants ---------------------------------------------------------------
 

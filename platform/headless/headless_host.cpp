@@ -107,6 +107,9 @@ void host_wait_until(std::uint64_t deadline_us) {
 
 void host_wake() {}
 
+// Completions come only when the virtual clock moves, in host_wait_until.
+void host_poll() {}
+
 int host_screen_width() {
     return screen_width;
 }

@@ -238,6 +238,10 @@ void host_wake() {
     if (SDL_PushEvent(&event) != 1) wake_queued = false;
 }
 
+void host_poll() {
+    sdl_audio_deliver_finished();
+}
+
 void host_wait_until(std::uint64_t deadline_us) {
     for (;;) {
         if (sdl_audio_deliver_finished() > 0) return;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # make dist's archives, built twice from the same commit, are the same bytes,
-# and the Windows archive holds the executable and its README.txt.
+# the Windows archive holds the executable and its README.txt, and the web
+# archive (once make web has built the site) the page and what it loads.
 # Usage: dist_reproducible.sh SOURCE_DIR VERSION
 set -euo pipefail
 
@@ -28,4 +29,10 @@ done
 entries=$(unzip -Z1 "$work/one/$windows.zip" | tr '\n' ' ')
 [[ $entries == "$windows/README.txt $windows/gridshow.exe " ]] ||
     { echo "the Windows archive holds: $entries" >&2; failed=1; }
+if [[ -f $root/build-web/index.html ]]; then
+    web=gridshow-$version-web
+    entries=$(unzip -Z1 "$work/one/$web.zip" 2>/dev/null | tr '\n' ' ')
+    [[ $entries == "$web/gridshow.js $web/gridshow.wasm $web/index.html " ]] ||
+        { echo "the web archive holds: $entries" >&2; failed=1; }
+fi
 exit $failed

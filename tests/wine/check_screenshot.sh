@@ -52,8 +52,10 @@ check_one() {
 
     # A cell's inside, 6 pixels in from its rectangle: beyond its border, and
     # beyond the window bob's 4 pixels should the window have moved meanwhile.
+    # It is flat when its darkest and brightest pixels agree (ImageMagick's
+    # standard deviation of a flat area can come out as "nan").
     cells=$(convert "$work/grid.png" -crop "${cw}x${ch}" +repage -shave 6x6 \
-        -format '%[fx:standard_deviation] %[fx:round(255*mean)]\n' info:)
+        -format '%[fx:round(255*(maxima-minima))] %[fx:round(255*mean)]\n' info:)
     cell_count=$(wc -l <<<"$cells")
     ((cell_count == cols * rows)) || failures+=("$cell_count cells cut out, expected $((cols * rows))")
     uneven=$(awk '$1 != 0' <<<"$cells" | wc -l)
