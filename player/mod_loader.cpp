@@ -3,22 +3,12 @@
 // codes are normalised, 8-bit samples become 16-bit and loops are repaired
 // here, so the replay and the mixer never need to check them.
 #include "player/mod_loader.h"
-#include "platform/alloc.h"
 #include "player/fixed_point.h"
+#include "player/load_data.h"
 #include "player/module.h"
 #include <cstring>
 
 namespace {
-
-// Every read is bounded: a byte at or past the end reads as 0, so a truncated
-// module loads with empty notes and silent sample tails.
-struct ModData {
-    const std::uint8_t* bytes;
-    std::size_t length;
-
-    std::uint8_t byte(std::size_t offset) const { return offset < length ? bytes[offset] : 0; }
-    std::int32_t word(std::size_t offset) const { return byte(offset) << 8 | byte(offset + 1); }
-};
 
 constexpr std::int32_t mod_channel_count = 4;
 constexpr std::int32_t mod_row_count = 64;
@@ -26,32 +16,6 @@ constexpr std::int32_t mod_instrument_count = 31;
 constexpr std::size_t pattern_bytes = 1024;
 constexpr std::size_t first_pattern_offset = 1084;
 constexpr std::uint8_t mod_panning[mod_channel_count] = {51, 204, 204, 51};
-
-// Text fields keep only printable bytes: 0..32 become spaces, 128..255 stay.
-void convert_name(char* destination, const ModData& data, std::size_t offset, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t source = data.byte(offset + i);
-        destination[i] = static_cast<char>(source >= 33 ? source : ' ');
-    }
-}
-
-bool has_signature(const ModData& data, std::size_t offset, const char* signature) {
-    char converted[16];
-    const std::size_t n = std::strlen(signature);
-    convert_name(converted, data, offset, n);
-    return std::memcmp(converted, signature, n) == 0;
-}
-
-void set_message(char* load_message, const char* text) {
-    std::size_t n = std::strlen(text);
-    if (n >= load_message_size) n = load_message_size - 1;
-    std::memcpy(load_message, text, n);
-    load_message[n] = '\0';
-}
-
-template <typename T> T* allocate(std::int32_t count) {
-    return static_cast<T*>(mem_alloc(sizeof(T) * static_cast<std::size_t>(count)));
-}
 
 // Slides without an amount become "no effect", the combined slides with no
 // amount keep only their tone-portamento or vibrato part, and panning is dropped.
@@ -61,7 +25,7 @@ void normalise_effect(std::uint8_t& effect, std::uint8_t& param) {
     if (effect == 0x8) effect = param = 0;
 }
 
-void decode_pattern(std::uint8_t* notes, const ModData& data, std::size_t offset) {
+void decode_pattern(std::uint8_t* notes, const LoadData& data, std::size_t offset) {
     for (std::int32_t cell = 0; cell < mod_row_count * mod_channel_count; ++cell) {
         const std::size_t at = offset + static_cast<std::size_t>(cell) * 4;
         const std::uint8_t b0 = data.byte(at), b1 = data.byte(at + 1);
@@ -76,7 +40,7 @@ void decode_pattern(std::uint8_t* notes, const ModData& data, std::size_t offset
     }
 }
 
-bool load_patterns(Module& module, const ModData& data) {
+bool load_patterns(Module& module, const LoadData& data) {
     module.patterns = allocate<Pattern>(module.pattern_count);
     if (!module.patterns) return false;
     for (std::int32_t p = 0; p < module.pattern_count; ++p) {
@@ -112,7 +76,7 @@ void repair_loop(Sample& sample, std::int32_t length, std::int32_t start_word,
 
 // Reads sample header n (1..31) and its data at `data_offset`; false only
 // when an allocation fails.
-bool load_instrument(Instrument& instrument, const ModData& data, std::int32_t n,
+bool load_instrument(Instrument& instrument, const LoadData& data, std::int32_t n,
                      std::size_t data_offset) {
     instrument.sample_count = 1;
     instrument.samples = allocate<Sample>(1);
@@ -120,13 +84,13 @@ bool load_instrument(Instrument& instrument, const ModData& data, std::int32_t n
     Sample& sample = instrument.samples[0];
     const std::size_t header = 20 + 30 * static_cast<std::size_t>(n - 1);
     convert_name(instrument.name, data, header, 22);
-    const std::int32_t length = data.word(header + 22) * 2;
+    const std::int32_t length = data.big_word(header + 22) * 2;
     const std::int32_t fine_nibble = data.byte(header + 24) & 0x0F;
     sample.fine_tune =
         static_cast<std::int16_t>((fine_nibble >= 8 ? fine_nibble - 16 : fine_nibble) * 16);
     const std::int32_t volume = data.byte(header + 25) & 0x7F;
     sample.volume = static_cast<std::int16_t>(volume > 64 ? 64 : volume);
-    repair_loop(sample, length, data.word(header + 26), data.word(header + 28) * 2);
+    repair_loop(sample, length, data.big_word(header + 26), data.big_word(header + 28) * 2);
 
     sample.data = allocate<std::int16_t>(length + 1);
     if (!sample.data) return false;
@@ -143,7 +107,7 @@ bool load_instrument(Instrument& instrument, const ModData& data, std::int32_t n
     return true;
 }
 
-bool load_instruments(Module& module, const ModData& data) {
+bool load_instruments(Module& module, const LoadData& data) {
     module.instrument_count = mod_instrument_count;
     module.instruments = allocate<Instrument>(mod_instrument_count + 1);
     if (!module.instruments) return false;
@@ -157,12 +121,12 @@ bool load_instruments(Module& module, const ModData& data) {
     for (std::int32_t n = 1; n <= mod_instrument_count; ++n) {
         if (!load_instrument(module.instruments[n], data, n, data_offset)) return false;
         // Advance by the full length, whether or not the data was present.
-        data_offset += static_cast<std::size_t>(data.word(20 + 30 * (n - 1) + 22)) * 2;
+        data_offset += static_cast<std::size_t>(data.big_word(20 + 30 * (n - 1) + 22)) * 2;
     }
     return true;
 }
 
-bool load_mod(Module& module, const ModData& data) {
+bool load_mod(Module& module, const LoadData& data) {
     convert_name(module.title, data, 0, 20);
     // The order list has 128 entries; a longer song would read past it, and an
     // empty one has no entry to play, so the length is kept within 1..128.
@@ -204,7 +168,7 @@ std::uint8_t period_to_key(std::int32_t period) {
 
 Module* module_load(const std::uint8_t* data, std::size_t length,
                     char load_message[load_message_size]) {
-    const ModData mod_data{data, length};
+    const LoadData mod_data{data, length};
     const bool is_xm = has_signature(mod_data, 0, "Extended Module:");
     Module* module = static_cast<Module*>(mem_alloc(sizeof(Module)));
     if (!module) return nullptr;
