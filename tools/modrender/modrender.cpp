@@ -7,6 +7,7 @@
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/replay.h"
+#include "player/xm_loader.h"
 
 #include <cerrno>
 #include <cmath>
@@ -169,7 +170,10 @@ int main(int argc, char** argv) {
         return fail("cannot read " + std::string(options.input) + ": " + error);
     }
     char load_message[load_message_size] = {};
-    Module* module = module_load(bytes.data(), bytes.size(), load_message);
+    // Temporary, until the one entry that picks the loader by signature lands.
+    const bool is_xm = bytes.size() >= 17 && std::memcmp(bytes.data(), "Extended Module:", 16) == 0;
+    Module* module = is_xm ? xm_load(bytes.data(), bytes.size(), load_message)
+                           : module_load(bytes.data(), bytes.size(), load_message);
     if (!module) {
         const std::string reason = load_message[0] ? load_message : "out of memory";
         return fail("cannot load " + std::string(options.input) + ": " + reason);
