@@ -9,7 +9,7 @@ declare -A extra=(
   [test]="g++-mingw-w64-x86-64 wine wine64 xvfb pulseaudio xdotool imagemagick valgrind clang-tidy"
   [tidy]="clang-tidy"
   [run]=""
-  [bench]="xmp"
+  [bench]="xmp openmpt123 python3-numpy"
   [fuzz]="clang libclang-rt-14-dev"
   [windows]="g++-mingw-w64-x86-64"
 )

@@ -15,9 +15,16 @@ bool has_signature(const LoadData& data, std::size_t offset, const char* signatu
     return std::memcmp(converted, signature, n) == 0;
 }
 
-void set_load_message(char* load_message, const char* text) {
+void set_message(char* load_message, const char* text) {
     std::size_t n = std::strlen(text);
     if (n >= load_message_size) n = load_message_size - 1;
     std::memcpy(load_message, text, n);
     load_message[n] = '\0';
+}
+
+std::int32_t mix_gain_for_channels(std::int32_t channel_count) {
+    // The largest g with g * g * channel_count <= 128 * 128, at most 64.
+    std::int32_t gain = 64;
+    while (gain > 1 && gain * gain * channel_count > 128 * 128) --gain;
+    return gain;
 }

@@ -7,7 +7,6 @@
 #include "player/mod_loader.h"
 #include "player/fixed_point.h"
 #include "player/load_data.h"
-#include "player/mix_level.h"
 #include "player/module.h"
 #include <cstring>
 
@@ -129,13 +128,13 @@ bool load_instrument(Instrument& instrument, const LoadData& data, std::int32_t 
     Sample& sample = instrument.samples[0];
     const std::size_t header = 20 + 30 * static_cast<std::size_t>(n - 1);
     convert_name(instrument.name, data, header, 22);
-    const std::int32_t length = data.word(header + 22) * 2;
+    const std::int32_t length = data.big_word(header + 22) * 2;
     const std::int32_t fine_nibble = data.byte(header + 24) & 0x0F;
     sample.fine_tune =
         static_cast<std::int16_t>((fine_nibble >= 8 ? fine_nibble - 16 : fine_nibble) * 16);
     const std::int32_t volume = data.byte(header + 25) & 0x7F;
     sample.volume = static_cast<std::int16_t>(volume > 64 ? 64 : volume);
-    repair_loop(sample, length, data.word(header + 26), data.word(header + 28) * 2);
+    repair_loop(sample, length, data.big_word(header + 26), data.big_word(header + 28) * 2);
 
     sample.data = allocate<std::int16_t>(length + 1);
     if (!sample.data) return false;
@@ -165,7 +164,7 @@ bool load_instruments(Module& module, const LoadData& data, const ModLayout& lay
     for (std::int32_t n = 1; n <= layout.instrument_count; ++n) {
         if (!load_instrument(module.instruments[n], data, n, data_offset)) return false;
         // Advance by the full length, whether or not the data was present.
-        data_offset += static_cast<std::size_t>(data.word(20 + 30 * (n - 1) + 22)) * 2;
+        data_offset += static_cast<std::size_t>(data.big_word(20 + 30 * (n - 1) + 22)) * 2;
     }
     return true;
 }
@@ -236,12 +235,12 @@ Module* module_load(const std::uint8_t* data, std::size_t length,
     Module* module = static_cast<Module*>(mem_alloc(sizeof(Module)));
     if (!module) return nullptr;
     if (is_xm) {
-        set_load_message(load_message, "XM format version must be 0x0104!");
+        set_message(load_message, "XM format version must be 0x0104!");
         module_dispose(module);
         return nullptr;
     }
     if (has_signature(mod_data, 44, "SCRM")) {
-        set_load_message(load_message, "Not an S3M file!");
+        set_message(load_message, "Not an S3M file!");
         module_dispose(module);
         return nullptr;
     }
@@ -268,7 +267,7 @@ std::uint64_t mod_announced_bytes(const std::uint8_t* data, std::size_t length,
     std::uint8_t orders[order_list_size];
     std::uint64_t end = sample_data_offset(layout, read_order_list(orders, mod_data, layout) + 1);
     for (std::int32_t n = 1; n <= layout.instrument_count; ++n) {
-        end += static_cast<std::uint64_t>(mod_data.word(20 + 30 * (n - 1) + 22)) * 2;
+        end += static_cast<std::uint64_t>(mod_data.big_word(20 + 30 * (n - 1) + 22)) * 2;
     }
     return end;
 }

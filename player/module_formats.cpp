@@ -2,6 +2,7 @@
 #include "player/load_data.h"
 #include "player/mod_loader.h"
 #include "player/s3m_loader.h"
+#include "player/xm_loader.h"
 #include <cstring>
 
 namespace {
@@ -70,6 +71,10 @@ Module* module_load_any(const std::uint8_t* data, std::size_t length,
                         char load_message[load_message_size], LoadedFormat& format) {
     const LoadData bytes{data, length};
     format = LoadedFormat{};
+    if (has_signature(bytes, 0, "Extended Module:")) {
+        set_format(format, "XM", 0, length);
+        return xm_load(data, length, load_message);
+    }
     if (s3m_signature(data, length)) {
         std::uint64_t announced = 0;
         Module* module = s3m_load(data, length, load_message, announced);
@@ -89,6 +94,6 @@ Module* module_load_any(const std::uint8_t* data, std::size_t length,
     if (plausible_15_sample_mod(bytes)) {
         return load_mod(data, length, ModLayout{4, 15, false}, "MOD 15 samples", format);
     }
-    set_load_message(load_message, "not a module: no MOD, S3M or XM signature");
+    set_message(load_message, "not a module: no MOD, S3M or XM signature");
     return nullptr;
 }

@@ -5,7 +5,6 @@
 #include "player/s3m_loader.h"
 #include "player/fixed_point.h"
 #include "player/load_data.h"
-#include "player/mix_level.h"
 #include "player/sample_prep.h"
 #include <algorithm>
 
@@ -45,7 +44,7 @@ struct S3mHeader {
 };
 
 std::size_t paragraph(const LoadData& data, std::size_t pointer_offset) {
-    return static_cast<std::size_t>(data.le16(pointer_offset)) * 16;
+    return static_cast<std::size_t>(data.little_word(pointer_offset)) * 16;
 }
 
 // Keys 1..96 from octave (high nibble) and semitone; C-4 is key 49.
@@ -110,7 +109,8 @@ bool load_patterns(Module& module, const LoadData& data, const S3mHeader& header
         pattern.row_count = s3m_row_count;
         const std::size_t at = paragraph(data, header.pattern_pointers + 2 * p);
         if (at != 0)
-            announced_end = std::max<std::uint64_t>(announced_end, at + std::max(data.le16(at), 2));
+            announced_end =
+                std::max<std::uint64_t>(announced_end, at + std::max(data.little_word(at), 2));
         // A pattern that is absent or lies past the end is empty: with no
         // channels of its own it plays empty notes and allocates nothing.
         if (at == 0 || at >= data.length) continue;
@@ -153,20 +153,21 @@ bool load_instrument(Instrument& instrument, const LoadData& data, std::size_t a
     if (is_sample) {
         const std::uint8_t flags = data.byte(at + 31);
         source.offset = (static_cast<std::size_t>(data.byte(at + 13)) << 16 |
-                         static_cast<std::size_t>(data.le16(at + 14))) *
+                         static_cast<std::size_t>(data.little_word(at + 14))) *
                         16;
-        source.frames = data.le32(at + 16);
+        source.frames = data.little_dword(at + 16);
         source.bytes_per_value = (flags & 4) != 0 ? 2 : 1;
         source.channels = (flags & 2) != 0 ? 2 : 1;
         source.is_unsigned = !header.signed_samples;
-        const std::uint32_t loop_start = data.le32(at + 20), loop_end = data.le32(at + 24);
+        const std::uint32_t loop_start = data.little_dword(at + 20),
+                            loop_end = data.little_dword(at + 24);
         if ((flags & 1) != 0 && loop_end > loop_start) {
             source.loop_start = loop_start;
             source.loop_length =
                 std::min(loop_end, source.frames) - std::min(loop_start, source.frames);
         }
         sample.volume = static_cast<std::int16_t>(std::min<std::int32_t>(data.byte(at + 28), 64));
-        set_tuning(sample, data.le32(at + 32));
+        set_tuning(sample, data.little_dword(at + 32));
         if (source.frames > 0) {
             announced_end = std::max(announced_end, source.offset + stored_bytes(source));
         }
@@ -238,10 +239,10 @@ bool load_orders(Module& module, const LoadData& data, const S3mHeader& header) 
 
 S3mHeader read_header(const LoadData& data) {
     S3mHeader header{};
-    header.order_count = data.le16(32);
-    header.instrument_count = data.le16(34);
-    header.pattern_count = data.le16(36);
-    header.signed_samples = data.le16(42) == 1;
+    header.order_count = data.little_word(32);
+    header.instrument_count = data.little_word(34);
+    header.pattern_count = data.little_word(36);
+    header.signed_samples = data.little_word(42) == 1;
     header.instrument_pointers = header_order_offset + static_cast<std::size_t>(header.order_count);
     header.pattern_pointers =
         header.instrument_pointers + 2 * static_cast<std::size_t>(header.instrument_count);
@@ -262,14 +263,14 @@ void set_header_values(Module& module, const LoadData& data) {
     // Tempos below 33 are not tempos in Scream Tracker.
     module.initial_tempo = data.byte(50) < 33 ? 125 : data.byte(50);
     module.reference_rate = s3m_reference_rate;
-    // The master volume (low seven bits, at least 16) scales the mix with
-    // 64 as normal, but never above the gain of the other formats, so that
-    // no S3M is louder than a MOD of as many channels.
+    // The master volume (low seven bits, at least 16) scales the mix; 48,
+    // the tracker's default, is normal. Above it the gain stays that of the
+    // other formats, so that no S3M is louder than a MOD of as many channels.
+    const std::int32_t gain = mix_gain_for_channels(module.channel_count);
     const std::int32_t master = std::max(data.byte(51) & 0x7F, 16);
-    module.mix_gain = std::min(mix_gain_for_channels(module.channel_count) * master / 64,
-                               mix_gain_for_channels(module.channel_count));
-    module.volume_slide_on_first_tick =
-        (data.le16(38) & fast_volume_slides) != 0 || data.le16(40) == fast_slides_version;
+    module.mix_gain = std::min(gain * master / 48, gain);
+    module.volume_slide_on_first_tick = (data.little_word(38) & fast_volume_slides) != 0 ||
+                                        data.little_word(40) == fast_slides_version;
 }
 
 } // namespace
@@ -287,11 +288,11 @@ Module* s3m_load(const std::uint8_t* data, std::size_t length, char load_message
     announced_end = header.pattern_pointers + 2 * static_cast<std::size_t>(header.pattern_count) +
                     (s3m.byte(53) == pan_table_present ? s3m_channel_slots : 0);
     if (channels == 0) {
-        set_load_message(load_message, "S3M file has no sample channels");
+        set_message(load_message, "S3M file has no sample channels");
         return nullptr;
     }
     if (!plays_a_pattern(s3m, header)) {
-        set_load_message(load_message, "S3M order list plays no pattern");
+        set_message(load_message, "S3M order list plays no pattern");
         return nullptr;
     }
     Module* module = static_cast<Module*>(mem_alloc(sizeof(Module)));
