@@ -1,0 +1,189 @@
+#include "platform/alloc_faults.h"
+#include "player/mixer.h"
+#include "player/module.h"
+#include "player/module_formats.h"
+#include "player/replay.h"
+#include "tests/player/s3m_builder.h"
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct ModuleDeleter {
+    void operator()(Module* module) const { module_dispose(module); }
+};
+using ModulePtr = std::unique_ptr<Module, ModuleDeleter>;
+
+ModulePtr load(const std::vector<std::uint8_t>& bytes, std::string* message = nullptr,
+               LoadedFormat* format = nullptr) {
+    char load_message[load_message_size] = {};
+    LoadedFormat found{};
+    Module* module = module_load_any(bytes.data(), bytes.size(), load_message, found);
+    if (message) *message = load_message;
+    if (format) *format = found;
+    return ModulePtr(module);
+}
+
+std::vector<std::uint8_t> note_of(const Module& module, int pattern, int row, int channel) {
+    const Pattern& p = module.patterns[pattern];
+    const std::uint8_t* at = p.notes + (row * p.channel_count + channel) * note_size;
+    return {at, at + note_size};
+}
+
+} // namespace
+
+TEST(S3mLoader, KeepsSampleChannelsWithTheirPanningAndHeaderValues) {
+    S3mBuilder s3m;
+    s3m.channels[2] = 20;   // AdLib
+    s3m.channels[3] = 0x81; // disabled
+    s3m.channels[4] = 10;
+    s3m.speed = 4, s3m.tempo = 150, s3m.global = 80, s3m.master = 0x80 | 24;
+    ModulePtr module = load(s3m.build());
+    ASSERT_TRUE(module);
+    EXPECT_EQ(std::string(module->title, 8), "s3m test");
+    EXPECT_EQ(module->channel_count, 3);
+    EXPECT_EQ(std::vector<int>(module->channel_panning, module->channel_panning + 3),
+              (std::vector<int>{51, 204, 204}));
+    EXPECT_EQ(module->initial_speed, 4);
+    EXPECT_EQ(module->initial_tempo, 150);
+    EXPECT_EQ(module->initial_global_volume, 64);
+    EXPECT_EQ(module->mix_gain, 32); // master 24 of the normal 48
+    EXPECT_EQ(module->reference_rate, 8363);
+    EXPECT_EQ(module->linear_pitch, 0);
+    EXPECT_EQ(module->volume_slide_on_first_tick, 0);
+
+    s3m.master = 48; // mono
+    s3m.pans.assign(32, 0x20 | 15);
+    s3m.version = 0x1300; // fast volume slides
+    module = load(s3m.build());
+    EXPECT_EQ(module->channel_panning[0], 128);
+    EXPECT_EQ(module->volume_slide_on_first_tick, 1);
+    s3m.master = 0xB0; // stereo: the pan table places every channel
+    module = load(s3m.build());
+    EXPECT_EQ(module->channel_panning[1], 255);
+    EXPECT_EQ(module->mix_gain, 64);
+
+    s3m.channels.fill(20);
+    std::string message;
+    EXPECT_FALSE(load(s3m.build(), &message));
+    EXPECT_EQ(message, "S3M file has no sample channels");
+}
+
+TEST(S3mLoader, EndsTheSongAtTheEndMarkerAndKeepsMarkersInPlace) {
+    S3mBuilder s3m;
+    s3m.patterns.resize(2);
+    s3m.orders = {0, 254, 1, 255, 0, 1};
+    ModulePtr module = load(s3m.build());
+    ASSERT_TRUE(module);
+    EXPECT_EQ(module->song_length, 3);
+    EXPECT_EQ(module->pattern_count, 2);
+    EXPECT_EQ(module->order_list[1], 254); // names no pattern: skipped
+
+    // Nothing before the end names a pattern: nothing would play.
+    std::string message;
+    for (auto orders : {std::vector<std::uint8_t>{255, 0}, std::vector<std::uint8_t>{254, 7}}) {
+        s3m.orders = orders;
+        EXPECT_FALSE(load(s3m.build(), &message));
+        EXPECT_EQ(message, "S3M order list plays no pattern");
+    }
+}
+
+TEST(S3mLoader, UnpacksNotesVolumesAndEffectLetters) {
+    S3mBuilder s3m;
+    s3m.channels[2] = 0x80; // disabled: its cells are dropped
+    s3m.patterns.assign(2, {});
+    s3m.absent_patterns = {false, true};
+    s3m.patterns[0] = {{0, 0, 0x40, 1, 32, 1, 5},     {0, 1, 0x7B, 2, 99, 22, 0x30},
+                       {0, 2, 0x40, 1, 10, 1, 1},     {0, 3, 254, 0, -1, 19, 0xB2},
+                       {1, 0, 0x80, 0, -1, 24, 0x40}, {1, 1, 0x0C, 0, -1, 24, 0xA4},
+                       {2, 3, 0x40, 0, -1, 0, 7},     {63, 0, 0x1B, 0, -1, 23, 1}};
+    ModulePtr module = load(s3m.build());
+    ASSERT_TRUE(module);
+    ASSERT_EQ(module->channel_count, 3);
+    using V = std::vector<std::uint8_t>;
+    EXPECT_EQ(note_of(*module, 0, 0, 0), (V{49, 1, 0x10 + 32, 0x81, 5})); // C-4, A05
+    EXPECT_EQ(note_of(*module, 0, 0, 1), (V{96, 2, 0x50, 0x96, 0x30}));   // B-7, V30
+    EXPECT_EQ(note_of(*module, 0, 0, 2), (V{97, 0, 0, 0x93, 0xB2}));      // ^^, SB2
+    EXPECT_EQ(note_of(*module, 0, 1, 0), (V{0, 0, 0, 0x08, 0x80}));       // octave 8; X40
+    EXPECT_EQ(note_of(*module, 0, 1, 1), (V{0, 0, 0, 0, 0}));             // semitone 12; XA4
+    EXPECT_EQ(note_of(*module, 0, 2, 2), (V{49, 0, 0, 0, 0}));            // no effect, info 7
+    EXPECT_EQ(note_of(*module, 0, 63, 0), (V{24, 0, 0, 0, 0}));           // W: not played
+    EXPECT_EQ(module->patterns[1].channel_count, 0);
+    EXPECT_EQ(module->patterns[1].row_count, 64);
+}
+
+TEST(S3mLoader, ConvertsSamplesOfEveryStoredKind) {
+    S3mBuilder s3m;
+    s3m.samples.resize(5);
+    s3m.samples[0] = {1, 4, 0, 0, 8363, 70, 0, {0x80, 0xFF, 0x00, 0x81}};
+    s3m.samples[1] = {1, 8, 2, 6, 16726, 30, 1, {1, 2, 3, 4, 5, 6, 7, 8}};
+    s3m.samples[2] = {1, 2, 0, 0, 4181, 64, 4 | 2, {0x00, 0x80, 0xFF, 0xFF, 9, 9, 9, 9}};
+    s3m.samples[3] = {2, 4, 0, 0, 8363, 64, 0, {1, 2, 3, 4}}; // AdLib
+    s3m.samples[4] = {1, 1000, 0, 0, 8363, 64, 0, {1, 2}};    // cut short
+    ModulePtr module = load(s3m.build());
+    ASSERT_TRUE(module);
+    ASSERT_EQ(module->instrument_count, 5);
+    const Sample* s = module->instruments[1].samples;
+    EXPECT_EQ(std::vector<int>(s->data, s->data + 5),
+              (std::vector<int>{0, 0x7F00, -0x8000, 0x100, 0}));
+    EXPECT_EQ(s->volume, 64);
+    EXPECT_EQ(s->loop_start, 4);
+    EXPECT_EQ(s->relative_note, 0);
+    EXPECT_EQ(s->fine_tune, 0);
+    s = module->instruments[2].samples;
+    EXPECT_EQ(s->loop_start, 2);
+    EXPECT_EQ(s->loop_length, 4);
+    EXPECT_EQ(s->data[6], s->data[2]);
+    EXPECT_EQ(s->relative_note, 12);
+    EXPECT_NEAR(s->fine_tune, 0, 1);
+    s = module->instruments[3].samples; // 16-bit unsigned stereo: the left half
+    EXPECT_EQ(std::vector<int>(s->data, s->data + 3), (std::vector<int>{0, 0x7FFF, 0}));
+    EXPECT_EQ(s->relative_note, -12);
+    EXPECT_EQ(module->instruments[4].samples->loop_start, 0);
+    EXPECT_EQ(module->instruments[5].samples->loop_start, 2);
+
+    s3m.sample_format = 1; // signed
+    module = load(s3m.build());
+    EXPECT_EQ(module->instruments[1].samples->data[0], -0x8000);
+}
+
+TEST(S3mLoader, LoadsOrRefusesAtEveryLengthAndFailsCleanlyWithoutMemory) {
+    S3mBuilder s3m;
+    s3m.samples.resize(2);
+    s3m.samples[0] = {1, 40, 8, 40, 8363, 64, 1, std::vector<std::uint8_t>(40, 0xC0)};
+    s3m.samples[1] = {1, 20, 0, 0, 9000, 64, 4, std::vector<std::uint8_t>(40, 0x30)};
+    s3m.patterns.resize(2);
+    s3m.patterns[0] = {{0, 0, 0x40, 1, 40, 4, 0x10}, {1, 1, 0x52, 2, -1, 17, 0x23}};
+    s3m.orders = {0, 1, 254, 0};
+    const std::vector<std::uint8_t> full = s3m.build();
+    std::vector<std::int32_t> mixed(int_mix_buffer_values);
+    for (std::size_t length = 0; length <= full.size(); ++length) {
+        const std::vector<std::uint8_t> cut(full.begin(),
+                                            full.begin() + static_cast<std::ptrdiff_t>(length));
+        std::string message;
+        LoadedFormat format{};
+        ModulePtr module = load(cut, &message, &format);
+        ASSERT_EQ(!module, !message.empty()) << length;
+        if (!module) continue;
+        // Exact once the headers are whole; a cut header announces less.
+        EXPECT_EQ(format.missing_bytes > 0, length < full.size()) << length;
+        if (length >= full.size() - 80) {
+            EXPECT_EQ(format.missing_bytes, full.size() - length);
+        }
+        Replay* replay = new_replay(module.get(), 48000, length % 2 == 1);
+        for (int tick = 0; tick < 20; ++tick) mix_tick(replay, mixed.data());
+        replay_dispose(replay);
+    }
+
+    const std::uint64_t before = mem_allocation_count();
+    ASSERT_TRUE(load(full));
+    const std::uint64_t needed = mem_allocation_count() - before;
+    for (std::uint64_t n = 1; n <= needed; ++n) {
+        mem_fail_nth_allocation(n);
+        std::string message;
+        EXPECT_FALSE(load(full, &message)) << n;
+        EXPECT_EQ(message, "") << n;
+    }
+    mem_fail_nth_allocation(0);
+}
