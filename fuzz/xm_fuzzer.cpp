@@ -63,7 +63,8 @@ void play(const Module& module, std::int32_t rate, std::uint8_t choice, fuzz::Mi
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static fuzz::MixBuffers buffers;
     char load_message[load_message_size] = {};
-    Module* module = xm_load(data, size, load_message);
+    std::uint64_t announced = 0;
+    Module* module = xm_load(data, size, load_message, announced);
     if (!module) {
         check(load_message[0] != '\0'); // allocations do not fail here
         return 0;
