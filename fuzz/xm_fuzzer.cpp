@@ -18,7 +18,8 @@ constexpr std::int32_t ticks_per_pass = 300;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static fuzz::MixBuffers buffers;
     char load_message[load_message_size] = {};
-    Module* module = xm_load(data, size, load_message);
+    std::uint64_t announced = 0;
+    Module* module = xm_load(data, size, load_message, announced);
     if (!module) {
         fuzz::check(load_message[0] != '\0'); // allocations do not fail here
         return 0;

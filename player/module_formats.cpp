@@ -72,8 +72,10 @@ Module* module_load_any(const std::uint8_t* data, std::size_t length,
     const LoadData bytes{data, length};
     format = LoadedFormat{};
     if (has_signature(bytes, 0, "Extended Module:")) {
-        set_format(format, "XM", 0, length);
-        return xm_load(data, length, load_message);
+        std::uint64_t announced = 0;
+        Module* module = xm_load(data, length, load_message, announced);
+        set_format(format, "XM", announced, length);
+        return module;
     }
     if (s3m_signature(data, length)) {
         std::uint64_t announced = 0;

@@ -238,7 +238,7 @@ Step load_instrument(Instrument& instrument, const LoadData& data, std::uint64_t
     return Step::done;
 }
 
-Step load_instruments(Module& module, const LoadData& data, std::uint64_t offset) {
+Step load_instruments(Module& module, const LoadData& data, std::uint64_t& offset) {
     module.instruments = allocate<Instrument>(module.instrument_count + 1);
     if (!module.instruments) return Step::out_of_memory;
     // Instrument 0 plays a silent, empty sample until a real one is triggered.
@@ -287,8 +287,8 @@ bool load_song(Module& module, const LoadData& data, const XmHeader& header) {
 
 } // namespace
 
-Module* xm_load(const std::uint8_t* bytes, std::size_t length,
-                char load_message[load_message_size]) {
+Module* xm_load(const std::uint8_t* bytes, std::size_t length, char load_message[load_message_size],
+                std::uint64_t& announced) {
     const LoadData data{bytes, length};
     const XmHeader header = read_header(data);
     const char* reason =
@@ -304,6 +304,7 @@ Module* xm_load(const std::uint8_t* bytes, std::size_t length,
     if (load_song(*module, data, header) && load_patterns(*module, data, header, offset)) {
         step = load_instruments(*module, data, offset);
     }
+    announced = offset;
     if (step == Step::done) return module;
     if (step == Step::refused) set_message(load_message, "XM instrument has more than 16 samples!");
     module_dispose(module);

@@ -11,4 +11,7 @@
 // Returns the module, or null: a refused file leaves a NUL-terminated reason
 // in load_message (which the caller supplies zero-filled), a failed
 // allocation leaves it untouched. Nothing stays allocated on failure.
-Module* xm_load(const std::uint8_t* data, std::size_t length, char load_message[load_message_size]);
+// `announced` receives the length the file's headers announce (the end of
+// the last sample's data), so that a caller can tell how much is missing.
+Module* xm_load(const std::uint8_t* data, std::size_t length, char load_message[load_message_size],
+                std::uint64_t& announced);

@@ -17,10 +17,13 @@ struct ModuleDeleter {
 };
 using ModulePtr = std::unique_ptr<Module, ModuleDeleter>;
 
-ModulePtr load(const std::vector<std::uint8_t>& bytes, std::string* message = nullptr) {
+ModulePtr load(const std::vector<std::uint8_t>& bytes, std::string* message = nullptr,
+               std::uint64_t* announced_length = nullptr) {
     char load_message[load_message_size] = {};
-    Module* module = xm_load(bytes.data(), bytes.size(), load_message);
+    std::uint64_t announced = 0;
+    Module* module = xm_load(bytes.data(), bytes.size(), load_message, announced);
     if (message) *message = load_message;
+    if (announced_length) *announced_length = announced;
     return ModulePtr(module);
 }
 
@@ -228,7 +231,12 @@ TEST(XmLoader, LoadsACutFileAsIfZeroFilledAndPlaysIt) {
         // read past the end.
         const std::vector<std::uint8_t> cut(full.begin(), full.begin() + static_cast<long>(length));
         std::string message;
-        ModulePtr module = load(cut, &message);
+        std::uint64_t announced = 0;
+        ModulePtr module = load(cut, &message, &announced);
+        // Once the last instrument's header is there, the whole length is known.
+        if (length >= full.size() - 24) {
+            EXPECT_EQ(announced, full.size()) << length;
+        }
         if (!module) {
             // Only a header cut before its channel count is refused.
             EXPECT_LT(length, 70u);
