@@ -250,7 +250,9 @@ S3mHeader read_header(const LoadData& data) {
     for (std::int32_t slot = 0; slot < s3m_channel_slots; ++slot) {
         // 0..7 left and 8..15 right sample channels; 16..31 AdLib; bit 7
         // disabled; 255 unused.
-        header.channel_map[slot] = data.byte(64 + slot) < 16 ? next++ : -1;
+        const bool sample_channel = data.byte(64 + slot) < 16;
+        header.channel_map[slot] = sample_channel ? next : std::int8_t{-1};
+        if (sample_channel) ++next;
     }
     return header;
 }

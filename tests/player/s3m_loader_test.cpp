@@ -82,7 +82,8 @@ TEST(S3mLoader, EndsTheSongAtTheEndMarkerAndKeepsMarkersInPlace) {
 
     // Nothing before the end names a pattern: nothing would play.
     std::string message;
-    for (auto orders : {std::vector<std::uint8_t>{255, 0}, std::vector<std::uint8_t>{254, 7}}) {
+    for (const auto& orders :
+         {std::vector<std::uint8_t>{255, 0}, std::vector<std::uint8_t>{254, 7}}) {
         s3m.orders = orders;
         EXPECT_FALSE(load(s3m.build(), &message));
         EXPECT_EQ(message, "S3M order list plays no pattern");
