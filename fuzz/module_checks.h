@@ -55,4 +55,28 @@ inline void play_from(const Module& module, std::int32_t entry, bool interpolate
     replay_dispose(replay);
 }
 
+// One input of a loader's target: loads it with `load` (data, size,
+// load_message, announced length), checks the module and plays two passes,
+// without and with interpolation, from the entry that the byte at
+// `choice_at` names (a byte the loader never reads).
+template <typename Load>
+int load_check_and_play(Load load, const std::uint8_t* data, std::size_t size,
+                        std::size_t choice_at) {
+    constexpr std::int32_t ticks_per_pass = 300;
+    static MixBuffers buffers;
+    char load_message[load_message_size] = {};
+    std::uint64_t announced = 0;
+    Module* module = load(data, size, load_message, announced);
+    if (!module) {
+        check(load_message[0] != '\0'); // allocations do not fail here
+        return 0;
+    }
+    check_module(*module);
+    const std::int32_t entry = size > choice_at ? data[choice_at] & 0x7F : 0;
+    play_from(*module, entry, false, ticks_per_pass, buffers);
+    play_from(*module, entry, true, ticks_per_pass, buffers);
+    module_dispose(module);
+    return 0;
+}
+
 } // namespace fuzz

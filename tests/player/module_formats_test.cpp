@@ -3,6 +3,7 @@
 #include "player/module.h"
 #include "player/module_formats.h"
 #include "player/replay.h"
+#include "tests/player/load_any.h"
 #include "tests/player/mod_builder.h"
 #include <cstring>
 #include <gtest/gtest.h>
@@ -10,21 +11,6 @@
 #include <string>
 
 namespace {
-
-struct ModuleDeleter {
-    void operator()(Module* module) const { module_dispose(module); }
-};
-using ModulePtr = std::unique_ptr<Module, ModuleDeleter>;
-
-ModulePtr load_any(const std::vector<std::uint8_t>& bytes, std::string* message = nullptr,
-                   LoadedFormat* format = nullptr) {
-    char load_message[load_message_size] = {};
-    LoadedFormat found{};
-    Module* module = module_load_any(bytes.data(), bytes.size(), load_message, found);
-    if (message) *message = load_message;
-    if (format) *format = found;
-    return ModulePtr(module);
-}
 
 // The song's first ticks as the mixer renders them.
 std::vector<std::int32_t> first_ticks(const Module& module) {
@@ -48,9 +34,9 @@ std::vector<std::uint8_t> with_signature(std::vector<std::uint8_t> bytes, const 
 TEST(ModuleFormats, PlaysTheShowsSongExactlyAsTheShowsLoader) {
     const std::vector<std::uint8_t> song(embedded_song, embedded_song + embedded_song_length);
     char message[load_message_size] = {};
-    ModulePtr shows(module_load(song.data(), song.size(), message));
+    AnyModulePtr shows(module_load(song.data(), song.size(), message));
     LoadedFormat format{};
-    ModulePtr any = load_any(song, nullptr, &format);
+    AnyModulePtr any = load_any(song, nullptr, &format);
     ASSERT_TRUE(shows && any);
     EXPECT_STREQ(format.name, "MOD M.K.");
     EXPECT_EQ(format.missing_bytes, 0u);
@@ -69,7 +55,7 @@ TEST(ModuleFormats, ReadsEachMultiChannelSignatureWithItsLayout) {
                       {"TDZ3", 3, 64}, {"2CHN", 2, 64}, {"10CH", 10, 40}, {"32CH", 32, 22}};
     for (auto [signature, channels, gain] : signatures) {
         LoadedFormat format{};
-        ModulePtr module = load_any(with_signature(bytes, signature), nullptr, &format);
+        AnyModulePtr module = load_any(with_signature(bytes, signature), nullptr, &format);
         ASSERT_TRUE(module) << signature;
         EXPECT_EQ(module->channel_count, channels) << signature;
         EXPECT_EQ(module->patterns[0].channel_count, channels) << signature;
@@ -85,10 +71,10 @@ TEST(ModuleFormats, ReadsEachMultiChannelSignatureWithItsLayout) {
     builder.set_note(0, 0, 1, 428, 5);
     builder.set_note(1, 0, 2, 214, 6);
     const std::vector<std::uint8_t> paired = builder.build();
-    ModulePtr octa = load_any(with_signature(paired, "OCTA"));
+    AnyModulePtr octa = load_any(with_signature(paired, "OCTA"));
     EXPECT_EQ(octa->pattern_count, 3);
     EXPECT_EQ(octa->patterns[0].notes[1 * note_size + 1], 5);
-    ModulePtr flt8 = load_any(with_signature(paired, "FLT8"));
+    AnyModulePtr flt8 = load_any(with_signature(paired, "FLT8"));
     EXPECT_EQ(flt8->pattern_count, 2);
     EXPECT_EQ(flt8->order_list[1], 1);
     EXPECT_EQ(flt8->patterns[0].notes[1 * note_size + 1], 5);
@@ -103,7 +89,7 @@ TEST(ModuleFormats, ReadsA15SampleModOnlyWhenItLooksLikeOne) {
     old[470] = 1;
     old[600] = 0x01, old[601] = 0xAC, old[602] = 0x10; // period 428, instrument 1
     LoadedFormat format{};
-    ModulePtr module = load_any(old, nullptr, &format);
+    AnyModulePtr module = load_any(old, nullptr, &format);
     ASSERT_TRUE(module);
     EXPECT_STREQ(format.name, "MOD 15 samples");
     EXPECT_EQ(module->instrument_count, 15);

@@ -3,27 +3,13 @@
 #include "player/module.h"
 #include "player/module_formats.h"
 #include "player/replay.h"
+#include "tests/player/load_any.h"
 #include "tests/player/s3m_builder.h"
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
 
 namespace {
-
-struct ModuleDeleter {
-    void operator()(Module* module) const { module_dispose(module); }
-};
-using ModulePtr = std::unique_ptr<Module, ModuleDeleter>;
-
-ModulePtr load(const std::vector<std::uint8_t>& bytes, std::string* message = nullptr,
-               LoadedFormat* format = nullptr) {
-    char load_message[load_message_size] = {};
-    LoadedFormat found{};
-    Module* module = module_load_any(bytes.data(), bytes.size(), load_message, found);
-    if (message) *message = load_message;
-    if (format) *format = found;
-    return ModulePtr(module);
-}
 
 std::vector<std::uint8_t> note_of(const Module& module, int pattern, int row, int channel) {
     const Pattern& p = module.patterns[pattern];
@@ -39,7 +25,7 @@ TEST(S3mLoader, KeepsSampleChannelsWithTheirPanningAndHeaderValues) {
     s3m.channels[3] = 0x81; // disabled
     s3m.channels[4] = 10;
     s3m.speed = 4, s3m.tempo = 150, s3m.global = 80, s3m.master = 0x80 | 24;
-    ModulePtr module = load(s3m.build());
+    AnyModulePtr module = load_any(s3m.build());
     ASSERT_TRUE(module);
     EXPECT_EQ(std::string(module->title, 8), "s3m test");
     EXPECT_EQ(module->channel_count, 3);
@@ -56,17 +42,17 @@ TEST(S3mLoader, KeepsSampleChannelsWithTheirPanningAndHeaderValues) {
     s3m.master = 48; // mono
     s3m.pans.assign(32, 0x20 | 15);
     s3m.version = 0x1300; // fast volume slides
-    module = load(s3m.build());
+    module = load_any(s3m.build());
     EXPECT_EQ(module->channel_panning[0], 128);
     EXPECT_EQ(module->volume_slide_on_first_tick, 1);
     s3m.master = 0xB0; // stereo: the pan table places every channel
-    module = load(s3m.build());
+    module = load_any(s3m.build());
     EXPECT_EQ(module->channel_panning[1], 255);
     EXPECT_EQ(module->mix_gain, 64);
 
     s3m.channels.fill(20);
     std::string message;
-    EXPECT_FALSE(load(s3m.build(), &message));
+    EXPECT_FALSE(load_any(s3m.build(), &message));
     EXPECT_EQ(message, "S3M file has no sample channels");
 }
 
@@ -74,7 +60,7 @@ TEST(S3mLoader, EndsTheSongAtTheEndMarkerAndKeepsMarkersInPlace) {
     S3mBuilder s3m;
     s3m.patterns.resize(2);
     s3m.orders = {0, 254, 1, 255, 0, 1};
-    ModulePtr module = load(s3m.build());
+    AnyModulePtr module = load_any(s3m.build());
     ASSERT_TRUE(module);
     EXPECT_EQ(module->song_length, 3);
     EXPECT_EQ(module->pattern_count, 2);
@@ -85,7 +71,7 @@ TEST(S3mLoader, EndsTheSongAtTheEndMarkerAndKeepsMarkersInPlace) {
     for (const auto& orders :
          {std::vector<std::uint8_t>{255, 0}, std::vector<std::uint8_t>{254, 7}}) {
         s3m.orders = orders;
-        EXPECT_FALSE(load(s3m.build(), &message));
+        EXPECT_FALSE(load_any(s3m.build(), &message));
         EXPECT_EQ(message, "S3M order list plays no pattern");
     }
 }
@@ -99,7 +85,7 @@ TEST(S3mLoader, UnpacksNotesVolumesAndEffectLetters) {
                        {0, 2, 0x40, 1, 10, 1, 1},     {0, 3, 254, 0, -1, 19, 0xB2},
                        {1, 0, 0x80, 0, -1, 24, 0x40}, {1, 1, 0x0C, 0, -1, 24, 0xA4},
                        {2, 3, 0x40, 0, -1, 0, 7},     {63, 0, 0x1B, 0, -1, 23, 1}};
-    ModulePtr module = load(s3m.build());
+    AnyModulePtr module = load_any(s3m.build());
     ASSERT_TRUE(module);
     ASSERT_EQ(module->channel_count, 3);
     using V = std::vector<std::uint8_t>;
@@ -122,7 +108,7 @@ TEST(S3mLoader, ConvertsSamplesOfEveryStoredKind) {
     s3m.samples[2] = {1, 2, 0, 0, 4181, 64, 4 | 2, {0x00, 0x80, 0xFF, 0xFF, 9, 9, 9, 9}};
     s3m.samples[3] = {2, 4, 0, 0, 8363, 64, 0, {1, 2, 3, 4}}; // AdLib
     s3m.samples[4] = {1, 1000, 0, 0, 8363, 64, 0, {1, 2}};    // cut short
-    ModulePtr module = load(s3m.build());
+    AnyModulePtr module = load_any(s3m.build());
     ASSERT_TRUE(module);
     ASSERT_EQ(module->instrument_count, 5);
     const Sample* s = module->instruments[1].samples;
@@ -145,7 +131,7 @@ TEST(S3mLoader, ConvertsSamplesOfEveryStoredKind) {
     EXPECT_EQ(module->instruments[5].samples->loop_start, 2);
 
     s3m.sample_format = 1; // signed
-    module = load(s3m.build());
+    module = load_any(s3m.build());
     EXPECT_EQ(module->instruments[1].samples->data[0], -0x8000);
 }
 
@@ -164,7 +150,7 @@ TEST(S3mLoader, LoadsOrRefusesAtEveryLengthAndFailsCleanlyWithoutMemory) {
                                             full.begin() + static_cast<std::ptrdiff_t>(length));
         std::string message;
         LoadedFormat format{};
-        ModulePtr module = load(cut, &message, &format);
+        AnyModulePtr module = load_any(cut, &message, &format);
         ASSERT_EQ(!module, !message.empty()) << length;
         if (!module) continue;
         // Exact once the headers are whole; a cut header announces less.
@@ -178,12 +164,12 @@ TEST(S3mLoader, LoadsOrRefusesAtEveryLengthAndFailsCleanlyWithoutMemory) {
     }
 
     const std::uint64_t before = mem_allocation_count();
-    ASSERT_TRUE(load(full));
+    ASSERT_TRUE(load_any(full));
     const std::uint64_t needed = mem_allocation_count() - before;
     for (std::uint64_t n = 1; n <= needed; ++n) {
         mem_fail_nth_allocation(n);
         std::string message;
-        EXPECT_FALSE(load(full, &message)) << n;
+        EXPECT_FALSE(load_any(full, &message)) << n;
         EXPECT_EQ(message, "") << n;
     }
     mem_fail_nth_allocation(0);
