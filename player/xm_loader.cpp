@@ -43,7 +43,8 @@ LoadData part(const LoadData& data, std::uint64_t offset, std::uint64_t size) {
 }
 
 struct XmHeader {
-    std::int32_t version, song_length, channels, patterns, instruments, flags, speed, tempo;
+    std::int32_t version, song_length, restart, channels, patterns, instruments, flags, speed,
+        tempo;
     std::uint64_t first_pattern;
 };
 
@@ -52,6 +53,7 @@ XmHeader read_header(const LoadData& data) {
     header.version = data.little_word(58);
     header.first_pattern = 60 + static_cast<std::uint64_t>(data.little_dword(60));
     header.song_length = data.little_word(64);
+    header.restart = data.little_word(66);
     header.channels = data.little_word(68);
     header.patterns = data.little_word(70);
     header.instruments = data.little_word(72);
@@ -258,6 +260,7 @@ bool load_song(Module& module, const LoadData& data, const XmHeader& header) {
     convert_name(module.title, data, 17, 20);
     // The order list holds 128 entries; longer songs play their first 128.
     module.song_length = std::clamp(header.song_length, 1, order_list_size);
+    module.restart_position = header.restart; // the replay ignores one past the song
     module.channel_count = header.channels;
     module.instrument_count = header.instruments;
     module.initial_global_volume = 64;

@@ -82,6 +82,7 @@ TEST(XmLoader, ReadsTheHeader) {
     b.speed = 40;
     b.tempo = 20;
     b.orders = {1, 0, 3};
+    b.restart = 2;
     b.add_pattern(64);
     b.add_pattern(32);
     ModulePtr module = load(b.build());
@@ -89,6 +90,7 @@ TEST(XmLoader, ReadsTheHeader) {
     EXPECT_STREQ(module->title, "tune                ");
     EXPECT_EQ(module->channel_count, 12);
     EXPECT_EQ(module->song_length, 3);
+    EXPECT_EQ(module->restart_position, 2);
     // Entry 3 names a pattern the file lacks: an empty one of 64 rows.
     ASSERT_EQ(module->pattern_count, 4);
     EXPECT_EQ(module->patterns[3].row_count, 64);
