@@ -1,4 +1,3 @@
-#include "platform/alloc_faults.h"
 #include "player/mixer.h"
 #include "player/replay.h"
 #include "tests/player/load_any.h"
@@ -141,14 +140,5 @@ TEST(S3mLoader, LoadsOrRefusesAtEveryLengthAndFailsCleanlyWithoutMemory) {
         replay_dispose(replay);
     }
 
-    const std::uint64_t before = mem_allocation_count();
-    ASSERT_TRUE(load_any(full));
-    const std::uint64_t needed = mem_allocation_count() - before;
-    for (std::uint64_t n = 1; n <= needed; ++n) {
-        mem_fail_nth_allocation(n);
-        std::string message;
-        EXPECT_FALSE(load_any(full, &message)) << n;
-        EXPECT_EQ(message, "") << n;
-    }
-    mem_fail_nth_allocation(0);
+    expect_clean_failure_at_every_allocation(full);
 }

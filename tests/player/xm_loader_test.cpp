@@ -1,9 +1,9 @@
-#include "platform/alloc_faults.h"
 #include "player/load_data.h"
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/replay.h"
 #include "player/xm_loader.h"
+#include "tests/player/load_any.h"
 #include "tests/player/xm_builder.h"
 #include <cstring>
 #include <gtest/gtest.h>
@@ -205,20 +205,10 @@ TEST(XmLoader, ReadsInstrumentsSamplesAndEnvelopes) {
 }
 
 TEST(XmLoader, FailsCleanlyWhenAnyAllocationFails) {
-    const std::vector<std::uint8_t> bytes = two_instruments().build();
-    const std::uint64_t before = mem_allocation_count();
-    ASSERT_TRUE(load(bytes));
-    const std::uint64_t needed = mem_allocation_count() - before;
     // Record, order list, panning, patterns, notes, instruments, instrument
     // 0's sample, then per instrument its samples and their data.
-    EXPECT_EQ(needed, 1u + 1 + 1 + 1 + 1 + 1 + 1 + (1 + 3) + (1 + 1));
-    for (std::uint64_t n = 1; n <= needed; ++n) {
-        mem_fail_nth_allocation(n);
-        std::string message;
-        EXPECT_FALSE(load(bytes, &message)) << n;
-        EXPECT_EQ(message, "") << n;
-    }
-    mem_fail_nth_allocation(0);
+    EXPECT_EQ(expect_clean_failure_at_every_allocation(two_instruments().build()),
+              1u + 1 + 1 + 1 + 1 + 1 + 1 + (1 + 3) + (1 + 1));
 }
 
 TEST(XmLoader, LoadsACutFileAsIfZeroFilledAndPlaysIt) {
