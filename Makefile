@@ -9,11 +9,16 @@
 #   make fuzz   run each fuzz target for FUZZ_SECONDS (default 60), one after
 #               the other; FUZZ_TARGET=module, loader, xm or s3m runs only that one
 #   make windows  cross-build build-windows/bin/gridshow.exe
+#   make install  install gridshow and modrender (PREFIX, default /usr/local)
+#   make package  the Debian package, in build/packages/
+#   make dist     the release archives, in dist/
 
 FUZZ_SECONDS ?= 60
 FUZZ_TARGET ?= all
 
-.PHONY: all build test tidy run bench fuzz windows sanitize clean
+PREFIX ?= /usr/local
+
+.PHONY: all build test tidy run bench fuzz windows sanitize install package dist clean
 
 all: build
 
@@ -26,6 +31,23 @@ windows:
 	@cmake/install-deps.sh windows
 	@cmake --preset windows >/dev/null
 	@cmake --build --preset windows
+
+install: build
+	@cmake --install build --prefix $(PREFIX) --strip
+
+package: build
+	@cmake/install-deps.sh package
+	@cd build && SOURCE_DATE_EPOCH=$${SOURCE_DATE_EPOCH:-$$(git log -1 --format=%ct)} cpack
+
+# Packages and archives carry the last commit's time, so that the same commit
+# gives the same bytes. The web archive comes with them once this Makefile
+# has a `web` target.
+dist:
+	@cmake/install-deps.sh dist
+	@$(MAKE) --no-print-directory windows
+	@$(MAKE) --no-print-directory build
+	@if grep -q '^web:' Makefile; then $(MAKE) --no-print-directory web; fi
+	@packaging/make-dist.sh dist
 
 sanitize:
 	@cmake/install-deps.sh test
@@ -62,4 +84,4 @@ fuzz:
 	@fuzz/run-fuzzer.sh $(FUZZ_SECONDS) $(FUZZ_TARGET)
 
 clean:
-	rm -rf build build-sanitize build-fuzz build-windows
+	rm -rf build build-sanitize build-fuzz build-windows dist

@@ -1,11 +1,11 @@
+#include "app/app_main.h"
 #include "app/app_state.h"
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 
 namespace {
 
 constexpr const char* main_caption =
     "gridshow - for everyone who still watches the scroller to the end";
-constexpr float screen_fraction = 0.8f;
 constexpr DWORD main_style = WS_CLIPCHILDREN | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 void register_class(const char* name, WNDPROC procedure, HINSTANCE instance) {

@@ -18,9 +18,11 @@ struct AppState {
 
 extern AppState app_state;
 
+// The procedures of ParentWindowClass (the main window) and ChildWindowClass
+// (the cells).
 LRESULT CALLBACK ParentWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK ChildWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// The program's entry point: registers the classes, creates the main window,
-// runs the message loop. Returns the exit code (0, or 1 when the main window
-// could not be created).
-int app_main();
+// The default hit test, with the caption answered as client area: neither the
+// main window nor a cell is a drag handle.
+LRESULT hit_test_without_drag(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

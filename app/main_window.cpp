@@ -1,15 +1,15 @@
 #include "app/app_state.h"
-#include "app/diagnostics.h"
 #include "app/song_source.h"
+#include "base/diagnostics.h"
 #include "player/embedded_song.h"
-#include "player/module.h"
-#include "player/replay.h"
+#include "player/player.h"
 
 namespace {
 
 constexpr std::int32_t replay_output_rate = 48000;
-// Not below the song length, so the sequence starts over at entry 0.
-constexpr std::int32_t restart_entry = 8;
+// Any entry at or past the song's end makes the sequence start over at entry 0:
+// the show always begins the song from its top.
+constexpr std::int32_t entry_that_starts_over = 8;
 constexpr std::uint64_t first_grid_size = 1;
 
 void write_load_failure(const char* load_message) {
@@ -38,7 +38,7 @@ ErrorName start_song_and_audio(HWND window) {
         state.module = nullptr;
         return ErrorName::ReplayInitFailed;
     }
-    start_sequence_at(state.replay, restart_entry);
+    start_sequence_at(state.replay, entry_that_starts_over);
     return audio_init(state.audio, window, state.replay, state.module);
 }
 
@@ -86,11 +86,9 @@ LRESULT CALLBACK ParentWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
-    case WM_NCHITTEST: {
+    case WM_NCHITTEST:
         // Without a caption to grab, the user cannot drag the window.
-        LRESULT hit = DefWindowProcA(window, message, wparam, lparam);
-        return hit == HTCAPTION ? HTCLIENT : hit;
-    }
+        return hit_test_without_drag(window, message, wparam, lparam);
     case WM_KEYDOWN:
         if (wparam == VK_ESCAPE) DestroyWindow(window);
         return 0;
@@ -98,7 +96,8 @@ LRESULT CALLBACK ParentWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
         if ((wparam & 0xFFF0) == SC_MOVE) return 0; // only the show moves the window
         return DefWindowProcA(window, message, wparam, lparam);
     case WM_TIMER:
-        if (wparam == show_timer_id) show_tick(window);
+        if (wparam == show_timer_id)
+            show_tick(app_state.show, app_state.grid, app_state.replay, window);
         return 0;
     case MM_WOM_DONE:
         audio_refill_block(app_state.audio, app_state.replay, reinterpret_cast<WAVEHDR*>(lparam));

@@ -1,7 +1,7 @@
 // The wave-output device with three circulating blocks, refilled from the
 // mixer on each block-done notice (MM_WOM_DONE to the main window).
 #pragma once
-#include "app/errors.h"
+#include "base/errors.h"
 #include "platform/win32.h"
 #include <cstdint>
 
@@ -27,13 +27,12 @@ struct AudioOutput {
 };
 
 // Opens the device with `window` as the notice target and queues three silent
-// blocks. A failed open disposes the replay and the module at once; a failed
-// preparation, mix-buffer allocation or first write runs audio_deinit; a failed
-// block allocation returns at once and leaves the release to the caller's
-// audio_deinit.
+// blocks. Every failure releases what it took and disposes the replay and the
+// module before it returns; the caller's audio_deinit then finds nothing held.
 ErrorName audio_init(AudioOutput& audio, HWND window, Replay*& replay, Module*& module);
 // Refills the block whose header is `header` and writes it back.
 void audio_refill_block(AudioOutput& audio, Replay* replay, WAVEHDR* header);
 // Stops and closes the device, releases the blocks and the mix buffer, then
-// disposes the replay and the module. Safe in any state, and twice.
+// disposes the replay and the module. Safe in any state, and twice. A block
+// the device still holds is freed only once the device has given it back.
 void audio_deinit(AudioOutput& audio, Replay*& replay, Module*& module);

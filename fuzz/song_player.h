@@ -60,7 +60,7 @@ inline void mix_ticks(Replay& replay, MixBuffers& buffers, std::int32_t ticks) {
 // last one played out (the replay wraps back and enters entry 0 again), or
 // until the tick cap; returns the ticks played.
 inline std::int32_t play_whole_song(Replay& replay, MixBuffers& buffers) {
-    const std::int32_t entries = replay.module->song_length;
+    const auto entries = static_cast<std::uint32_t>(replay.module->song_length);
     std::int32_t ticks = 0;
     for (; ticks < song_tick_cap && replay.order_counter <= entries; ++ticks) {
         mix_ticks(replay, buffers, 1);

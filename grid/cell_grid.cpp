@@ -1,7 +1,7 @@
 // Layout, rebuild and grow-in of the cell windows.
 #include "grid/cell_grid.h"
-#include "app/diagnostics.h"
-#include "platform/alloc.h"
+#include "base/alloc.h"
+#include "base/diagnostics.h"
 #include <cmath>
 
 namespace {
@@ -97,13 +97,15 @@ GrowInStep grow_in_step(CellGrid& grid, float t) {
         // Centred on the rectangle; at full scale (-1) / 2 truncates to 0.
         const std::int32_t x = cell.x + (cell.width - new_width) / 2;
         const std::int32_t y = cell.y + (cell.height - new_height) / 2;
-        batch =
-            DeferWindowPos(batch, cell.window, nullptr, x, y, new_width, new_height, grow_flags);
+        // A refused move abandons the whole batch, which the system frees at
+        // once: none of the step's moves would land, so it is a refused batch.
+        if (!DeferWindowPos(batch, cell.window, nullptr, x, y, new_width, new_height, grow_flags))
+            panic("DeferWindowPos failed");
         step.moved += 1;
         step.finished = false;
     }
     // Closed in every step, so that all moved cells change at once.
-    EndDeferWindowPos(batch);
+    if (!EndDeferWindowPos(batch)) panic("EndDeferWindowPos failed");
     return step;
 }
 

@@ -2,7 +2,7 @@
 // main window's client area, rebuilds at new sizes, the staggered grow-in and
 // the grey levels they show.
 #pragma once
-#include "app/errors.h"
+#include "base/errors.h"
 #include "platform/win32.h"
 #include <cstdint>
 
@@ -51,5 +51,6 @@ void invalidate_cells(const CellGrid& grid);
 // Releases the list's storage and leaves it empty.
 void release_grid(CellGrid& grid);
 
-// The window procedure of ChildWindowClass: paints the cell's grey level.
-LRESULT CALLBACK ChildWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Answers a cell window's WM_PAINT with its grey level (blue for a window not
+// in the list, red for one beyond the rows).
+void paint_cell(const CellGrid& grid, HWND window);

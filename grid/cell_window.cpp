@@ -1,5 +1,4 @@
-// The cell windows' procedure: each shows one flat grey level from the shade matrix.
-#include "app/app_state.h"
+// A cell window's paint: one flat grey level from the shade matrix.
 #include "grid/cell_grid.h"
 
 namespace {
@@ -12,39 +11,23 @@ COLORREF cell_colour(const CellGrid& grid, HWND window) {
         if (grid.cells[i].window != window) continue;
         const std::uint64_t r = i / grid.cols;
         const std::uint64_t c = i % grid.cols;
-        if (r >= grid.rows) return beyond_rows_colour;
+        // A cell beyond the rows, or beyond the shade matrix, has no shade.
+        if (r >= grid.rows || r >= max_grid_size || c >= max_grid_size) return beyond_rows_colour;
         return grid.shades.values[r * shade_stride + c] * 0x010101u;
     }
     return not_in_list_colour;
 }
 
-void paint_cell(HWND window) {
+} // namespace
+
+void paint_cell(const CellGrid& grid, HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     if (!dc) return;
-    HBRUSH brush = CreateSolidBrush(cell_colour(app_state.grid, window));
+    HBRUSH brush = CreateSolidBrush(cell_colour(grid, window));
     if (brush) {
         FillRect(dc, &paint.rcPaint, brush);
         DeleteObject(brush);
     }
     EndPaint(window, &paint);
-}
-
-} // namespace
-
-LRESULT CALLBACK ChildWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    switch (message) {
-    case WM_NCHITTEST: {
-        // A cell is never a drag handle.
-        const LRESULT hit = DefWindowProcA(window, message, wparam, lparam);
-        return hit == HTCAPTION ? HTCLIENT : hit;
-    }
-    case WM_ERASEBKGND:
-        return 1; // the paint covers the whole update rectangle
-    case WM_PAINT:
-        paint_cell(window);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wparam, lparam);
-    }
 }

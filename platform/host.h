@@ -6,7 +6,8 @@
 // screen size, the presentation of composed top-level windows, input, and an
 // audio sink. Exactly one host is linked into an executable; the functions
 // named host_* are implemented by it. The functions named platform_* are the
-// core's entry points for hosts.
+// core's entry points for hosts. A host includes this header and nothing else
+// of the layer.
 #pragma once
 #include "platform/win32.h"
 #include <cstdint>
@@ -24,6 +25,10 @@ void host_wake();
 
 int host_screen_width();
 int host_screen_height();
+// Whether top-level windows can be shown at all (false: no display). While
+// they cannot, creating one fails; the host has then said why on standard
+// error.
+bool host_can_show_windows();
 
 // A composed top-level window: its place on the screen, whether it is shown
 // (false while hidden or minimised; `minimized` tells a host that can iconify
@@ -81,3 +86,17 @@ void platform_audio_block_done(WAVEHDR* header);
 // presented (before the next WM_TIMER, the quit message or a wait). Null
 // clears it.
 void platform_set_tick_presented_hook(void (*hook)());
+
+// ---- Implemented by the core, for hosts that drive the program themselves ----
+// (the headless host: a virtual clock, a fresh start between runs, faults)
+
+// Back to the state of a fresh process, except that registered classes stay:
+// no windows, queued messages, timers, deferred batches, input in progress or
+// armed faults of the core.
+void platform_reset();
+// Retrieves and dispatches (with TranslateMessage) every message of the
+// calling thread, letting the clock run up to `deadline_us` but not beyond.
+// Stops early at the quit message and returns true then.
+bool platform_run_until(std::uint64_t deadline_us);
+// The next `count` calls of BeginDeferWindowPos refuse (return null).
+void fault_refuse_begin_defer_window_pos(unsigned count);

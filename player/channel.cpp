@@ -1,6 +1,8 @@
 // Per-channel processing: a row's note, a tick's frame, the note trigger, and
 // the outputs (frequency, amplitude, balance) that the mixer reads.
 #include "player/channel.h"
+
+#include "player/effect_codes.h"
 #include "player/effects.h"
 #include "player/fixed_point.h"
 #include <algorithm>
@@ -13,7 +15,7 @@ constexpr std::int32_t max_envelope_points = 16;
 constexpr std::int32_t envelope_tick_limit = 1 << 30;
 
 constexpr bool is_note_delay(std::uint8_t effect) {
-    return effect == 0x7D || effect == 0xFD;
+    return effect == effect::note_delay || effect == effect::s3m_note_delay;
 }
 
 // The instrument's sample for a key. The map entry is trusted only when it
@@ -49,11 +51,14 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
 
 void trigger_key(Channel& channel, std::int32_t key) {
     const Note& note = channel.note;
-    const bool slides = note.volume >= 0xF0 || note.effect == 0x03 || note.effect == 0x05 ||
-                        note.effect == 0x87 || note.effect == 0x8C;
+    const bool slides = note.volume >= 0xF0 || note.effect == effect::tone_slide ||
+                        note.effect == effect::tone_slide_volume_slide ||
+                        note.effect == effect::s3m_tone_slide ||
+                        note.effect == effect::s3m_tone_slide_volume_slide;
     if (!slides) channel.sample = sample_for_key(*channel.instrument, key);
     std::int32_t fine_tune = channel.sample->fine_tune;
-    if (note.effect == 0x75 || note.effect == 0xF2) fine_tune = ((note.param & 15) * 16) - 128;
+    if (note.effect == effect::fine_tune || note.effect == effect::s3m_fine_tune)
+        fine_tune = ((note.param & 15) * 16) - 128;
     const std::int32_t shifted_key = std::clamp(key + channel.sample->relative_note, 1, 120);
     channel.target_period = key_period(*channel.replay->module, shifted_key, fine_tune);
     if (slides) return;
@@ -83,14 +88,14 @@ constexpr std::int32_t sine_table[32] = {0,   24,  49,  74,  97,  120, 141, 161,
 void apply_row_note(Channel& channel, Note note) {
     std::uint8_t effect = note.effect;
     std::uint8_t param = note.param;
-    if (effect == 0x93) {
-        effect = 0xF0 | (param >> 4);
+    if (effect == effect::s3m_extended) {
+        effect = effect::s3m_extended_base | (param >> 4);
         param &= 15;
-    } else if (effect == 0x0E) {
-        effect = 0x70 | (param >> 4);
+    } else if (effect == effect::extended) {
+        effect = effect::extended_base | (param >> 4);
         param &= 15;
     } else if (effect == 0 && param != 0) {
-        effect = 0x8A;
+        effect = effect::arpeggio;
     }
     channel.note = Note{note.key, note.instrument, note.volume, effect, param};
     channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
@@ -108,7 +113,7 @@ void apply_tick_effects(Channel& channel) {
     channel.tick_in_row += 1;
     channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
     const Note& note = channel.note;
-    if (note.effect == 0x7D && channel.tick_in_row <= note.param) {
+    if (note.effect == effect::note_delay && channel.tick_in_row <= note.param) {
         // While the note waits, no volume-column or effect tick actions run.
         if (channel.tick_in_row == note.param) trigger_note(channel);
     } else {
@@ -123,7 +128,7 @@ void trigger_note(Channel& channel) {
     if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count) {
         trigger_instrument(channel, note.instrument, note.key);
     }
-    if (note.effect == 0x09 || note.effect == 0x8F) {
+    if (note.effect == effect::sample_offset || note.effect == effect::s3m_sample_offset) {
         if (note.param != 0) channel.offset_memory = note.param;
         channel.start_offset = channel.offset_memory * 256;
     }

@@ -2,7 +2,9 @@
 // sequencer's own codes (jumps, breaks, speed, tempo, pattern loop and delay)
 // are acted on by the sequencer and do nothing here.
 #include "player/effects.h"
+
 #include "player/channel.h"
+#include "player/effect_codes.h"
 #include <algorithm>
 
 namespace {
@@ -164,112 +166,112 @@ void tremor_step(Channel& channel) {
 void apply_effect_row(Channel& channel) {
     const std::int32_t p = channel.note.param;
     switch (channel.note.effect) {
-    case 0x01:
-    case 0x86:
+    case effect::slide_up:
+    case effect::s3m_slide_up:
         pitch_slide_up(channel, remember(channel.slide_up_memory, p));
         break;
-    case 0x02:
-    case 0x85:
+    case effect::slide_down:
+    case effect::s3m_slide_down:
         pitch_slide_down(channel, remember(channel.slide_down_memory, p));
         break;
-    case 0x03:
-    case 0x87:
+    case effect::tone_slide:
+    case effect::s3m_tone_slide:
         if (p != 0) channel.tone_slide_speed = p;
         break;
-    case 0x04:
-    case 0x88:
+    case effect::vibrato:
+    case effect::s3m_vibrato:
         remember_nibbles(p, channel.vibrato_step, channel.vibrato_amount);
         set_vibrato_value(channel, 5);
         break;
-    case 0x05:
-    case 0x8C:
-    case 0x0A:
-    case 0x84:
+    case effect::tone_slide_volume_slide:
+    case effect::s3m_tone_slide_volume_slide:
+    case effect::volume_slide:
+    case effect::s3m_volume_slide:
         remember(channel.volume_slide_memory, p);
         slide_volume(channel);
         break;
-    case 0x06:
-    case 0x8B:
+    case effect::vibrato_volume_slide:
+    case effect::s3m_vibrato_volume_slide:
         remember(channel.volume_slide_memory, p);
         set_vibrato_value(channel, 5);
         slide_volume(channel);
         break;
-    case 0x07:
-    case 0x92:
+    case effect::tremolo:
+    case effect::s3m_tremolo:
         remember_nibbles(p, channel.tremolo_step, channel.tremolo_amount);
         set_tremolo_value(channel);
         break;
-    case 0x08:
+    case effect::set_panning:
         channel.panning = p;
         break;
-    case 0x0C:
+    case effect::set_volume:
         channel.volume = std::min(p, 64);
         break;
-    case 0x10:
-    case 0x96:
+    case effect::set_global_volume:
+    case effect::s3m_set_global_volume:
         channel.replay->global_volume = std::min(p, 64);
         break;
-    case 0x11:
+    case effect::global_volume_slide:
         remember(channel.global_slide_memory, p);
         break;
-    case 0x14:
+    case effect::key_off:
         channel.key_down = 0;
         break;
-    case 0x15:
+    case effect::set_envelope_position:
         channel.volume_envelope_tick = p;
         channel.panning_envelope_tick = p;
         break;
-    case 0x19:
+    case effect::panning_slide:
         remember(channel.panning_slide_memory, p);
         break;
-    case 0x1B:
-    case 0x91:
+    case effect::multi_retrigger:
+    case effect::s3m_retrigger:
         remember_nibbles(p, channel.retrigger_volume_mode, channel.retrigger_interval);
         multi_retrigger(channel);
         break;
-    case 0x1D:
-    case 0x89:
+    case effect::tremor:
+    case effect::s3m_tremor:
         remember_nibbles(p, channel.tremor_audible_ticks, channel.tremor_silent_ticks);
         tremor_step(channel);
         break;
-    case 0x21: {
+    case effect::extra_fine_slide: {
         const std::int32_t q = remember(channel.extra_fine_slide_memory, p);
         if ((q >> 4) == 1) pitch_slide_up(channel, 0xE0 + (q & 15));
         if ((q >> 4) == 2) pitch_slide_down(channel, 0xE0 + (q & 15));
         break;
     }
-    case 0x71:
+    case effect::fine_slide_up:
         pitch_slide_up(channel, 0xF0 + (remember(channel.fine_slide_up_memory, p) & 15));
         break;
-    case 0x72:
+    case effect::fine_slide_down:
         pitch_slide_down(channel, 0xF0 + (remember(channel.fine_slide_down_memory, p) & 15));
         break;
-    case 0x74:
-    case 0xF3:
+    case effect::vibrato_shape:
+    case effect::s3m_vibrato_shape:
         if (p <= 7) channel.vibrato_shape = p;
         break;
-    case 0x77:
-    case 0xF4:
+    case effect::tremolo_shape:
+    case effect::s3m_tremolo_shape:
         if (p <= 7) channel.tremolo_shape = p;
         break;
-    case 0x7A:
+    case effect::fine_volume_up:
         channel.volume = std::min(channel.volume + remember(channel.fine_volume_up_memory, p), 64);
         break;
-    case 0x7B:
+    case effect::fine_volume_down:
         channel.volume = std::max(channel.volume - remember(channel.fine_volume_down_memory, p), 0);
         break;
-    case 0x7C:
-    case 0xFC:
+    case effect::note_cut:
+    case effect::s3m_note_cut:
         if (p == 0) channel.volume = 0;
         break;
-    case 0x8A:
+    case effect::arpeggio:
         remember(channel.arpeggio_memory, p);
         break;
-    case 0x95:
+    case effect::s3m_fine_vibrato:
         remember_nibbles(p, channel.vibrato_step, channel.vibrato_amount);
         set_vibrato_value(channel, 7);
         break;
-    case 0xF8:
+    case effect::s3m_set_panning:
         channel.panning = p * 17;
         break;
     default:
@@ -280,80 +282,80 @@ void apply_effect_row(Channel& channel) {
 void apply_effect_tick(Channel& channel) {
     const std::int32_t p = channel.note.param;
     switch (channel.note.effect) {
-    case 0x01:
-    case 0x86:
+    case effect::slide_up:
+    case effect::s3m_slide_up:
         pitch_slide_up(channel, channel.slide_up_memory);
         break;
-    case 0x02:
-    case 0x85:
+    case effect::slide_down:
+    case effect::s3m_slide_down:
         pitch_slide_down(channel, channel.slide_down_memory);
         break;
-    case 0x03:
-    case 0x87:
+    case effect::tone_slide:
+    case effect::s3m_tone_slide:
         tone_slide(channel);
         break;
-    case 0x04:
-    case 0x88:
+    case effect::vibrato:
+    case effect::s3m_vibrato:
         advance_vibrato(channel);
         set_vibrato_value(channel, 5);
         break;
-    case 0x05:
-    case 0x8C:
+    case effect::tone_slide_volume_slide:
+    case effect::s3m_tone_slide_volume_slide:
         tone_slide(channel);
         slide_volume(channel);
         break;
-    case 0x06:
-    case 0x8B:
+    case effect::vibrato_volume_slide:
+    case effect::s3m_vibrato_volume_slide:
         advance_vibrato(channel);
         set_vibrato_value(channel, 5);
         slide_volume(channel);
         break;
-    case 0x07:
-    case 0x92:
+    case effect::tremolo:
+    case effect::s3m_tremolo:
         advance_tremolo(channel);
         set_tremolo_value(channel);
         break;
-    case 0x0A:
-    case 0x84:
+    case effect::volume_slide:
+    case effect::s3m_volume_slide:
         slide_volume(channel);
         break;
-    case 0x11: {
+    case effect::global_volume_slide: {
         std::int32_t& global_volume = channel.replay->global_volume;
         global_volume =
             std::clamp(global_volume + nibble_slide(channel.global_slide_memory), 0, 64);
         break;
     }
-    case 0x19:
+    case effect::panning_slide:
         channel.panning =
             std::clamp(channel.panning + nibble_slide(channel.panning_slide_memory), 0, 255);
         break;
-    case 0x1B:
-    case 0x91:
+    case effect::multi_retrigger:
+    case effect::s3m_retrigger:
         multi_retrigger(channel);
         break;
-    case 0x1D:
-    case 0x89:
+    case effect::tremor:
+    case effect::s3m_tremor:
         tremor_step(channel);
         break;
-    case 0x79:
+    case effect::retrigger:
         if (channel.tick_in_row >= p) {
             channel.tick_in_row = 0;
             channel.position = 0;
             channel.fraction = 0;
         }
         break;
-    case 0x7C:
-    case 0xFC:
+    case effect::note_cut:
+    case effect::s3m_note_cut:
         if (channel.tick_in_row == p) channel.volume = 0;
         break;
-    case 0x7D:
-    case 0xFD:
+    case effect::note_delay:
+    case effect::s3m_note_delay:
         if (channel.tick_in_row == p) trigger_note(channel);
         break;
-    case 0x8A:
+    case effect::arpeggio:
         arpeggio_tick(channel);
         break;
-    case 0x95:
+    case effect::s3m_fine_vibrato:
         advance_vibrato(channel);
         set_vibrato_value(channel, 7);
         break;

@@ -3,7 +3,7 @@
 // name conversion of text fields, the failure message and zero-filled arrays
 // through the allocation seam.
 #pragma once
-#include "platform/alloc.h"
+#include "base/alloc.h"
 #include "player/module.h"
 #include <cstddef>
 #include <cstdint>

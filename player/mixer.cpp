@@ -5,15 +5,24 @@
 // channel's sample values are read into a block in runs that cannot reach its
 // loop end, so no frame is tested on its own (a value that several frames
 // read in a row is stored over them at once); then up to four channels are
-// scaled and summed with SSE2, eight frames at a time, in registers, and added
-// to the buffer once. The arithmetic is exactly the per-frame loop's: every
-// scaled value is the same (value * gain) >> 15, and the sums cannot overflow.
+// scaled and summed eight frames at a time, with SSE2 where the compiler
+// targets it (mix_kernels.h), and added to the buffer once. The arithmetic is
+// exactly the per-frame loop's: every scaled value is the same
+// (value * gain) >> 15, and the sums cannot overflow.
 #include "player/mixer.h"
+#include "player/mix_kernels.h"
 #include "player/replay.h"
 #include <cstring>
-#include <emmintrin.h>
 
 namespace {
+
+using mix_kernels::Gains;
+using mix_kernels::max_voices;
+#if defined(__SSE2__)
+namespace kernels = mix_kernels::sse2;
+#else
+namespace kernels = mix_kernels::portable;
+#endif
 
 constexpr std::int32_t crossfade_frames = crossfade_values / 2;
 // Rendered frames beyond the tick: the look-ahead plus one for the filter.
@@ -25,18 +34,9 @@ constexpr std::int32_t max_frames_per_tick =
 // about a tick at 125 BPM, so a tick's voices are set up once; the blocks of
 // four voices take 17 KiB of stack.
 constexpr std::int32_t block_frames = 2048;
-// Voices mixed together, their sums kept in registers.
-constexpr std::int32_t max_voices = 4;
-// The tempo commands' floor; a lower tempo would make a tick longer than the buffer.
-constexpr std::int32_t lowest_tempo = 32;
-
-struct Gains {
-    std::int32_t left;
-    std::int32_t right;
-};
 
 std::int32_t frames_per_tick(const Replay& replay) {
-    const std::int32_t tempo = replay.tempo_bpm < lowest_tempo ? lowest_tempo : replay.tempo_bpm;
+    const std::int32_t tempo = replay.tempo_bpm < minimum_tempo ? minimum_tempo : replay.tempo_bpm;
     const std::int32_t frames = (replay.output_rate * 5) / (tempo * 2);
     return frames < max_frames_per_tick ? frames : max_frames_per_tick;
 }
@@ -123,10 +123,8 @@ std::uint32_t fill_repeats(const std::int16_t* frames, std::uint32_t fraction, s
     std::uint32_t length = (32768 - fraction + unit_step - 1) / unit_step;
     std::uint32_t overshoot = fraction + length * unit_step - 32768;
     for (std::uint32_t done = 0; done < static_cast<std::uint32_t>(count); ++frames) {
-        const __m128i value = _mm_set1_epi16(*frames);
-        for (std::uint32_t i = 0; i < stores; ++i) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(values + done + 8 * i), value);
-        }
+        for (std::uint32_t i = 0; i < stores; ++i)
+            kernels::store_eight(values + done + 8 * i, *frames);
         done += length;
         const std::uint32_t longer = overshoot < rest ? 1 : 0;
         length = whole + longer;
@@ -177,90 +175,11 @@ bool read_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
     return true;
 }
 
-void add_scaled(const std::int16_t* values, std::int32_t count, Gains gains, std::int32_t* out) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        out[2 * i] += (values[i] * gains.left) >> 15;
-        out[2 * i + 1] += (values[i] * gains.right) >> 15;
-    }
-}
-
-// Gains from 0 to 16383 can be doubled within 16 bits, and then the high
-// half of v * (2 * gain) is exactly (v * gain) >> 15: one multiply scales
-// eight values, and the result (|r| <= 16383) leaves room to add two voices
-// in 16 bits. Full volume is 16384 split by the balance, so MOD gains fit.
+// The voices that the wide kernel can add: full volume is 16384 split by the
+// balance, so MOD gains fit.
 bool has_narrow_gains(const Voice& voice) {
     const auto narrow = [](std::int32_t gain) { return gain >= 0 && gain <= 16383; };
     return narrow(voice.gains.left) && narrow(voice.gains.right);
-}
-
-// Adds the scaled values of `voice_count` voices (narrow gains) to `count`
-// stereo frames, or writes them there when `overwrite`, eight frames at a
-// time. Voices are scaled and summed in pairs in 16 bits; the pairs' sums meet
-// in 32 bits, interleaved by side, in one multiply-add by 1. Returns the
-// frames done; the last count % 8 are left to the caller. The voice count is
-// fixed at compile time so that the sums stay in registers.
-template <bool overwrite, std::int32_t voice_count>
-std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gains,
-                             std::int32_t count, std::int32_t* out) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i ones = _mm_set1_epi16(1);
-    __m128i left_gain[max_voices] = {};
-    __m128i right_gain[max_voices] = {};
-    for (std::int32_t v = 0; v < voice_count; ++v) {
-        left_gain[v] = _mm_set1_epi16(static_cast<std::int16_t>(gains[v].left * 2));
-        right_gain[v] = _mm_set1_epi16(static_cast<std::int16_t>(gains[v].right * 2));
-    }
-    const auto put = [](std::int32_t* at, __m128i sum) {
-        auto* target = reinterpret_cast<__m128i*>(at);
-        if constexpr (!overwrite) sum = _mm_add_epi32(_mm_loadu_si128(target), sum);
-        _mm_storeu_si128(target, sum);
-    };
-    std::int32_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        __m128i left[2] = {zero, zero};
-        __m128i right[2] = {zero, zero};
-        // Unrolled, the pair sums are plain registers.
-#pragma GCC unroll 4
-        for (std::int32_t v = 0; v < voice_count; ++v) {
-            const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values[v] + i));
-            left[v / 2] = _mm_add_epi16(left[v / 2], _mm_mulhi_epi16(eight, left_gain[v]));
-            right[v / 2] = _mm_add_epi16(right[v / 2], _mm_mulhi_epi16(eight, right_gain[v]));
-        }
-        // (left, right) of each pair per frame, then the two pairs side by side.
-        const __m128i first_low = _mm_unpacklo_epi16(left[0], right[0]);
-        const __m128i first_high = _mm_unpackhi_epi16(left[0], right[0]);
-        const __m128i second_low = _mm_unpacklo_epi16(left[1], right[1]);
-        const __m128i second_high = _mm_unpackhi_epi16(left[1], right[1]);
-        const auto sum = [&](__m128i first, __m128i second) {
-            return _mm_madd_epi16(_mm_unpacklo_epi16(first, second), ones);
-        };
-        const auto sum_high = [&](__m128i first, __m128i second) {
-            return _mm_madd_epi16(_mm_unpackhi_epi16(first, second), ones);
-        };
-        std::int32_t* frames = out + 2 * i;
-        put(frames, sum(first_low, second_low));
-        put(frames + 4, sum_high(first_low, second_low));
-        put(frames + 8, sum(first_high, second_high));
-        put(frames + 12, sum_high(first_high, second_high));
-    }
-    return i;
-}
-
-template <bool overwrite>
-std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gains,
-                             std::int32_t voice_count, std::int32_t count, std::int32_t* out) {
-    switch (voice_count) {
-    case 0:
-        return add_voices_wide<overwrite, 0>(values, gains, count, out);
-    case 1:
-        return add_voices_wide<overwrite, 1>(values, gains, count, out);
-    case 2:
-        return add_voices_wide<overwrite, 2>(values, gains, count, out);
-    case 3:
-        return add_voices_wide<overwrite, 3>(values, gains, count, out);
-    default:
-        return add_voices_wide<overwrite, 4>(values, gains, count, out);
-    }
 }
 
 // Mixes up to max_voices voices into `frame_count` rendered frames, a block
@@ -285,14 +204,10 @@ void mix_voices(Voice* voices, std::int32_t voice_count, std::int32_t frame_coun
                 wide_gains[wide_count++] = voices[v].gains;
             }
         }
-        const std::int32_t done =
-            overwrite ? add_voices_wide<true>(wide_values, wide_gains, wide_count, count, frames)
-                      : add_voices_wide<false>(wide_values, wide_gains, wide_count, count, frames);
-        if (overwrite) std::memset(frames + 2 * done, 0, sizeof(std::int32_t) * 2 * (count - done));
+        kernels::add_voices(wide_values, wide_gains, wide_count, count, frames, overwrite);
         for (std::int32_t v = 0; v < voice_count; ++v) {
-            if (!sounding[v]) continue;
-            const std::int32_t from = has_narrow_gains(voices[v]) ? done : 0;
-            add_scaled(blocks[v] + from, count - from, voices[v].gains, frames + 2 * from);
+            if (!sounding[v] || has_narrow_gains(voices[v])) continue;
+            mix_kernels::portable::add_scaled(blocks[v], count, voices[v].gains, frames);
         }
     }
 }
@@ -342,32 +257,6 @@ void advance_position(Channel& channel, std::int32_t step, std::int32_t rendered
     channel.fraction = moved & 32767;
 }
 
-// out[j] = in[2j] / 4 + in[2j + 1] / 2 + in[2j + 2] / 4 per side, each term
-// shifted before the sum, in place: output frame j only overwrites frames that
-// have been read.
-void downsample(std::int32_t* buffer, std::int32_t out_frames) {
-    std::int32_t j = 0;
-    for (; j + 2 <= out_frames; j += 2) {
-        const std::int32_t* in = buffer + 4 * j;
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8));
-        const __m128i even = _mm_unpacklo_epi64(a, b);
-        const __m128i odd = _mm_unpackhi_epi64(a, b);
-        const __m128i next_even = _mm_unpacklo_epi64(b, c);
-        const __m128i sum =
-            _mm_add_epi32(_mm_add_epi32(_mm_srai_epi32(even, 2), _mm_srai_epi32(odd, 1)),
-                          _mm_srai_epi32(next_even, 2));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + 2 * j), sum);
-    }
-    for (; j < out_frames; ++j) {
-        for (int side = 0; side < 2; ++side) {
-            const std::int32_t* in = buffer + 4 * j + side;
-            buffer[2 * j + side] = (in[0] >> 2) + (in[2] >> 1) + (in[4] >> 2);
-        }
-    }
-}
-
 void crossfade(std::int32_t* buffer, const std::int32_t* previous, std::int32_t output_rate) {
     const std::int32_t weight_step = 524288 / output_rate;
     for (std::int32_t j = 0; j < crossfade_frames && j * weight_step < 256; ++j) {
@@ -389,7 +278,7 @@ std::int32_t mix_tick(Replay* replay, std::int32_t* int_mix_buffer) {
         Channel& channel = replay->channels[c];
         advance_position(channel, frame_step(channel, replay->output_rate), 2 * frames);
     }
-    downsample(int_mix_buffer, frames + crossfade_frames);
+    kernels::downsample(int_mix_buffer, frames + crossfade_frames);
     crossfade(int_mix_buffer, replay->crossfade_buffer, replay->output_rate);
     std::memcpy(replay->crossfade_buffer, int_mix_buffer + 2 * frames,
                 sizeof(std::int32_t) * crossfade_values);
@@ -398,16 +287,5 @@ std::int32_t mix_tick(Replay* replay, std::int32_t* int_mix_buffer) {
 }
 
 void copy_saturated(const std::int32_t* from, std::int16_t* to, std::size_t count) {
-    std::size_t i = 0;
-    // packs saturates to -32768..32767, exactly the conversion wanted.
-    for (; i + 8 <= count; i += 8) {
-        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 4));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_packs_epi32(low, high));
-    }
-    for (; i < count; ++i) {
-        const std::int32_t value = from[i];
-        to[i] =
-            static_cast<std::int16_t>(value < -32767 ? -32768 : (value >= 32767 ? 32767 : value));
-    }
+    kernels::copy_saturated(from, to, count);
 }

@@ -6,6 +6,13 @@
 
 constexpr std::size_t int_mix_buffer_values = 16384;
 
+// The output rates the mixer serves: it divides by a quarter of the rate,
+// and its 64 frames of crossfade need a weight step (524288 / rate) of at
+// least 4. Higher rates than 51609 Hz shorten the ticks of the lowest tempos
+// to what int_mix_buffer holds.
+constexpr std::int32_t lowest_output_rate = 4;
+constexpr std::int32_t highest_output_rate = 131072;
+
 // Renders the current tick into int_mix_buffer (int_mix_buffer_values
 // values), advances the replay by one tick and returns the number of stereo
 // frames now at the start of the buffer.

@@ -1,5 +1,5 @@
 #include "player/module.h"
-#include "platform/alloc.h"
+#include "base/alloc.h"
 
 void module_dispose(Module* module) {
     mem_free(module->channel_panning);

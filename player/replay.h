@@ -9,6 +9,10 @@
 #include "player/module.h"
 #include <cstdint>
 
+// The lowest tempo the tempo commands set and the mixer serves; a slower tick
+// would not fit the mixer's buffer.
+constexpr std::int32_t minimum_tempo = 32;
+
 struct Replay;
 
 struct Channel {
@@ -77,7 +81,7 @@ struct Replay {
     std::int32_t current_row;
     std::int32_t pending_row; // -1 = the current pattern is finished
     std::int32_t ticks_left;
-    std::int32_t order_counter; // entries entered since creation; never reset
+    std::uint32_t order_counter; // entries entered since creation; never reset, wraps to 0
     std::int32_t ticks_per_row;
     std::int32_t tempo_bpm;
     std::int32_t loop_repeats_left; // -1 = no loop active
@@ -88,7 +92,7 @@ struct Replay {
 };
 
 // Creates a replay at entry 0 with its first row played; null on failure
-// (nothing is left allocated).
+// (nothing is left allocated), and for an output rate the mixer cannot serve.
 Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpolate);
 // Resets timing, global volume and channels, then plays row 0 of `entry`
 // (of entry 0 when `entry` is not below the song length).

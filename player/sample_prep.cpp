@@ -1,7 +1,7 @@
 // Sample data of every stored kind becomes the mixer's one kind: signed
 // 16-bit mono frames with a forward loop the mixer never has to check.
 #include "player/sample_prep.h"
-#include "platform/alloc.h"
+#include "base/alloc.h"
 #include <algorithm>
 
 namespace {

@@ -1,24 +1,15 @@
 // The replay sequencer: steps the module through its order list row by row
 // and tick by tick, hands every channel its note and applies the commands that
 // move the song position or change the timing.
-#include "platform/alloc.h"
+#include "base/alloc.h"
 #include "player/channel.h"
+#include "player/effect_codes.h"
+#include "player/mixer.h"
 #include "player/replay.h"
 #include <cstdint>
 #include <limits>
 
 namespace {
-
-// Sequencer commands by unfolded effect code.
-constexpr std::uint8_t position_jump = 0x0B, s3m_position_jump = 0x82;
-constexpr std::uint8_t pattern_break = 0x0D, s3m_pattern_break = 0x83;
-constexpr std::uint8_t speed_or_tempo = 0x0F, s3m_speed = 0x81, s3m_tempo = 0x94;
-constexpr std::uint8_t pattern_loop = 0x76, s3m_pattern_loop = 0xFB;
-constexpr std::uint8_t pattern_delay = 0x7E, s3m_pattern_delay = 0xFE;
-
-// The lowest tempo the tempo commands set; a slower tick would not fit the
-// mixer's buffer.
-constexpr std::int32_t minimum_tempo = 32;
 
 // The entries that are played. A hand-built module may carry a length beyond
 // the order list or none at all; entry 0 is always part of the song.
@@ -36,12 +27,6 @@ std::int32_t restart_entry(const Module& module, std::int32_t length) {
 
 bool names_pattern(const Module& module, std::int32_t entry) {
     return module.order_list[entry] < module.pattern_count;
-}
-
-// Grows a counter without ever reaching signed overflow: past the largest
-// value it wraps to the smallest.
-std::int32_t wrapping_increment(std::int32_t counter) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
 }
 
 void reset_channel(Replay& replay, std::int32_t index) {
@@ -77,7 +62,7 @@ void enter_pending_order(Replay& replay) {
     replay.order_index = replay.pending_order;
     replay.pending_order = -1;
     if (skipped == length) return;
-    replay.order_counter = wrapping_increment(replay.order_counter);
+    replay.order_counter += 1;
     for (std::int32_t c = 0; c < module.channel_count; ++c) replay.channels[c].loop_row = 0;
 }
 
@@ -110,39 +95,39 @@ void set_speed(Replay& replay, std::int32_t speed) {
 void apply_sequencer_command(Replay& replay, Channel& channel) {
     const std::int32_t p = channel.note.param;
     switch (channel.note.effect) {
-    case position_jump:
-    case s3m_position_jump:
+    case effect::position_jump:
+    case effect::s3m_position_jump:
         if (replay.loop_repeats_left < 0) {
             replay.pending_order = p;
             replay.pending_row = 0;
         }
         break;
-    case pattern_break:
-    case s3m_pattern_break:
+    case effect::pattern_break:
+    case effect::s3m_pattern_break:
         if (replay.loop_repeats_left < 0) {
             if (replay.pending_order < 0) replay.pending_order = replay.order_index + 1;
             replay.pending_row = (p >> 4) * 10 + (p & 15);
         }
         break;
-    case speed_or_tempo:
+    case effect::speed_or_tempo:
         if (p >= minimum_tempo) {
             replay.tempo_bpm = p;
         } else if (p > 0) {
             set_speed(replay, p);
         }
         break;
-    case s3m_speed:
+    case effect::s3m_speed:
         if (p != 0) set_speed(replay, p);
         break;
-    case s3m_tempo:
+    case effect::s3m_tempo:
         if (p > minimum_tempo) replay.tempo_bpm = p;
         break;
-    case pattern_loop:
-    case s3m_pattern_loop:
+    case effect::pattern_loop:
+    case effect::s3m_pattern_loop:
         apply_pattern_loop(replay, channel, p);
         break;
-    case pattern_delay:
-    case s3m_pattern_delay: {
+    case effect::pattern_delay:
+    case effect::s3m_pattern_delay: {
         // A huge speed from a hand-built module must not overflow the count.
         const std::int64_t ticks = static_cast<std::int64_t>(p + 1) * replay.ticks_per_row;
         constexpr std::int64_t most = std::numeric_limits<std::int32_t>::max();
@@ -189,6 +174,7 @@ void play_row(Replay& replay) {
 
 Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpolate) {
     if (module->channel_count < 0) return nullptr;
+    if (output_rate < lowest_output_rate || output_rate > highest_output_rate) return nullptr;
     Replay* replay = static_cast<Replay*>(mem_alloc(sizeof(Replay)));
     if (!replay) return nullptr;
     replay->module = module;

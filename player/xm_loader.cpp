@@ -4,6 +4,7 @@
 // before it), in making envelopes that the replay can always evaluate, and in
 // turning delta-coded samples with any loop into the mixer's forward loops.
 #include "player/xm_loader.h"
+#include "player/effect_codes.h"
 #include "player/load_data.h"
 #include "player/sample_prep.h"
 #include <algorithm>
@@ -24,7 +25,8 @@ constexpr std::int32_t highest_envelope_tick = 32767; // the data model's ticks 
 constexpr std::int32_t pattern_header_bytes = 9;
 constexpr std::int32_t sample_header_bytes = 40;
 constexpr std::uint8_t key_off = 97;
-constexpr std::uint8_t last_effect = 0x21; // X, the extra-fine slides
+// X, the extra-fine slides, is XM's last effect.
+constexpr std::uint8_t last_effect = effect::extra_fine_slide;
 // Key 49 (C-4) with no relative note or fine tune plays at this rate, in
 // both frequency tables.
 constexpr std::int32_t xm_reference_rate = 8363;

@@ -1,7 +1,6 @@
 // A scrolling line of 8 x 8 text over a two-frame picture that crosses the grid
 // once. The motion comes from the show's clocks, not from the time argument.
 #include "show/banner.h"
-#include "app/app_state.h"
 #include "grid/cell_grid.h"
 #include "show/banner_data.h"
 #include "show/effects.h"
@@ -82,12 +81,12 @@ void draw_banner(ShowState& show, const BannerStyle& style, std::uint8_t* shades
     draw_text(show, style, shades, signed_cols, signed_rows);
 }
 
-void render_banner_one(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows, float,
-                       bool first) {
-    draw_banner(app_state.show, banner_one_style, shades, cols, rows, first);
+void render_banner_one(ShowState& show, std::uint8_t* shades, std::uint64_t cols,
+                       std::uint64_t rows) {
+    draw_banner(show, banner_one_style, shades, cols, rows, show.first_frame);
 }
 
-void render_banner_two(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows, float,
-                       bool first) {
-    draw_banner(app_state.show, banner_two_style, shades, cols, rows, first);
+void render_banner_two(ShowState& show, std::uint8_t* shades, std::uint64_t cols,
+                       std::uint64_t rows) {
+    draw_banner(show, banner_two_style, shades, cols, rows, show.first_frame);
 }

@@ -1,8 +1,8 @@
 // The show's effects in running order, tied to the song by the replay's
 // order_counter, and the step that draws the current one or hands over.
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "grid/cell_grid.h"
-#include "player/replay.h"
+#include "player/player.h"
 #include "show/effects.h"
 #include "show/show_state.h"
 
@@ -48,13 +48,10 @@ void effect_step(ShowState& show, CellGrid& grid, const Replay* replay) {
         start_scroll_out(show);
         return;
     }
-    // The counter is signed; a negative value compares as a huge one and
-    // finishes the effect, as the unsigned comparison implies.
-    const auto order = static_cast<std::uint64_t>(static_cast<std::int64_t>(replay->order_counter));
+    const std::uint64_t order = replay->order_counter;
     const EffectEntry& current = effect_table[show.effect_index];
     if (order < current.end_order) {
-        current.render(grid.shades.values, grid.cols, grid.rows, show.effect_time,
-                       show.first_frame);
+        current.render(show, grid.shades.values, grid.cols, grid.rows);
         show.first_frame = false;
         invalidate_cells(grid);
         return;

@@ -6,9 +6,11 @@ struct CellGrid;
 struct Replay;
 struct ShowState;
 
-// Writes rows 0..rows-1, columns 0..cols-1 of `shades` (row stride 20).
-using EffectRender = void (*)(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows,
-                              float time, bool first);
+// Writes rows 0..rows-1, columns 0..cols-1 of `shades` (row stride 20) for the
+// show's effect clock; `show.first_frame` marks an effect's first picture. A
+// renderer may keep its own motion in the show state.
+using EffectRender = void (*)(ShowState& show, std::uint8_t* shades, std::uint64_t cols,
+                              std::uint64_t rows);
 
 struct EffectEntry {
     EffectRender render;
@@ -32,11 +34,9 @@ void effect_step(ShowState& show, CellGrid& grid, const Replay* replay);
 // Sets rows 0..rows-1, columns 0..cols-1 to black; every renderer starts so.
 void clear_shades(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows);
 
-void render_banner_one(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows, float time,
-                       bool first);
-void render_banner_two(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows, float time,
-                       bool first);
-void render_figure(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows, float time,
-                   bool first);
-void render_plasma(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows, float time,
-                   bool first);
+void render_banner_one(ShowState& show, std::uint8_t* shades, std::uint64_t cols,
+                       std::uint64_t rows);
+void render_banner_two(ShowState& show, std::uint8_t* shades, std::uint64_t cols,
+                       std::uint64_t rows);
+void render_figure(ShowState& show, std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows);
+void render_plasma(ShowState& show, std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows);

@@ -15,7 +15,7 @@ constexpr std::uint64_t figure_size = 5;
 
 } // namespace
 
-void render_figure(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows, float, bool) {
+void render_figure(ShowState&, std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows) {
     clear_shades(shades, cols, rows);
     // A partial figure would read as noise; smaller grids stay black.
     if (cols < figure_size || rows < figure_size) return;

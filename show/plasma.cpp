@@ -3,11 +3,12 @@
 // within half a cell of the top-left corner.
 #include "grid/cell_grid.h"
 #include "show/effects.h"
+#include "show/show_state.h"
 #include <cmath>
 
-void render_plasma(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows, float time, bool) {
+void render_plasma(ShowState& show, std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows) {
     clear_shades(shades, cols, rows);
-    const float t = time;
+    const float t = show.effect_time;
     const float h = t * 0.5f;
     const float a = sinf(t / 5.0f) * 0.5f;
     const float b = cosf(t / 3.0f) * 0.5f;

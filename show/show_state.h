@@ -3,6 +3,9 @@
 #include "platform/win32.h"
 #include <cstdint>
 
+struct CellGrid;
+struct Replay;
+
 enum class ShowPhase : std::uint8_t {
     WindowSlidingIn = 0,
     EffectRunning = 2,
@@ -33,13 +36,16 @@ struct ShowState {
 };
 
 constexpr UINT_PTR show_timer_id = 1;
+// The main window's share of the screen's width and of its height.
+constexpr float screen_fraction = 0.8f;
 
 // The start values of the main window's creation: home position, slide start,
 // the window placed beyond the left screen edge, shown, the timer started and
 // the phase set.
 void show_start(ShowState& show, HWND main_window);
-// One step of the show: clocks, the current phase's work, the window bob.
-void show_tick(HWND main_window);
+// One step of the show: clocks, the current phase's work, the window bob. The
+// replay (null when there is none) tells the effects where the song is.
+void show_tick(ShowState& show, CellGrid& grid, const Replay* replay, HWND main_window);
 // The clocks every tick advances in every phase: effect clock, banner motion, blink.
 void advance_show_clocks(ShowState& show);
 

@@ -1,7 +1,7 @@
 // The show's state machine: one step per timer tick. Show time advances by a
 // fixed 0.016 s per tick and is never read from a clock.
-#include "app/app_state.h"
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
+#include "grid/cell_grid.h"
 #include "show/effects.h"
 #include "show/show_state.h"
 
@@ -14,7 +14,6 @@ constexpr float blink_period = 0.2f;
 constexpr std::int32_t bob_pixels = 4;
 constexpr float slide_in_seconds = 5.0f;
 constexpr float scroll_out_seconds = 8.0f;
-constexpr float screen_fraction = 0.8f;
 constexpr UINT slide_flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOCOPYBITS;
 constexpr UINT leave_flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
 constexpr UINT timer_period_ms = 2;
@@ -31,8 +30,9 @@ void slide_in(ShowState& show, HWND window) {
         // Exactly home, whatever the easing formula would give.
         show.slide_time = slide_in_seconds;
         x = show.home_x;
-        show.target_cols = 16;
-        show.target_rows = 9;
+        // The first effect's grid follows the slide-in.
+        show.target_cols = effect_table[0].grid_cols;
+        show.target_rows = effect_table[0].grid_rows;
         show.phase = ShowPhase::GridResizing;
         show.phase_time = 0;
     } else {
@@ -57,8 +57,7 @@ void scale_up(ShowState& show, CellGrid& grid, HWND window) {
     const float end = grow_in_end(grid);
     const GrowInStep step = grow_in_step(grid, show.phase_time);
     if (step.moved > 0) {
-        effect_table[show.effect_index].render(grid.shades.values, grid.cols, grid.rows,
-                                               show.effect_time, show.first_frame);
+        effect_table[show.effect_index].render(show, grid.shades.values, grid.cols, grid.rows);
         show.first_frame = false;
         invalidate_cells(grid);
         // Erasing repaints the gaps between the growing cells.
@@ -84,7 +83,8 @@ void scroll_out(ShowState& show, HWND window) {
         PostQuitMessage(0);
         x = screen_width;
     } else {
-        x = eased_x(ease_out_bounce(show.slide_time * 0.125f), show.slide_from_x, screen_width);
+        x = eased_x(ease_out_bounce(show.slide_time / scroll_out_seconds), show.slide_from_x,
+                    screen_width);
     }
     SetWindowPos(window, nullptr, x, show.home_y, 0, 0, leave_flags);
 }
@@ -163,9 +163,7 @@ void show_start(ShowState& show, HWND main_window) {
     show.phase_time = 0;
 }
 
-void show_tick(HWND main_window) {
-    ShowState& show = app_state.show;
-    CellGrid& grid = app_state.grid;
+void show_tick(ShowState& show, CellGrid& grid, const Replay* replay, HWND main_window) {
     advance_show_clocks(show);
     switch (show.phase) {
     case ShowPhase::WindowSlidingIn:
@@ -178,7 +176,7 @@ void show_tick(HWND main_window) {
         scale_up(show, grid, main_window);
         break;
     case ShowPhase::EffectRunning:
-        effect_step(show, grid, app_state.replay);
+        effect_step(show, grid, replay);
         break;
     case ShowPhase::GridScalingDown:
         scale_down(show);

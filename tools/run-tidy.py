@@ -20,7 +20,7 @@ import subprocess
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-FOLDERS = {"app", "grid", "show", "player", "audio", "platform", "tools", "tests", "bench", "fuzz"}
+FOLDERS = {"base", "app", "grid", "show", "player", "audio", "platform", "tools", "tests", "bench", "fuzz"}
 JOBS = 2
 # Splits clang-tidy's output before each "file:line:column: error:" line.
 FINDING = re.compile(r"^(?=\S+:\d+:\d+: (?:error|warning):)", re.MULTILINE)

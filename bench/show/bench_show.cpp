@@ -1,7 +1,7 @@
 // One show tick in EffectRunning followed by the repaint it causes (cell
 // paints and the composition of the main window), for each effect on its own
 // grid in a 1536 x 833 client area.
-#include "app/app_state.h"
+#include "grid/cell_grid.h"
 #include "platform/headless/headless.h"
 #include "player/replay.h"
 #include "show/effects.h"
@@ -9,6 +9,16 @@
 #include <benchmark/benchmark.h>
 
 namespace {
+
+// The layer keeps no per-window data: the cells find their grid here.
+CellGrid bench_grid{};
+
+LRESULT CALLBACK bench_cell_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_ERASEBKGND) return 1;
+    if (message != WM_PAINT) return DefWindowProcA(window, message, wparam, lparam);
+    paint_cell(bench_grid, window);
+    return 0;
+}
 
 LRESULT CALLBACK plain_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcA(window, message, wparam, lparam);
@@ -22,7 +32,7 @@ void register_classes() {
     parent_class.lpszClassName = "BenchParent";
     RegisterClassExA(&parent_class);
     WNDCLASSEXA cell_class = parent_class;
-    cell_class.lpfnWndProc = ChildWindowProc;
+    cell_class.lpfnWndProc = bench_cell_proc;
     cell_class.lpszClassName = "ChildWindowClass";
     RegisterClassExA(&cell_class);
 }
@@ -35,7 +45,7 @@ void effect_tick(benchmark::State& state) {
     HWND main_window = CreateWindowExA(WS_EX_COMPOSITED, "BenchParent", "bench",
                                        WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 192, 108, 1536, 833,
                                        nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    CellGrid& grid = app_state.grid;
+    CellGrid& grid = bench_grid;
     const std::uint64_t cols = effect.grid_cols < 20 ? effect.grid_cols : 20;
     const std::uint64_t rows = effect.grid_rows < 20 ? effect.grid_rows : 20;
     if (rebuild_grid(grid, main_window, cols, rows) != ErrorName::Ok) {
@@ -47,10 +57,8 @@ void effect_tick(benchmark::State& state) {
     headless_run_for(0);
 
     Replay replay{};
-    replay.order_counter = static_cast<std::int32_t>(effect.end_order - 1); // never finishes
-    app_state.replay = &replay;
-    ShowState& show = app_state.show;
-    show = ShowState{};
+    replay.order_counter = static_cast<std::uint32_t>(effect.end_order - 1); // never finishes
+    ShowState show{};
     show.phase = ShowPhase::EffectRunning;
     show.effect_index = index;
     show.first_frame = true;
@@ -58,12 +66,11 @@ void effect_tick(benchmark::State& state) {
     show.home_y = 108;
 
     for ([[maybe_unused]] auto _ : state) {
-        show_tick(main_window);
+        show_tick(show, grid, &replay, main_window);
         headless_run_for(0);
     }
     state.counters["cells"] = static_cast<double>(grid.cell_count);
 
-    app_state.replay = nullptr;
     DestroyWindow(main_window);
     release_grid(grid);
     grid = CellGrid{};

@@ -1,6 +1,6 @@
 // A 5 x 7 font for caption text: capitals, digits and common punctuation;
 // small letters are drawn as capitals.
-#include "platform/core/nonclient.h"
+#include "platform/core/caption_font.h"
 
 #include <cstring>
 

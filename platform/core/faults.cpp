@@ -1,5 +1,7 @@
 #include "platform/core/faults.h"
 
+#include "platform/host.h"
+
 #include <atomic>
 
 namespace {

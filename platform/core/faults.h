@@ -3,8 +3,7 @@
 #pragma once
 #include "platform/core/win32_api.h"
 
-// The next `count` calls of BeginDeferWindowPos refuse (return null).
-void fault_refuse_begin_defer_window_pos(unsigned count);
+// fault_refuse_begin_defer_window_pos (platform/host.h) arms this one.
 // Consulted by BeginDeferWindowPos: true (and one refusal used up) when this
 // call must refuse.
 bool fault_take_begin_defer_window_pos_refusal();

@@ -141,20 +141,3 @@ void reset_input_tracking() {
     pressed_window = nullptr;
     pressed_button = HTNOWHERE;
 }
-
-void platform_input_key(UINT virtual_key, bool down, bool alt) {
-    post_input(RawInput{RawInput::Key, virtual_key, down, alt, 0, 0, false, nullptr});
-}
-
-void platform_input_mouse(int screen_x, int screen_y, bool button_event, bool down) {
-    post_input(
-        RawInput{RawInput::Mouse, 0, down, false, screen_x, screen_y, button_event, nullptr});
-}
-
-void platform_input_close(HWND window) {
-    post_input(RawInput{RawInput::Close, 0, false, false, 0, 0, false, window});
-}
-
-void platform_input_restore(HWND window) {
-    post_input(RawInput{RawInput::Restore, 0, false, false, 0, 0, false, window});
-}

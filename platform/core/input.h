@@ -2,7 +2,7 @@
 // DefWindowProcA starts (moves by the caption, caption buttons). Internal to
 // platform/.
 #pragma once
-#include "platform/core/message_queue.h"
+#include "platform/core/window_tree.h"
 
 // Turns one raw input into the message to return from GetMessageA; false when
 // it yields none (a move in progress swallows the pointer, nothing is hit, ...).

@@ -5,7 +5,7 @@
 
 #include "platform/core/input.h"
 #include "platform/core/painting.h"
-#include "platform/core/testing.h"
+#include "platform/core/surface.h"
 #include "platform/core/window_tree.h"
 #include "platform/host.h"
 #include <algorithm>
@@ -126,12 +126,17 @@ Retrieved retrieve(ThreadQueue& queue, MSG* message, std::uint64_t deadline_us) 
     }
 }
 
-} // namespace
-
-std::mutex& core_mutex() {
-    static std::mutex mutex;
-    return mutex;
+// Queues host input. The thread of the active window (any thread while no
+// window is active) turns it into messages.
+void post_input(const RawInput& input) {
+    {
+        std::lock_guard lock(core_mutex());
+        raw_input.push_back(input);
+    }
+    host_wake();
 }
+
+} // namespace
 
 ThreadQueue& current_queue() {
     if (!this_thread_queue) {
@@ -149,14 +154,6 @@ void forget_window_messages(HWND window) {
         std::erase_if(queue->timers, [&](const Timer& timer) { return timer.window == window; });
     }
     std::erase_if(raw_input, [&](const RawInput& input) { return input.window == window; });
-}
-
-void post_input(const RawInput& input) {
-    {
-        std::lock_guard lock(core_mutex());
-        raw_input.push_back(input);
-    }
-    host_wake();
 }
 
 void reset_all_queues() {
@@ -226,8 +223,10 @@ BOOL WINAPI TranslateMessage(const MSG* message) {
     MSG translated{message->hwnd, kind == WM_KEYDOWN ? UINT(WM_CHAR) : UINT(WM_SYSCHAR),
                    character,     message->lParam,
                    message->time, message->pt};
+    // The queue first: a thread's first call creates it under the same lock.
+    ThreadQueue& queue = current_queue();
     std::lock_guard lock(core_mutex());
-    current_queue().posted.push_front(translated);
+    queue.posted.push_front(translated);
     return TRUE;
 }
 
@@ -272,4 +271,23 @@ BOOL WINAPI KillTimer(HWND handle, UINT_PTR id) {
         return timer.window == handle && timer.id == id;
     });
     return removed ? TRUE : FALSE;
+}
+
+// ---- Host input ------------------------------------------------------------------
+
+void platform_input_key(UINT virtual_key, bool down, bool alt) {
+    post_input(RawInput{RawInput::Key, virtual_key, down, alt, 0, 0, false, nullptr});
+}
+
+void platform_input_mouse(int screen_x, int screen_y, bool button_event, bool down) {
+    post_input(
+        RawInput{RawInput::Mouse, 0, down, false, screen_x, screen_y, button_event, nullptr});
+}
+
+void platform_input_close(HWND window) {
+    post_input(RawInput{RawInput::Close, 0, false, false, 0, 0, false, window});
+}
+
+void platform_input_restore(HWND window) {
+    post_input(RawInput{RawInput::Restore, 0, false, false, 0, 0, false, window});
 }

@@ -2,7 +2,8 @@
 // hit testing by position.
 #include "platform/core/nonclient.h"
 
-#include "platform/core/painting.h"
+#include "platform/core/caption_font.h"
+#include "platform/core/surface.h"
 #include <algorithm>
 
 namespace {
@@ -13,10 +14,6 @@ constexpr std::uint32_t border_colour = 0x000000;
 constexpr int text_scale = 2;
 constexpr int text_left = 10;
 constexpr int glyph_advance = (glyph_width + 1) * text_scale;
-
-bool has_caption(DWORD style) {
-    return (style & WS_CAPTION) == WS_CAPTION;
-}
 
 // Writes one pixel of caption ink, if it lies inside `clip`. The bar under it
 // has already gone through surface_fill, which accounted for the change.
@@ -88,12 +85,6 @@ void draw_border(Window* window, const RECT& outer, const RECT& visible) {
 }
 
 } // namespace
-
-FrameInsets frame_insets(DWORD style) {
-    if (has_caption(style)) return FrameInsets{0, caption_height, 0, 0};
-    if (style & WS_BORDER) return FrameInsets{1, 1, 1, 1};
-    return FrameInsets{0, 0, 0, 0};
-}
 
 void draw_frame(Window* window) {
     if (!is_effectively_visible(window)) return;

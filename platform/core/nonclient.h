@@ -5,26 +5,10 @@
 #pragma once
 #include "platform/core/window_tree.h"
 
-constexpr int caption_height = 31;
-constexpr int caption_button_width = 46;
-
-struct FrameInsets {
-    int left;
-    int top;
-    int right;
-    int bottom;
-};
-FrameInsets frame_insets(DWORD style);
-
 // Draws the window's frame or caption into its top-level surface.
 void draw_frame(Window* window);
 // WM_NCHITTEST's answer for a screen position.
 LRESULT hit_test(const Window* window, int screen_x, int screen_y);
-// Seven rows of five pixels (bit 4 leftmost) for a caption character; null
-// for characters the font lacks (drawn as blanks).
-const std::uint8_t* caption_glyph(char character);
-constexpr int glyph_width = 5;
-constexpr int glyph_height = 7;
 
 // The caption button (HTMINBUTTON, HTCLOSE) in window coordinates; empty when
 // the window has none.

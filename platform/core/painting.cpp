@@ -2,8 +2,8 @@
 // FillRect.
 #include "platform/core/painting.h"
 
-#include "platform/core/message_queue.h"
 #include "platform/core/nonclient.h"
+#include "platform/core/surface.h"
 #include <unordered_map>
 
 namespace {

@@ -3,8 +3,6 @@
 #pragma once
 #include "platform/core/window_tree.h"
 
-struct ThreadQueue;
-
 // Adds `rect` (client coordinates; null: the whole client area) to the
 // window's update region. Windows that cannot be seen keep no update region:
 // showing them repaints them whole.
@@ -20,16 +18,3 @@ void forget_shown_colors(Window* window);
 // (parents before children, children bottom to top), or null. Pending frames
 // met on the way are drawn at once.
 Window* next_window_to_paint(ThreadQueue& queue);
-
-// 0x00BBGGRR to the surfaces' 0x00RRGGBB.
-inline std::uint32_t rgb_of(COLORREF color) {
-    return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
-}
-// Fills `area` (surface coordinates) of the surface of `writer`'s top-level
-// window, leaving out `holes`. Other windows under the written pixels forget
-// the colour they knew they showed.
-void surface_fill(Window* writer, RECT area, const std::vector<RECT>& holes, std::uint32_t rgb);
-// Makes the surface match the window's size: kept pixels stay, new ones are black.
-void surface_fit(Window* top_level);
-// Hands every changed top-level window of this thread to the host.
-void present_changed_windows(ThreadQueue& queue);

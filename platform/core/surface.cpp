@@ -1,6 +1,7 @@
 // The pixels of top-level windows and their presentation to the host.
-#include "platform/core/message_queue.h"
-#include "platform/core/painting.h"
+#include "platform/core/surface.h"
+
+#include "platform/core/window_tree.h"
 #include "platform/host.h"
 #include <algorithm>
 

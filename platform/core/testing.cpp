@@ -1,9 +1,9 @@
-#include "platform/core/testing.h"
-
 #include "platform/core/faults.h"
 #include "platform/core/input.h"
 #include "platform/core/message_queue.h"
-#include "platform/core/window_tree.h"
+#include "platform/core/window_life.h"
+#include "platform/core/window_position.h"
+#include "platform/host.h"
 
 void platform_reset() {
     destroy_all_windows();

@@ -22,7 +22,8 @@
 //    buttons, caption drags, WM_CLOSE, SC_CLOSE / SC_MOVE / SC_MINIMIZE /
 //    SC_RESTORE, Alt+F4;
 //  - the wave-output device (CALLBACK_WINDOW only, 48 kHz 16-bit stereo PCM);
-//  - the standard-error handle, process exit, an exclusive lock, waiting on an
+//  - with base/kernel32.h (the kernel32 services the shared basics stand on):
+//    the standard-error handle, process exit, an exclusive lock, waiting on an
 //    address, interlocked increments.
 //
 // What it leaves out: everything else — menus, icons, cursors, fonts and text
@@ -40,47 +41,14 @@
 // windows, input (through the platform_input_* calls) and an audio sink.
 // Exactly one host is linked into an executable.
 #pragma once
-#include <cstddef>
-#include <cstdint>
-
-#define WINAPI
-#define CALLBACK
-#define APIENTRY
-#define VOID void
+#include "base/kernel32.h"
 
 // ---- Types ------------------------------------------------------------------
 
-typedef int BOOL;
-typedef std::uint8_t BYTE;
-typedef std::uint16_t WORD;
-typedef std::uint32_t DWORD;
-typedef std::int32_t LONG;
-typedef unsigned int UINT;
-typedef std::int64_t LONG_PTR;
-typedef std::uint64_t UINT_PTR;
-typedef std::uint64_t DWORD_PTR;
-typedef std::size_t SIZE_T;
-typedef UINT_PTR WPARAM;
-typedef LONG_PTR LPARAM;
-typedef LONG_PTR LRESULT;
-typedef WORD ATOM;
-typedef UINT MMRESULT;
-typedef DWORD COLORREF;
-typedef char* LPSTR;
-typedef const char* LPCSTR;
-typedef void* PVOID;
-typedef void* LPVOID;
-typedef const void* LPCVOID;
-typedef DWORD* LPDWORD;
-
-typedef void* HANDLE;
 typedef void* HGDIOBJ;
 typedef HANDLE HDWP;
 struct HWND__;
 typedef HWND__* HWND;
-struct HINSTANCE__;
-typedef HINSTANCE__* HINSTANCE;
-typedef HINSTANCE HMODULE;
 struct HBRUSH__;
 typedef HBRUSH__* HBRUSH;
 struct HDC__;
@@ -97,12 +65,8 @@ typedef HWAVEOUT* LPHWAVEOUT;
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 typedef VOID(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
-#define TRUE 1
-#define FALSE 0
 #define RGB(r, g, b)                                                                               \
     ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
-#define INFINITE 0xffffffff
-#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 
 // ---- Structs ------------------------------------------------------------------
 
@@ -174,15 +138,6 @@ typedef struct wavehdr_tag {
     struct wavehdr_tag* lpNext;
     DWORD_PTR reserved;
 } WAVEHDR, *LPWAVEHDR;
-
-typedef struct _RTL_SRWLOCK {
-    PVOID Ptr;
-} SRWLOCK, *PSRWLOCK;
-#define SRWLOCK_INIT                                                                               \
-    { 0 }
-
-struct _OVERLAPPED;
-typedef _OVERLAPPED* LPOVERLAPPED;
 
 static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) == 48 &&
               sizeof(PAINTSTRUCT) == 72 && sizeof(WAVEFORMATEX) == 18);
@@ -271,6 +226,7 @@ static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
 #define SM_CYCAPTION 4
+#define SM_CXSIZE 30
 #define SM_CXBORDER 5
 #define SM_CYBORDER 6
 
@@ -302,10 +258,6 @@ static_assert(sizeof(WNDCLASSEXA) == 80 && sizeof(WAVEHDR) == 48 && sizeof(MSG) 
 #define WAVERR_UNPREPARED 34
 #define WAVERR_SYNC 35
 
-// Base services.
-#define STD_OUTPUT_HANDLE ((DWORD)-11)
-#define STD_ERROR_HANDLE ((DWORD)-12)
-
 // ---- user32 -----------------------------------------------------------------
 
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class);
@@ -327,6 +279,8 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
                          UINT uFlags);
 BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
+BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2);
+BOOL WINAPI PtInRect(const RECT* lprc, POINT pt);
 BOOL WINAPI InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase);
 int WINAPI GetSystemMetrics(int nIndex);
 LONG_PTR WINAPI GetWindowLongPtrA(HWND hWnd, int nIndex);
@@ -358,17 +312,6 @@ MMRESULT WINAPI waveOutReset(HWAVEOUT hwo);
 MMRESULT WINAPI waveOutUnprepareHeader(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh);
 MMRESULT WINAPI waveOutClose(HWAVEOUT hwo);
 
-// ---- kernel32 ---------------------------------------------------------------
+// ---- kernel32 services that wait on the host's clock -------------------------
 
-HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
-HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
-BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped);
-[[noreturn]] VOID WINAPI ExitProcess(UINT uExitCode);
-DWORD WINAPI GetCurrentThreadId();
-VOID WINAPI AcquireSRWLockExclusive(PSRWLOCK SRWLock);
-VOID WINAPI ReleaseSRWLockExclusive(PSRWLOCK SRWLock);
-BOOL WINAPI WaitOnAddress(volatile VOID* Address, PVOID CompareAddress, SIZE_T AddressSize,
-                          DWORD dwMilliseconds);
-LONG WINAPI InterlockedIncrement(LONG volatile* Addend);
-LONG WINAPI InterlockedDecrement(LONG volatile* Addend);
+VOID WINAPI Sleep(DWORD dwMilliseconds);

@@ -1,8 +1,11 @@
 // Window places, sizes and visibility: SetWindowPos, deferred batches,
 // ShowWindow, and the rectangles the program reads back.
+#include "platform/core/window_position.h"
+
 #include "platform/core/faults.h"
 #include "platform/core/nonclient.h"
 #include "platform/core/painting.h"
+#include "platform/core/surface.h"
 #include "platform/core/window_tree.h"
 #include "platform/host.h"
 #include <algorithm>
@@ -135,6 +138,8 @@ int WINAPI GetSystemMetrics(int index) {
         return host_screen_height();
     case SM_CYCAPTION:
         return caption_height;
+    case SM_CXSIZE:
+        return caption_button_width;
     case SM_CXBORDER:
     case SM_CYBORDER:
         return 1;

@@ -1,63 +1,48 @@
-// Window classes, creation and destruction, and the geometry of the tree.
+// The window records: the handle table, the tree, activation and geometry.
 #include "platform/core/window_tree.h"
 
-#include "platform/core/input.h"
-#include "platform/core/message_queue.h"
-#include "platform/core/nonclient.h"
-#include "platform/core/painting.h"
-#include "platform/host.h"
 #include <algorithm>
-#include <strings.h>
 #include <unordered_map>
 
 namespace {
 
-std::vector<std::unique_ptr<WindowClass>> classes;
 // Guarded by core_mutex(): PostMessageA looks windows up from any thread.
 std::unordered_map<HWND, std::unique_ptr<Window>> windows;
 std::vector<Window*> top_levels;
-std::uintptr_t next_handle = 0x10010;
-ATOM next_atom = 0xC000;
 Window* active = nullptr;
 
-const WindowClass* find_class(LPCSTR name) {
-    if (!name) return nullptr;
-    for (const auto& window_class : classes)
-        if (strcasecmp(window_class->name.c_str(), name) == 0) return window_class.get();
-    return nullptr;
+} // namespace
+
+std::mutex& core_mutex() {
+    static std::mutex mutex;
+    return mutex;
 }
 
-// WM_DESTROY goes to a window before its children.
-void send_destroy(HWND handle) {
-    Window* window = find_window(handle);
-    if (!window) return;
-    window->destroying = true;
-    send_message(handle, WM_DESTROY, 0, 0);
-    window = find_window(handle);
-    if (!window) return;
-    std::vector<HWND> children;
-    for (Window* child : window->children) children.push_back(child->handle);
-    for (HWND child : children) send_destroy(child);
+void insert_window(std::unique_ptr<Window> created) {
+    Window* window = created.get();
+    {
+        std::lock_guard lock(core_mutex());
+        windows.emplace(window->handle, std::move(created));
+    }
+    if (window->parent)
+        window->parent->children.push_back(window);
+    else
+        top_levels.push_back(window);
 }
 
-void release_tree(Window* window) {
-    while (!window->children.empty()) release_tree(window->children.back());
-    forget_window_messages(window->handle);
-    forget_window_input(window->handle);
-    discard_paint_state(window);
+void erase_window(Window* window) {
     if (active == window) activate_another(window);
     std::vector<Window*>& siblings = window->parent ? window->parent->children : top_levels;
     siblings.erase(std::find(siblings.begin(), siblings.end(), window));
-    HWND handle = window->handle;
-    bool top_level = !window->parent;
-    {
-        std::lock_guard lock(core_mutex());
-        windows.erase(handle);
-    }
-    if (top_level) host_window_destroyed(handle);
+    std::lock_guard lock(core_mutex());
+    windows.erase(window->handle);
 }
 
-} // namespace
+FrameInsets frame_insets(DWORD style) {
+    if (has_caption(style)) return FrameInsets{0, caption_height, 0, 0};
+    if (style & WS_BORDER) return FrameInsets{1, 1, 1, 1};
+    return FrameInsets{0, 0, 0, 0};
+}
 
 // ---- Rectangles ------------------------------------------------------------------
 
@@ -176,6 +161,17 @@ RECT visible_window_on_surface(const Window* window) {
     return clip_by_ancestors(window, window_rect_on_surface(window));
 }
 
+BOOL WINAPI IntersectRect(LPRECT destination, const RECT* first, const RECT* second) {
+    if (!destination || !first || !second) return FALSE;
+    const RECT common = rect_intersection(*first, *second);
+    *destination = rect_empty(common) ? RECT{} : common;
+    return !rect_empty(common);
+}
+
+BOOL WINAPI PtInRect(const RECT* rect, POINT point) {
+    return rect && rect_contains(*rect, point.x, point.y);
+}
+
 // ---- Activation ---------------------------------------------------------------
 
 Window* active_window() {
@@ -190,83 +186,5 @@ void activate_another(Window* leaving) {
     active = nullptr;
     for (Window* window : top_levels) {
         if (window != leaving && window->visible && !window->minimized) active = window;
-    }
-}
-
-// ---- The API ------------------------------------------------------------------------
-
-ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* window_class) {
-    if (!window_class || window_class->cbSize != sizeof(WNDCLASSEXA) ||
-        !window_class->lpszClassName || !window_class->lpfnWndProc)
-        return 0;
-    if (find_class(window_class->lpszClassName)) return 0;
-    classes.push_back(std::make_unique<WindowClass>(WindowClass{
-        window_class->lpszClassName, window_class->lpfnWndProc, window_class->hbrBackground}));
-    return next_atom++;
-}
-
-// The extended style changes nothing: every top-level window is composed in
-// one buffer, as WS_EX_COMPOSITED asks.
-HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR title, DWORD style, int x, int y,
-                            int width, int height, HWND parent_handle, HMENU, HINSTANCE instance,
-                            LPVOID) {
-    const WindowClass* window_class = find_class(class_name);
-    Window* parent = find_window(parent_handle);
-    if (!window_class || ((style & WS_CHILD) && !parent)) return nullptr;
-    if (!(style & WS_CHILD)) parent = nullptr; // an owner is not a parent
-
-    auto created = std::make_unique<Window>();
-    Window* window = created.get();
-    window->handle = reinterpret_cast<HWND>(next_handle);
-    next_handle += 4;
-    window->window_class = window_class;
-    window->queue = &current_queue();
-    window->instance = instance;
-    window->style = style & ~DWORD(WS_VISIBLE);
-    window->title = title ? title : "";
-    window->parent = parent;
-    window->rect = placed_rect(x, y, width, height);
-    HWND handle = window->handle;
-    {
-        std::lock_guard lock(core_mutex());
-        windows.emplace(handle, std::move(created));
-    }
-    if (parent) {
-        parent->children.push_back(window);
-    } else {
-        top_levels.push_back(window);
-        window->surface = std::make_unique<Surface>();
-        surface_fit(window);
-    }
-
-    if (send_message(handle, WM_CREATE, 0, 0) == -1) DestroyWindow(handle);
-    window = find_window(handle);
-    if (!window || window->destroying) return nullptr;
-    if (style & WS_VISIBLE) ShowWindow(handle, SW_SHOW);
-    return handle;
-}
-
-BOOL WINAPI DestroyWindow(HWND handle) {
-    Window* window = find_window(handle);
-    if (!window || window->destroying) return FALSE;
-    if (window->parent && is_effectively_visible(window)) {
-        invalidate_client(window->parent, &window->rect, true);
-    }
-    send_destroy(handle);
-    window = find_window(handle);
-    if (window) release_tree(window);
-    return TRUE;
-}
-
-LONG_PTR WINAPI GetWindowLongPtrA(HWND handle, int index) {
-    Window* window = find_window(handle);
-    if (!window || index != GWLP_HINSTANCE) return 0;
-    return reinterpret_cast<LONG_PTR>(window->instance);
-}
-
-void destroy_all_windows() {
-    while (!top_levels.empty()) {
-        Window* window = top_levels.back();
-        if (!DestroyWindow(window->handle)) release_tree(window);
     }
 }

@@ -9,11 +9,50 @@
 #pragma once
 #include "platform/core/win32_api.h"
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-struct ThreadQueue;
+// ---- Queues (records; message_queue.cpp runs them) -------------------------
+
+// Input as a host reports it, turned into window messages when the owning
+// thread retrieves it (hit testing needs that thread's window procedures).
+struct RawInput {
+    enum Kind { Key, Mouse, Close, Restore } kind;
+    UINT virtual_key;
+    bool down;
+    bool alt;
+    int x;
+    int y;
+    bool button_event;
+    HWND window; // Close, Restore
+};
+
+struct Timer {
+    HWND window;
+    UINT_PTR id;
+    TIMERPROC procedure;
+    std::uint64_t period_us;
+    std::uint64_t next_expiry_us;
+};
+
+struct ThreadQueue {
+    // Guarded by core_mutex(): other threads post here.
+    std::deque<MSG> posted;
+    // The owning thread's own.
+    bool quit_pending = false;
+    int quit_code = 0;
+    std::vector<Timer> timers;
+    int windows_to_paint = 0;
+    bool tick_dispatched = false;
+};
+
+// Guards every queue's posted messages and input, and the handle table.
+std::mutex& core_mutex();
+
+// ---- Windows -------------------------------------------------------------------
 
 struct WindowClass {
     std::string name;
@@ -88,10 +127,11 @@ LRESULT send_message(HWND handle, UINT message, WPARAM wparam, LPARAM lparam);
 // Shown, with every ancestor shown, and not inside a minimised window.
 bool is_effectively_visible(const Window* window);
 
-// Destroys every window (a fresh start for tests; classes stay registered).
-void destroy_all_windows();
-// Abandons every open deferred-position batch.
-void forget_deferred_batches();
+// Enters a new window in the handle table and in its parent's children (or
+// the top-level windows), on top.
+void insert_window(std::unique_ptr<Window> window);
+// Takes a window out of the table and the tree, and out of activation.
+void erase_window(Window* window);
 
 // Calls `visit` for `window` and every descendant, parents before children,
 // children bottom to top.
@@ -101,6 +141,23 @@ template <typename Visit> void for_each_in_tree(Window* window, Visit&& visit) {
 }
 
 // ---- Geometry ---------------------------------------------------------------------
+
+// The frame the layer draws: a WS_CAPTION window has a caption bar and no
+// other frame, a WS_BORDER window a one-pixel border.
+constexpr int caption_height = 31;
+constexpr int caption_button_width = 46;
+
+struct FrameInsets {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+FrameInsets frame_insets(DWORD style);
+// WS_CAPTION is two style bits; both must be set.
+inline bool has_caption(DWORD style) {
+    return (style & WS_CAPTION) == WS_CAPTION;
+}
 
 // A window rectangle from a place and size as the API takes them, kept to the
 // 16-bit coordinate space of Windows so that no later sum can overflow.

@@ -2,7 +2,7 @@
 // time. Blocks play back to back; when the queue runs dry, playing resumes at
 // the next submission. Everything runs on the thread that drives the clock.
 #include "platform/headless/headless_audio.h"
-#include "platform/core/wav_file.h"
+#include "base/wav_file.h"
 #include "platform/host.h"
 
 #include <algorithm>

@@ -1,10 +1,6 @@
 // The headless host's clock, screen and input.
 #include "platform/headless/headless.h"
 
-#include "platform/core/faults.h"
-#include "platform/core/nonclient.h"
-#include "platform/core/testing.h"
-#include "platform/core/window_tree.h"
 #include "platform/headless/headless_audio.h"
 #include "platform/host.h"
 #include <algorithm>
@@ -57,7 +53,8 @@ void take_pixels(ShownWindow& window, const HostWindowImage& image) {
         part_count = 1;
     }
     for (int part = 0; part < part_count; ++part) {
-        RECT changed = rect_intersection(parts[part], whole);
+        RECT changed{};
+        IntersectRect(&changed, &parts[part], &whole);
         for (int y = changed.top; y < changed.bottom; ++y) {
             std::size_t row = std::size_t(y) * std::size_t(window.width);
             const std::uint32_t* from = image.pixels + std::size_t(y) * std::size_t(image.stride) +
@@ -82,9 +79,10 @@ void click(int x, int y) {
 void click_caption_button(HWND window, LRESULT button) {
     RECT place{};
     if (!GetWindowRect(window, &place)) return;
+    const int button_width = GetSystemMetrics(SM_CXSIZE);
     int right = place.right - place.left;
-    int left = button == HTCLOSE ? right - caption_button_width : right - 2 * caption_button_width;
-    click(place.left + left + caption_button_width / 2, place.top + caption_height / 2);
+    int left = button == HTCLOSE ? right - button_width : right - 2 * button_width;
+    click(place.left + left + button_width / 2, place.top + GetSystemMetrics(SM_CYCAPTION) / 2);
 }
 
 } // namespace
@@ -114,6 +112,10 @@ int host_screen_width() {
 }
 int host_screen_height() {
     return screen_height;
+}
+
+bool host_can_show_windows() {
+    return true;
 }
 
 void host_present(const HostWindowImage& image) {
@@ -147,7 +149,7 @@ void headless_set_screen_size(int width, int height) {
 
 std::uint32_t headless_screen_pixel(int x, int y) {
     for (auto window = shown.rbegin(); window != shown.rend(); ++window) {
-        if (window->visible && rect_contains(window->screen_rect, x, y))
+        if (window->visible && PtInRect(&window->screen_rect, POINT{x, y}))
             return window_pixel(*window, x - window->screen_rect.left, y - window->screen_rect.top);
     }
     return headless_desktop_colour;
@@ -158,7 +160,9 @@ std::vector<std::uint32_t> headless_screen() {
                                       headless_desktop_colour);
     for (const ShownWindow& window : shown) {
         if (!window.visible) continue;
-        RECT part = rect_intersection(window.screen_rect, RECT{0, 0, screen_width, screen_height});
+        const RECT screen_area{0, 0, screen_width, screen_height};
+        RECT part{};
+        IntersectRect(&part, &window.screen_rect, &screen_area);
         for (int y = part.top; y < part.bottom; ++y) {
             const std::uint32_t* from =
                 window.pixels.data() +
@@ -178,8 +182,8 @@ std::uint32_t headless_window_pixel(HWND window, int x, int y) {
 }
 
 HWND headless_first_top_level_window() {
-    const std::vector<Window*>& windows = top_level_windows();
-    return windows.empty() ? nullptr : windows.front()->handle;
+    // The first window presented and not destroyed since.
+    return shown.empty() ? nullptr : shown.front().window;
 }
 
 // ---- Input ------------------------------------------------------------------------
@@ -201,7 +205,7 @@ void headless_drag_caption(HWND window, int dx, int dy) {
     RECT place{};
     if (!GetWindowRect(window, &place)) return;
     int x = place.left + 8;
-    int y = place.top + caption_height / 2;
+    int y = place.top + GetSystemMetrics(SM_CYCAPTION) / 2;
     platform_input_mouse(x, y, true, true);
     platform_input_mouse(x + dx, y + dy, false, false);
     platform_input_mouse(x + dx, y + dy, true, false);

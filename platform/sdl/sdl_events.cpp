@@ -8,9 +8,17 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace {
 
+// Wakes from other threads: on X11 through an eventfd next to the X
+// connection, elsewhere through SDL's queue. SDL's own wait on X11 is woken
+// by an event sent round through the X server, which keeps the sound waiting
+// while the server is busy.
+int wake_fd = -1;
 Uint32 wake_event_type = 0;
 // One wake event in SDL's queue is enough; this keeps other threads from
 // flooding it.
@@ -23,6 +31,16 @@ int screen_height = 0;
 std::uint64_t latest_wake_us = 0;
 std::uint64_t wakes_late_by_a_tick = 0;
 constexpr std::uint64_t tick_period_us = 15625;
+
+// The longest time between two show ticks: how long the show stood still.
+std::uint64_t last_tick_us = 0;
+std::uint64_t longest_tick_gap_us = 0;
+
+void note_tick() {
+    std::uint64_t now = host_time_us();
+    if (last_tick_us != 0) longest_tick_gap_us = std::max(longest_tick_gap_us, now - last_tick_us);
+    last_tick_us = now;
+}
 
 void note_lateness(std::uint64_t late_us) {
     latest_wake_us = std::max(latest_wake_us, late_us);
@@ -75,10 +93,9 @@ void deliver_mouse(std::uint32_t sdl_window_id, int x, int y, bool button_event,
 
 void handle_window_event(const SDL_WindowEvent& event) {
     HWND window;
-    POINT origin;
     switch (event.event) {
     case SDL_WINDOWEVENT_CLOSE:
-        if (sdl_windows_find(event.windowID, &window, &origin)) platform_input_close(window);
+        if (sdl_windows_owner(event.windowID, &window)) platform_input_close(window);
         break;
     case SDL_WINDOWEVENT_EXPOSED:
         sdl_windows_expose(event.windowID);
@@ -87,6 +104,7 @@ void handle_window_event(const SDL_WindowEvent& event) {
         sdl_windows_minimized(event.windowID);
         break;
     case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_SHOWN: // a desktop without a window manager never minimises
         if (sdl_windows_restored(event.windowID, &window)) platform_input_restore(window);
         break;
     default:
@@ -111,6 +129,8 @@ void handle_event(const SDL_Event& event) {
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
+        // A click gives the keyboard to the window, as a window manager would.
+        if (event.type == SDL_MOUSEBUTTONDOWN) sdl_windows_focus(event.button.windowID);
         if (event.button.button == SDL_BUTTON_LEFT)
             deliver_mouse(event.button.windowID, event.button.x, event.button.y, true,
                           event.type == SDL_MOUSEBUTTONDOWN);
@@ -130,6 +150,36 @@ void handle_event(const SDL_Event& event) {
     }
 }
 
+// Handles every event that has come; true when there was one.
+bool handle_events() {
+    SDL_Event event;
+    if (!SDL_PollEvent(&event)) return false;
+    handle_event(event);
+    while (SDL_PollEvent(&event)) handle_event(event);
+    return true;
+}
+
+// Sleeps until an event, a wake or `timeout_ms` (-1: no limit); true when
+// events were handled.
+bool wait_for_events(int timeout_ms) {
+    int connection = sdl_display_connection_fd();
+    if (connection < 0 || wake_fd < 0) {
+        SDL_Event event;
+        if (!SDL_WaitEventTimeout(&event, timeout_ms)) return false;
+        handle_event(event);
+        handle_events();
+        return true;
+    }
+    if (handle_events()) return true;
+    pollfd sources[2] = {{connection, POLLIN, 0}, {wake_fd, POLLIN, 0}};
+    if (poll(sources, 2, timeout_ms) > 0 && (sources[1].revents & POLLIN)) {
+        std::uint64_t wakes;
+        if (read(wake_fd, &wakes, sizeof wakes) < 0) wakes = 0;
+        return true; // the caller looks at what woke it
+    }
+    return handle_events();
+}
+
 } // namespace
 
 bool sdl_host_start() {
@@ -138,12 +188,17 @@ bool sdl_host_start() {
     // The window surface through X11's shared memory costs a fraction of what
     // SDL's default texture path costs on a software GL (llvmpipe).
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) return false;
+    if (SDL_Init(SDL_INIT_EVENTS) != 0) return false;
     wake_event_type = SDL_RegisterEvents(1);
+    if (wake_event_type == Uint32(-1)) return false;
+    if (wake_fd < 0) wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    sdl_display_open();
     SDL_DisplayMode mode;
-    if (wake_event_type == Uint32(-1) || SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
-    screen_width = mode.w;
-    screen_height = mode.h;
+    if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        screen_width = mode.w;
+        screen_height = mode.h;
+    }
+    platform_set_tick_presented_hook(note_tick);
     return true;
 }
 
@@ -153,10 +208,10 @@ void sdl_host_report_stats() {
     sdl_audio_stats(&callbacks, &dry);
     std::fprintf(stderr,
                  "sdl host: %llu presents, %llu audio callbacks, %llu ran dry, %llu waits ended "
-                 "a tick late, latest by %llu us\n",
+                 "a tick late, latest by %llu us, longest gap between ticks %llu us\n",
                  (unsigned long long)sdl_windows_present_count(), (unsigned long long)callbacks,
                  (unsigned long long)dry, (unsigned long long)wakes_late_by_a_tick,
-                 (unsigned long long)latest_wake_us);
+                 (unsigned long long)latest_wake_us, (unsigned long long)longest_tick_gap_us);
 }
 
 std::uint64_t host_time_us() {
@@ -173,6 +228,10 @@ int host_screen_height() {
 }
 
 void host_wake() {
+    if (wake_fd >= 0 && sdl_display_connection_fd() >= 0) {
+        std::uint64_t one = 1;
+        if (write(wake_fd, &one, sizeof one) == sizeof one) return;
+    }
     if (wake_queued.exchange(true)) return;
     SDL_Event event{};
     event.type = wake_event_type;
@@ -194,11 +253,6 @@ void host_wait_until(std::uint64_t deadline_us) {
             std::uint64_t wait_us = until > now ? until - now : 0;
             timeout_ms = int((wait_us + 999) / 1000);
         }
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, timeout_ms)) {
-            handle_event(event);
-            while (SDL_PollEvent(&event)) handle_event(event);
-            return;
-        }
+        if (wait_for_events(timeout_ms)) return;
     }
 }

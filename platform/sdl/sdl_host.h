@@ -5,15 +5,36 @@
 #include "platform/win32.h"
 #include <SDL.h>
 #include <cstdint>
+#include <vector>
 
-// Starts SDL's video (and its event loop); false with SDL's error when it
-// cannot. Call before anything else of the host.
+// Starts SDL's event loop and the video driver of a display that shows
+// windows, if there is one (without, no top-level window can be created);
+// false with SDL's error only when SDL itself cannot start. Call before
+// anything else of the host.
 bool sdl_host_start();
 // When the environment sets GRIDSHOW_SDL_STATS, writes the host's counters
-// (presents, audio callbacks, callbacks that ran dry) to standard error.
+// (presents, audio callbacks, callbacks that ran dry, late waits, the longest
+// gap between two show ticks) to standard error.
 void sdl_host_report_stats();
 
 // ---- Between the host's files ------------------------------------------------
+
+// Opens a video driver that shows windows, if there is one (sdl_host_start
+// does); host_can_show_windows then tells.
+void sdl_display_open();
+// A hidden window for a top-level window of the show, at its screen place;
+// on X11 one that the window manager leaves alone.
+SDL_Window* sdl_display_create_window(int x, int y, int width, int height);
+// The descriptor on which the X server's events arrive, once a window is on
+// X11; -1 before and on other drivers. Safe from any thread.
+int sdl_display_connection_fd();
+// Moves a window without waiting for the window system.
+void sdl_display_move(SDL_Window* window, int x, int y);
+// A new window that the desktop lists as minimised (task bar, window list),
+// as the way back to a minimised show window; null when it cannot be made.
+SDL_Window* sdl_display_show_iconic(int width, int height);
+// Whether the desktop lists such a window as minimised.
+bool sdl_display_listed_as_minimized(SDL_Window* stand_in);
 
 // Shows whatever changed if a present is due at `now_us`; returns the time at
 // which pending changes may next be shown (UINT64_MAX when nothing is pending).
@@ -21,20 +42,40 @@ std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us);
 // The top-level window behind an SDL window id, with its screen position;
 // false when the id is not one of ours.
 bool sdl_windows_find(std::uint32_t sdl_window_id, HWND* window, POINT* screen_origin);
-// The desktop confirmed that it iconified an SDL window.
+// The top-level window that an SDL window shows or stands in for (a close
+// request for either closes it).
+bool sdl_windows_owner(std::uint32_t sdl_window_id, HWND* window);
+// Gives the keyboard to a shown SDL window of ours.
+void sdl_windows_focus(std::uint32_t sdl_window_id);
+// The desktop confirmed that it lists a minimised window's stand-in as
+// minimised.
 void sdl_windows_minimized(std::uint32_t sdl_window_id);
 // Restores (through the core) each window whose iconify the desktop has not
 // confirmed within a second; returns when the next such check is due
 // (UINT64_MAX: none pending). Only from host_wait_until, outside the core.
 std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us);
-// The desktop restored an SDL window: true, with its top-level window, when
-// the core still thinks it minimised (its own restore needs no report).
+// The desktop restored or showed a minimised window's stand-in: true, with
+// the top-level window, when the core still thinks it minimised (its own
+// restore needs no report).
 bool sdl_windows_restored(std::uint32_t sdl_window_id, HWND* window);
 // Every window must be shown whole again (the display lost its pixels).
 void sdl_windows_expose(std::uint32_t sdl_window_id);
 // Each known top-level window, for the desktop's request to close them all.
 int sdl_windows_list(HWND* windows, int capacity);
 std::uint64_t sdl_windows_present_count();
+
+// Shows an X11 window's pixels from a thread of its own, so that the message
+// loop never waits for the X server; null where the window is not on X11 or
+// the screen does not take 32-bit 0x00RRGGBB pixels as they are.
+struct Presenter;
+Presenter* sdl_presenter_start(SDL_Window* window, int width, int height);
+// The staging image to copy changed pixels into, held until end_copy.
+SDL_Surface* sdl_presenter_begin_copy(Presenter* presenter);
+void sdl_presenter_end_copy(Presenter* presenter);
+// Has these parts of the staging image shown; returns at once.
+void sdl_presenter_show(Presenter* presenter, const std::vector<SDL_Rect>& parts);
+// Ends the thread and frees everything; before the window is destroyed.
+void sdl_presenter_stop(Presenter* presenter);
 
 // Hands the blocks that finished playing to the core (on the calling thread);
 // returns how many.

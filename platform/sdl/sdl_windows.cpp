@@ -1,8 +1,10 @@
 // Presentation on the SDL2 host: each composed top-level window is a
-// borderless SDL window at its screen position. The composed pixels are
-// copied into the window's surface as they arrive, but shown only at the
-// display's refresh rate and only where they changed, because showing a whole
-// window costs milliseconds of CPU on a software display.
+// borderless SDL window at its screen position (one the window manager leaves
+// alone, see sdl_display.cpp). The composed pixels are copied into the
+// window's surface (on X11 the presenter's staging image) as they arrive, but
+// shown only at the display's refresh rate and only where they changed,
+// because showing a whole window costs milliseconds of CPU on a software
+// display.
 #include "platform/host.h"
 #include "platform/sdl/sdl_host.h"
 #include <algorithm>
@@ -14,11 +16,17 @@ struct HostWindow {
     HWND window;
     SDL_Window* sdl_window;
     SDL_Surface* surface; // SDL replaces it (blank) when the window's size changes
+    Presenter* presenter; // on X11 it shows the pixels instead of SDL's surface
     RECT screen_rect;
     bool visible;
-    bool minimized; // iconified on the desktop; its restore goes back to the core
-    // When the iconify was asked for and not yet confirmed by the desktop
-    // (0: nothing pending). A desktop without a window manager never confirms.
+    bool minimized; // its restore goes back to the core
+    // While minimised the window is hidden and this window, which the desktop
+    // lists as minimised, stands in for it: restoring or closing it restores
+    // or closes the show's window.
+    SDL_Window* stand_in;
+    // When the stand-in was made and the desktop has not yet confirmed that
+    // it is minimised (0: nothing pending). A desktop without a window
+    // manager never confirms.
     std::uint64_t minimize_asked_us;
     int width;
     int height;
@@ -28,6 +36,8 @@ struct HostWindow {
 constexpr std::uint64_t minimize_patience_us = 1000000;
 
 constexpr std::size_t max_pending_parts = 32;
+constexpr int stand_in_width = 320;
+constexpr int stand_in_height = 180;
 
 std::vector<HostWindow> windows;
 std::uint64_t last_present_us = 0;
@@ -66,6 +76,27 @@ HostWindow* find_by_id(std::uint32_t sdl_window_id) {
     return nullptr;
 }
 
+// The show's window whose stand-in has this id.
+HostWindow* find_by_stand_in(std::uint32_t sdl_window_id) {
+    for (HostWindow& host : windows)
+        if (host.stand_in && SDL_GetWindowID(host.stand_in) == sdl_window_id) return &host;
+    return nullptr;
+}
+
+void drop_stand_in(HostWindow& host) {
+    if (host.stand_in) SDL_DestroyWindow(host.stand_in);
+    host.stand_in = nullptr;
+    host.minimize_asked_us = 0;
+}
+
+void set_minimized(HostWindow& host, bool minimized) {
+    host.minimized = minimized;
+    drop_stand_in(host);
+    if (!minimized) return;
+    host.minimize_asked_us = std::max<std::uint64_t>(1, host_time_us());
+    host.stand_in = sdl_display_show_iconic(stand_in_width, stand_in_height);
+}
+
 // Copies part of the composed image into the window's surface.
 void copy_pixels(HostWindow& host, const HostWindowImage& image, SDL_Surface* surface,
                  SDL_Rect area) {
@@ -84,10 +115,10 @@ SDL_Rect sdl_rect(const RECT& rect) {
     return SDL_Rect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// Copies what changed: the finer pieces when the core gives them, everything
-// when SDL has replaced the surface.
-void copy_changes(HostWindow& host, const HostWindowImage& image) {
-    SDL_Surface* surface = SDL_GetWindowSurface(host.sdl_window);
+// Copies what changed into `surface`: the finer pieces when the core gives
+// them, everything when the surface is new (SDL replaces it, blank, when the
+// window's size changes).
+void copy_parts(HostWindow& host, const HostWindowImage& image, SDL_Surface* surface) {
     if (!surface) return;
     if (surface != host.surface) {
         host.surface = surface;
@@ -100,17 +131,28 @@ void copy_changes(HostWindow& host, const HostWindowImage& image) {
     }
 }
 
+// Copies what changed into the presenter's staging image or SDL's surface.
+void copy_changes(HostWindow& host, const HostWindowImage& image) {
+    if (host.presenter) {
+        copy_parts(host, image, sdl_presenter_begin_copy(host.presenter));
+        sdl_presenter_end_copy(host.presenter);
+    } else {
+        copy_parts(host, image, SDL_GetWindowSurface(host.sdl_window));
+    }
+}
+
 HostWindow* create_window(const HostWindowImage& image) {
-    SDL_Window* sdl_window =
-        SDL_CreateWindow("gridshow", image.screen_rect.left, image.screen_rect.top, image.width,
-                         image.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    SDL_Window* sdl_window = sdl_display_create_window(
+        image.screen_rect.left, image.screen_rect.top, image.width, image.height);
     if (!sdl_window) return nullptr;
     windows.push_back(HostWindow{image.window,
                                  sdl_window,
                                  nullptr,
+                                 sdl_presenter_start(sdl_window, image.width, image.height),
                                  image.screen_rect,
                                  false,
                                  false,
+                                 nullptr,
                                  0,
                                  image.width,
                                  image.height,
@@ -122,8 +164,11 @@ void present_now(std::uint64_t now_us) {
     for (HostWindow& host : windows) {
         if (host.pending.empty()) continue;
         if (host.visible) {
-            SDL_UpdateWindowSurfaceRects(host.sdl_window, host.pending.data(),
-                                         int(host.pending.size()));
+            if (host.presenter)
+                sdl_presenter_show(host.presenter, host.pending);
+            else
+                SDL_UpdateWindowSurfaceRects(host.sdl_window, host.pending.data(),
+                                             int(host.pending.size()));
             ++present_count;
         }
         host.pending.clear();
@@ -140,25 +185,25 @@ void host_present(const HostWindowImage& image) {
         host->width = image.width;
         host->height = image.height;
         SDL_SetWindowSize(host->sdl_window, image.width, image.height);
+        if (host->presenter) {
+            sdl_presenter_stop(host->presenter);
+            host->presenter = sdl_presenter_start(host->sdl_window, image.width, image.height);
+            host->surface = nullptr; // the new staging image is blank
+        }
     }
     if (image.screen_rect.left != host->screen_rect.left ||
         image.screen_rect.top != host->screen_rect.top)
-        SDL_SetWindowPosition(host->sdl_window, image.screen_rect.left, image.screen_rect.top);
+        sdl_display_move(host->sdl_window, image.screen_rect.left, image.screen_rect.top);
     host->screen_rect = image.screen_rect;
-    if (image.minimized != host->minimized) {
-        host->minimized = image.minimized;
-        host->minimize_asked_us = image.minimized ? std::max<std::uint64_t>(1, host_time_us()) : 0;
-        if (image.minimized)
-            SDL_MinimizeWindow(host->sdl_window);
-        else
-            SDL_RestoreWindow(host->sdl_window);
-    }
+    if (image.minimized != host->minimized) set_minimized(*host, image.minimized);
     if (image.visible != host->visible) {
         host->visible = image.visible;
-        if (image.visible)
+        if (image.visible) {
             SDL_ShowWindow(host->sdl_window);
-        else if (!image.minimized)
+            sdl_windows_focus(SDL_GetWindowID(host->sdl_window));
+        } else {
             SDL_HideWindow(host->sdl_window);
+        }
         add_pending(*host, SDL_Rect{0, 0, image.width, image.height});
     }
     copy_changes(*host, image);
@@ -168,6 +213,8 @@ void host_present(const HostWindowImage& image) {
 void host_window_destroyed(HWND window) {
     for (auto it = windows.begin(); it != windows.end(); ++it) {
         if (it->window != window) continue;
+        drop_stand_in(*it);
+        if (it->presenter) sdl_presenter_stop(it->presenter);
         SDL_DestroyWindow(it->sdl_window);
         windows.erase(it);
         return;
@@ -185,7 +232,7 @@ std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us) {
 }
 
 void sdl_windows_minimized(std::uint32_t sdl_window_id) {
-    if (HostWindow* host = find_by_id(sdl_window_id)) host->minimize_asked_us = 0;
+    if (HostWindow* host = find_by_stand_in(sdl_window_id)) host->minimize_asked_us = 0;
 }
 
 std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us) {
@@ -197,19 +244,35 @@ std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us) {
             next = std::min(next, give_up);
             continue;
         }
-        // The window is still on the screen: bring the core back in line
-        // rather than leave a frozen window that nothing can restore.
         host.minimize_asked_us = 0;
-        platform_input_restore(host.window);
+        // Nothing lists the window as minimised: bring it back rather than
+        // leave it where nothing can restore it.
+        if (!host.stand_in || !sdl_display_listed_as_minimized(host.stand_in))
+            platform_input_restore(host.window);
     }
     return next;
 }
 
 bool sdl_windows_restored(std::uint32_t sdl_window_id, HWND* window) {
-    HostWindow* host = find_by_id(sdl_window_id);
+    HostWindow* host = find_by_stand_in(sdl_window_id);
     if (!host || !host->minimized) return false;
+    host->minimize_asked_us = 0; // the restore is under way
     *window = host->window;
     return true;
+}
+
+bool sdl_windows_owner(std::uint32_t sdl_window_id, HWND* window) {
+    HostWindow* host = find_by_id(sdl_window_id);
+    if (!host) host = find_by_stand_in(sdl_window_id);
+    if (!host) return false;
+    *window = host->window;
+    return true;
+}
+
+void sdl_windows_focus(std::uint32_t sdl_window_id) {
+    // No window manager hands the keyboard to the show's windows.
+    HostWindow* host = find_by_id(sdl_window_id);
+    if (host && host->visible) SDL_SetWindowInputFocus(host->sdl_window);
 }
 
 bool sdl_windows_find(std::uint32_t sdl_window_id, HWND* window, POINT* screen_origin) {

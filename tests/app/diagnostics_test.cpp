@@ -1,6 +1,6 @@
 // The diagnostic log: number and error formats, the start-up failure report,
 // the fatal stop and the standard-error lock.
-#include "app/diagnostics.h"
+#include "base/diagnostics.h"
 #include "platform/win32.h"
 #include "tests/common/child_process.h"
 #include <csignal>

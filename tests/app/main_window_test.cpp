@@ -1,9 +1,10 @@
 // The main window on the headless host, in process: the creation sequence and
 // each of its failures (through app_main, which turns them into exit code 1),
 // the message table, and the teardown.
+#include "app/app_main.h"
 #include "app/app_state.h"
 #include "app/song_source.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "platform/core/faults.h"
 #include "platform/core/window_tree.h"
 #include "platform/headless/headless.h"
@@ -254,7 +255,7 @@ TEST_F(CreatedMainWindowTest, CreationBuildsTheShowAndParksTheWindowLeftOfTheScr
     EXPECT_EQ(creation_output, "Audio initialized successfully using embedded data.\n");
     ASSERT_NE(app_state.module, nullptr);
     ASSERT_NE(app_state.replay, nullptr);
-    EXPECT_EQ(app_state.replay->order_counter, 2); // started over at entry 0
+    EXPECT_EQ(app_state.replay->order_counter, 2u); // started over at entry 0
     EXPECT_TRUE(app_state.audio.device_open);
     EXPECT_EQ(app_state.grid.cols, 1u);
     EXPECT_EQ(app_state.grid.rows, 1u);

@@ -1,7 +1,8 @@
 // Wave output on the headless host: start and its failures, the stream the
 // device plays, notices that must change nothing, and the shutdown.
 #include "audio/audio_output.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc.h"
+#include "base/alloc_faults.h"
 #include "platform/core/faults.h"
 #include "platform/headless/headless_audio.h"
 #include "player/mixer.h"
@@ -273,9 +274,10 @@ TEST_F(AudioOutputTest, ShutdownTwiceReleasesOnceAndWritesItsLineTwice) {
     expect_nothing_held();
 }
 
-TEST_F(AudioOutputTest, ShutdownReportsItsFailedCallsAndStillReleasesEverything) {
+TEST_F(AudioOutputTest, ShutdownReportsItsFailedCallsAndFreesBlocksOnlyOnceTheDeviceGaveThemBack) {
     ASSERT_EQ(start(), ErrorName::Ok);
     HWAVEOUT device = audio.device;
+    // Without the reset the device keeps its three blocks queued and plays them out.
     fault_wave_out(WaveOutCall::Reset, 5, 1);
     fault_wave_out(WaveOutCall::UnprepareHeader, 11, 1, 1);
     fault_wave_out(WaveOutCall::Close, 4, 1);
@@ -286,8 +288,29 @@ TEST_F(AudioOutputTest, ShutdownReportsItsFailedCallsAndStillReleasesEverything)
                              "waveOutClose failed: 4\n"
                              "Audio deinitialized.\n");
     expect_nothing_held();
-    // The device really is still open with its blocks queued: close it here.
-    waveOutReset(device);
+    EXPECT_EQ(waveOutClose(device), MMSYSERR_INVALHANDLE) << "closed once the blocks came back";
+}
+
+TEST_F(AudioOutputTest, ShutdownLeavesBlocksToADeviceThatNeverGivesThemBack) {
+    ASSERT_EQ(start(), ErrorName::Ok);
+    HWAVEOUT device = audio.device;
+    std::int16_t* buffers[audio_block_count];
+    for (int i = 0; i < audio_block_count; ++i) buffers[i] = audio.blocks[i].block_samples;
+    fault_wave_out(WaveOutCall::UnprepareHeader, WAVERR_STILLPLAYING, fault_every_call);
+    fault_wave_out(WaveOutCall::Close, WAVERR_STILLPLAYING, fault_every_call);
+    StderrCapture errors;
+    audio_deinit(audio, song->replay, song->module);
+    fault_wave_out(WaveOutCall::UnprepareHeader, 0, 0);
+    fault_wave_out(WaveOutCall::Close, 0, 0);
+    EXPECT_EQ(errors.text(), "waveOutClose failed: 33\n"
+                             "Audio blocks left to the device: 3\n"
+                             "Audio deinitialized.\n");
+    EXPECT_FALSE(audio.device_open);
+    for (int i = 0; i < audio_block_count; ++i) {
+        EXPECT_EQ(audio.blocks[i].block_samples, buffers[i]) << "block " << i;
+        EXPECT_EQ(audio.blocks[i].header.dwBufferLength, DWORD(audio_block_samples * 2));
+        mem_free(buffers[i]); // the device here only pretended to hold them
+    }
     waveOutClose(device);
 }
 

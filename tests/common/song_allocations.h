@@ -1,7 +1,7 @@
 // How many allocations loading the embedded song and building its replay
 // make, so that a test can fail one allocation of a later start-up step.
 #pragma once
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/embedded_song.h"
 #include "player/module.h"
 #include "player/replay.h"

@@ -1,7 +1,6 @@
-// A bare parent window on the headless host for cell grids, using the
-// process-wide grid that the cell painting reads.
+// A bare parent window on the headless host for cell grids, whose cells paint
+// from the fixture's grid.
 #pragma once
-#include "app/app_state.h"
 #include "grid/cell_grid.h"
 #include "platform/headless/headless.h"
 #include "platform/win32.h"
@@ -20,11 +19,21 @@ inline LRESULT CALLBACK plain_window_proc(HWND window, UINT message, WPARAM wpar
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
+// The layer keeps no per-window data: the cells find their grid here.
+inline CellGrid fixture_grid{};
+
+inline LRESULT CALLBACK fixture_cell_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_ERASEBKGND) return 1;
+    if (message != WM_PAINT) return DefWindowProcA(window, message, wparam, lparam);
+    paint_cell(fixture_grid, window);
+    return 0;
+}
+
 struct GridFixture : ::testing::Test {
     HWND parent = nullptr;
 
     static HINSTANCE instance() { return GetModuleHandleA(nullptr); }
-    static CellGrid& grid() { return app_state.grid; }
+    static CellGrid& grid() { return fixture_grid; }
 
     static void register_classes() {
         WNDCLASSEXA parent_class{};
@@ -34,7 +43,7 @@ struct GridFixture : ::testing::Test {
         parent_class.lpszClassName = "GridTestParent";
         RegisterClassExA(&parent_class);
         WNDCLASSEXA cell_class = parent_class;
-        cell_class.lpfnWndProc = ChildWindowProc;
+        cell_class.lpfnWndProc = fixture_cell_proc;
         cell_class.lpszClassName = "ChildWindowClass";
         RegisterClassExA(&cell_class);
     }

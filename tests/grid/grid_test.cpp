@@ -1,11 +1,12 @@
 // The cell grid on the headless host: layout, rebuilds, the grow-in and its
 // failures.
-#include "app/app_state.h"
+#include "base/alloc_faults.h"
 #include "grid/cell_grid.h"
-#include "platform/alloc_faults.h"
 #include "platform/core/faults.h"
+#include "platform/host.h"
 #include "tests/grid/grid_fixture.h"
 #include <cstring>
+#include <string>
 #include <gtest/gtest.h>
 
 namespace {
@@ -118,13 +119,21 @@ TEST_F(CellGridTest, StepWithNothingToMoveStillSucceeds) {
 TEST_F(CellGridTest, RefusedBatchIsAFatalStop) {
     HWND parent = make_parent(1536, 833);
     ASSERT_EQ(create_grid(grid(), parent, instance(), 2, 2), ErrorName::Ok);
+    const char* stack_line = "\nUnable to dump stack trace: debug info stripped\n";
     EXPECT_EXIT(
         {
             fault_refuse_begin_defer_window_pos(1);
             grow_in_step(grid(), 0.1f);
         },
         ::testing::ExitedWithCode(3),
-        " panic: BeginDeferWindowPos failed\nUnable to dump stack trace: debug info stripped\n");
+        std::string(" panic: BeginDeferWindowPos failed") + stack_line);
+    // A move the system refuses (here: of a window gone) abandons the batch.
+    EXPECT_EXIT(
+        {
+            DestroyWindow(grid().cells[0].window);
+            grow_in_step(grid(), 0.1f);
+        },
+        ::testing::ExitedWithCode(3), std::string(" panic: DeferWindowPos failed") + stack_line);
 }
 
 TEST_F(CellGridTest, ReleaseLeavesTheListEmpty) {

@@ -1,7 +1,7 @@
 // The layer's kernel32 services: writing to the standard-error handle, process
 // exit, thread ids, the module handle, the exclusive lock, waiting on an
 // address and interlocked counts.
-#include "platform/core/process_exit.h"
+#include "base/process_exit.h"
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>

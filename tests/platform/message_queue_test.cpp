@@ -5,6 +5,8 @@
 #include "window_fixture.h"
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 namespace {
@@ -179,6 +181,25 @@ TEST_F(MessageQueue, TranslateMessageAddsCharactersForLetters) {
     EXPECT_EQ(received(WM_CHAR)[0].wparam, WPARAM('a'));
     EXPECT_EQ(received(WM_CHAR)[0].window, window);
     EXPECT_EQ(received(WM_KEYUP).size(), 1u);
+}
+
+TEST_F(MessageQueue, TranslateMessageOnAThreadWithoutAQueueGivesItOne) {
+    std::promise<UINT> character;
+    std::future<UINT> got = character.get_future();
+    std::thread other([&] {
+        MSG key{nullptr, WM_KEYDOWN, 'B', 0, 0, {}};
+        TranslateMessage(&key); // this thread's very first call into the queues
+        PostQuitMessage(0);
+        MSG message{};
+        GetMessageA(&message, nullptr, 0, 0);
+        character.set_value(UINT(message.wParam));
+    });
+    if (got.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        other.detach();
+        FAIL() << "TranslateMessage never returned";
+    }
+    other.join();
+    EXPECT_EQ(got.get(), UINT('b'));
 }
 
 TEST_F(MessageQueue, WaitingWithNothingToWaitForEndsTheProcessInsteadOfHanging) {

@@ -1,6 +1,6 @@
 // The WAV writer: a canonical 44-byte header with the final sizes, samples in
 // little-endian order, and no file left behind when writing fails.
-#include "platform/core/wav_file.h"
+#include "base/wav_file.h"
 
 #include <gtest/gtest.h>
 

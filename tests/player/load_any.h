@@ -1,6 +1,6 @@
 // Loads test data through the format-picking entry into an owning pointer.
 #pragma once
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/module.h"
 #include "player/module_formats.h"
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/fixed_point.h"
 #include "player/mod_loader.h"
 #include "player/module.h"

@@ -1,4 +1,4 @@
-#include "platform/alloc.h"
+#include "base/alloc.h"
 #include "player/sample_prep.h"
 #include <gtest/gtest.h>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/module.h"
 #include "player/replay.h"
 #include "tests/player/mod_builder.h"
@@ -83,6 +83,17 @@ ModBuilder song_of(std::initializer_list<int> orders) {
 
 } // namespace
 
+TEST(NewReplay, RefusesOutputRatesTheMixerCannotServe) {
+    ModulePtr module = load(song_of({0}));
+    for (std::int32_t rate : {INT_MIN, -48000, 0, 3, 131073, INT_MAX}) {
+        EXPECT_EQ(new_replay(module.get(), rate, false), nullptr) << rate;
+    }
+    for (std::int32_t rate : {4, 8000, 131072}) {
+        ReplayPtr replay(new_replay(module.get(), rate, false));
+        EXPECT_TRUE(replay) << rate;
+    }
+}
+
 TEST(NewReplay, StartsAtEntryZeroWithTheFirstRowPlayed) {
     ModBuilder builder = song_of({0, 1});
     builder.set_note(0, 0, 1, 428, 1, 0xC, 0x20);
@@ -92,7 +103,7 @@ TEST(NewReplay, StartsAtEntryZeroWithTheFirstRowPlayed) {
     EXPECT_EQ(replay->output_rate, 44100);
     EXPECT_EQ(replay->interpolate, 1);
     EXPECT_EQ(replay->module, module.get());
-    EXPECT_EQ(replay->order_counter, 1);
+    EXPECT_EQ(replay->order_counter, 1u);
     EXPECT_EQ(position(*replay), Position(0, 0));
     EXPECT_EQ(replay->pending_order, -1);
     EXPECT_EQ(replay->pending_row, 1);
@@ -150,7 +161,7 @@ TEST(StartSequenceAt, RestartsAtTheGivenEntryOrAtEntryZero) {
 
     start_sequence_at(replay.get(), 3); // the song length: entry 0
     EXPECT_EQ(position(*replay), Position(0, 0));
-    EXPECT_EQ(replay->order_counter, 2);
+    EXPECT_EQ(replay->order_counter, 2u);
     EXPECT_EQ(replay->channels[2].volume, 0);
     EXPECT_EQ(replay->channels[2].panning, 204);
     EXPECT_EQ(replay->crossfade_buffer[5], 0);
@@ -158,13 +169,13 @@ TEST(StartSequenceAt, RestartsAtTheGivenEntryOrAtEntryZero) {
 
     start_sequence_at(replay.get(), 2);
     EXPECT_EQ(position(*replay), Position(2, 0));
-    EXPECT_EQ(replay->order_counter, 3);
+    EXPECT_EQ(replay->order_counter, 3u);
 
     // A negative entry enters nothing: play restarts on the current entry.
     next_rows(*replay, 5);
     start_sequence_at(replay.get(), -1);
     EXPECT_EQ(position(*replay), Position(2, 0));
-    EXPECT_EQ(replay->order_counter, 3);
+    EXPECT_EQ(replay->order_counter, 3u);
 }
 
 TEST(AdvanceTick, PlaysARowEverySpeedTicksAndRunsTickEffectsBetween) {
@@ -185,12 +196,12 @@ TEST(AdvanceTick, FollowsTheOrderListAndWrapsToEntryZero) {
     ReplayPtr replay = play(module.get());
     next_rows(*replay, 63);
     EXPECT_EQ(position(*replay), Position(0, 63));
-    EXPECT_EQ(replay->order_counter, 1);
+    EXPECT_EQ(replay->order_counter, 1u);
     EXPECT_EQ(next_rows(*replay, 1)[0], Position(1, 0));
-    EXPECT_EQ(replay->order_counter, 2);
+    EXPECT_EQ(replay->order_counter, 2u);
     next_rows(*replay, 63);
     EXPECT_EQ(next_rows(*replay, 1)[0], Position(0, 0));
-    EXPECT_EQ(replay->order_counter, 3);
+    EXPECT_EQ(replay->order_counter, 3u);
 
     // A song with a restart position goes on from there instead.
     module->restart_position = 1;
@@ -207,7 +218,7 @@ TEST(AdvanceTick, SkipsEntriesThatNameNoPattern) {
     ReplayPtr replay = play(module.get());
     next_rows(*replay, 63);
     EXPECT_EQ(next_rows(*replay, 1)[0], Position(2, 0));
-    EXPECT_EQ(replay->order_counter, 2);
+    EXPECT_EQ(replay->order_counter, 2u);
 }
 
 TEST(SequencerCommands, CombineJumpAndBreakInChannelOrder) {
@@ -220,7 +231,7 @@ TEST(SequencerCommands, CombineJumpAndBreakInChannelOrder) {
     ReplayPtr replay = play(module.get());
     next_rows(*replay, 10);
     EXPECT_EQ(next_rows(*replay, 1)[0], Position(5, 10));
-    EXPECT_EQ(replay->order_counter, 2);
+    EXPECT_EQ(replay->order_counter, 2u);
 
     start_sequence_at(replay.get(), 1);
     next_rows(*replay, 10);
@@ -234,7 +245,7 @@ TEST(SequencerCommands, WrapToEntryZeroRowZeroPastTheSongEnd) {
     ModulePtr module = load(builder);
     ReplayPtr replay = play(module.get());
     EXPECT_EQ(next_rows(*replay, 1)[0], Position(0, 0));
-    EXPECT_EQ(replay->order_counter, 2);
+    EXPECT_EQ(replay->order_counter, 2u);
 
     start_sequence_at(replay.get(), 1);
     EXPECT_EQ(next_rows(*replay, 1)[0], Position(0, 0));
@@ -363,7 +374,7 @@ TEST(AdvanceTick, NeverReadsPastTheOrderListWhateverTheSongLength) {
     ReplayPtr replay = play(module.get());
     EXPECT_EQ(next_rows(*replay, 3),
               joined({rows_of(0, 0, 0), rows_of(0, 0, 0), rows_of(0, 0, 0)}));
-    EXPECT_EQ(replay->order_counter, 4);
+    EXPECT_EQ(replay->order_counter, 4u);
 
     module->song_length = 300; // plays all 128 entries, then entry 0 again
     start_sequence_at(replay.get(), 0);
@@ -377,18 +388,18 @@ TEST(AdvanceTick, KeepsPlayingEmptyRowsWhenNoEntryNamesAPattern) {
     for (int i = 0; i < order_list_size; ++i) module->order_list[i] = 9;
     ReplayPtr replay = play(module.get());
     ASSERT_TRUE(replay);
-    EXPECT_EQ(replay->order_counter, 0);
+    EXPECT_EQ(replay->order_counter, 0u);
     next_rows(*replay, 5);
-    EXPECT_EQ(replay->order_counter, 0);
+    EXPECT_EQ(replay->order_counter, 0u);
     EXPECT_EQ(replay->current_row, 0);
 }
 
 TEST(AdvanceTick, WrapsTheOrderCounterInsteadOfOverflowing) {
     ModulePtr module = load(song_of({0, 1}));
     ReplayPtr replay = play(module.get());
-    replay->order_counter = INT32_MAX;
+    replay->order_counter = UINT32_MAX;
     start_sequence_at(replay.get(), 1);
-    EXPECT_EQ(replay->order_counter, INT32_MIN);
+    EXPECT_EQ(replay->order_counter, 0u);
     start_sequence_at(replay.get(), 1);
-    EXPECT_EQ(replay->order_counter, INT32_MIN + 1);
+    EXPECT_EQ(replay->order_counter, 1u);
 }

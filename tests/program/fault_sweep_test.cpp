@@ -6,7 +6,7 @@
 // LeakSanitizer reports a leak on standard error at the driver's exit and
 // makes the exit code non-zero, and the driver itself fails a run whose
 // teardown left anything held (exit code 4). Standard error is compared whole.
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/embedded_song.h"
 #include "player/module.h"
 #include "player/replay.h"

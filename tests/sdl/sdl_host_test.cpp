@@ -33,6 +33,7 @@ void platform_input_close(HWND window) {
 void platform_input_restore(HWND window) {
     core_calls.push_back("restore " + std::to_string(reinterpret_cast<std::uintptr_t>(window)));
 }
+void platform_set_tick_presented_hook(void (*)()) {}
 void platform_audio_block_done(WAVEHDR* header) {
     finished_blocks.push_back(header);
     finishing_thread = std::this_thread::get_id();

@@ -27,7 +27,7 @@ struct EffectStep : ::testing::Test {
     }
 
     // One step at `order`; returns what it logged.
-    std::string step_at(std::int32_t order) {
+    std::string step_at(std::uint32_t order) {
         replay.order_counter = order;
         ::testing::internal::CaptureStderr();
         effect_step(show, grid, &replay);

@@ -2,6 +2,7 @@
 // the grid's part of the shade matrix.
 #include "grid/cell_grid.h"
 #include "show/effects.h"
+#include "show/show_state.h"
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -28,7 +29,9 @@ TEST(Figure, StandsInTheTopLeftCornerOfAGridOfAtLeastFiveByFive) {
     const char* figure[] = {".....", "..#..", ".#.#.", "#####", "#...#"};
     for (auto [cols, rows] : {std::pair<std::uint64_t, std::uint64_t>{5, 5}, {7, 6}, {20, 20}}) {
         Shades shades;
-        render_figure(shades.matrix.values, cols, rows, 1.5f, true);
+        ShowState show{};
+        show.effect_time = 1.5f;
+        render_figure(show, shades.matrix.values, cols, rows);
         for (std::uint64_t r = 0; r < rows; ++r)
             for (std::uint64_t c = 0; c < cols; ++c) {
                 const bool on = r < 5 && c < 5 && figure[r][c] == '#';
@@ -42,7 +45,8 @@ TEST(Figure, StandsInTheTopLeftCornerOfAGridOfAtLeastFiveByFive) {
 TEST(Figure, SmallerGridsInEitherDirectionStayBlack) {
     for (auto [cols, rows] : {std::pair<std::uint64_t, std::uint64_t>{5, 4}, {4, 5}, {1, 1}}) {
         Shades shades;
-        render_figure(shades.matrix.values, cols, rows, 0.0f, false);
+        ShowState show{};
+        render_figure(show, shades.matrix.values, cols, rows);
         for (std::uint64_t r = 0; r < rows; ++r)
             for (std::uint64_t c = 0; c < cols; ++c) EXPECT_EQ(shades.at(r, c), 0);
         EXPECT_TRUE(shades.only_grid_written(cols, rows));
@@ -51,7 +55,8 @@ TEST(Figure, SmallerGridsInEitherDirectionStayBlack) {
 
 TEST(Plasma, CellZeroAtTimeZeroIs132) {
     Shades shades;
-    render_plasma(shades.matrix.values, 16, 14, 0.0f, true);
+    ShowState show{};
+    render_plasma(show, shades.matrix.values, 16, 14);
     EXPECT_EQ(shades.at(0, 0), 132);
     EXPECT_TRUE(shades.only_grid_written(16, 14));
 }
@@ -70,7 +75,9 @@ int reference_shade(double t, int x, int y) {
 TEST(Plasma, FollowsItsThreeWavesOverTime) {
     for (float t : {0.0f, 0.75f, 12.3f, 40.0f}) {
         Shades shades;
-        render_plasma(shades.matrix.values, 20, 20, t, false);
+        ShowState show{};
+        show.effect_time = t;
+        render_plasma(show, shades.matrix.values, 20, 20);
         for (int y = 0; y < 20; ++y)
             for (int x = 0; x < 20; ++x)
                 ASSERT_NEAR(shades.at(y, x), reference_shade(t, x, y), 1)

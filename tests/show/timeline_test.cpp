@@ -1,8 +1,7 @@
 // The show timeline driving a real window on the headless host (1920 x 1080
 // screen): the slide-in, the grid resize and grow-in, the window bob around a
 // hand-over, the scroll-out, and a failed rebuild.
-#include "app/app_state.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/replay.h"
 #include "show/effects.h"
 #include "show/show_state.h"
@@ -13,24 +12,18 @@ namespace {
 
 struct Timeline : GridFixture {
     Replay replay{};
+    ShowState show_state{};
     HWND main_window = nullptr;
 
-    ShowState& show() { return app_state.show; }
+    ShowState& show() { return show_state; }
 
     void SetUp() override {
-        app_state.show = ShowState{};
         replay.order_counter = 2;
-        app_state.replay = &replay;
         main_window = make_parent(1536, 864);
         show_start(show(), main_window);
     }
 
-    void TearDown() override {
-        app_state.replay = nullptr;
-        GridFixture::TearDown();
-    }
-
-    void tick() { show_tick(main_window); }
+    void tick() { show_tick(show(), grid(), &replay, main_window); }
     RECT rect() { return window_rect(main_window); }
 
     // Ticks until the phase differs from `phase`; returns how many it took.

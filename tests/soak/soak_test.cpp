@@ -3,7 +3,7 @@
 // show's only link to the music is order_counter, so it must count exactly
 // one per entry however long the song runs; the sound must depend on nothing
 // but the song; and nothing may grow.
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include "player/embedded_song.h"
 #include "player/mixer.h"
 #include "player/module.h"
@@ -64,8 +64,8 @@ struct StreamHash {
 struct SoakRun {
     std::uint64_t hash = 0;
     std::int64_t frames = 0;
-    std::int32_t first_counter = 0;
-    std::int32_t last_counter = 0;
+    std::uint32_t first_counter = 0;
+    std::uint32_t last_counter = 0;
     // Entry changes that were not one step on after exactly 7.68 s.
     std::int64_t bad_entry_changes = 0;
     std::int64_t first_bad_frame = -1;
@@ -90,7 +90,7 @@ SoakRun soak(std::int64_t frames_to_render) {
 
     StreamHash hash;
     run.first_counter = replay->order_counter;
-    std::int32_t counter = replay->order_counter;
+    std::uint32_t counter = replay->order_counter;
     std::int32_t entry = replay->order_index;
     std::int64_t entry_started = 0;
     while (run.frames < frames_to_render) {
@@ -137,7 +137,7 @@ TEST(Soak, TenHoursOfTheSongCountEveryEntryOnceRepeatExactlyAndStayFlat) {
     }
     EXPECT_EQ(second.frames, first.frames);
     EXPECT_EQ(second.hash, first.hash);
-    std::printf("%lld frames, order_counter %d to %d, output hash %016llx, RSS %ld -> %ld KiB\n",
+    std::printf("%lld frames, order_counter %u to %u, output hash %016llx, RSS %ld -> %ld KiB\n",
                 static_cast<long long>(first.frames), first.first_counter, first.last_counter,
                 static_cast<unsigned long long>(first.hash), first.rss_start_kib,
                 first.rss_end_kib);

@@ -139,7 +139,7 @@ TEST(EmbeddedSong, EntersEachEntryEvery384TicksAndWrapsToEntryZeroAfter3072) {
     ASSERT_NE(song.module, nullptr);
     Replay* replay = new_replay(song.module, 48000, false);
     ASSERT_NE(replay, nullptr);
-    const int first_counter = replay->order_counter;
+    const std::uint32_t first_counter = replay->order_counter;
     for (int entry = 1; entry <= song_entries; ++entry) {
         for (int tick = 1; tick < ticks_per_entry; ++tick) advance_tick(replay);
         EXPECT_EQ(replay->order_counter, first_counter + entry - 1) << "entry " << entry;

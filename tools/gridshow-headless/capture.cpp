@@ -85,7 +85,7 @@ void capture_tick(Capture& capture, const TickRecord& record, ScreenView screen)
                  show_phase_name(record.phase), (unsigned long long)record.effect_index,
                  double(record.effect_time));
     if (record.has_replay)
-        std::fprintf(capture.timeline, "%d", int(record.order_counter));
+        std::fprintf(capture.timeline, "%u", record.order_counter);
     else
         std::fputs("-", capture.timeline);
     if (record.has_window)

@@ -22,7 +22,7 @@ struct TickRecord {
     std::uint64_t effect_index;
     float effect_time;
     bool has_replay;
-    std::int32_t order_counter;
+    std::uint32_t order_counter;
     bool has_window;
     int window_x;
     int window_y;

@@ -2,11 +2,13 @@
 // error and exit code as gridshow, plus options that set up the host around
 // it (screen size, song, simulated input, faults) and capture what it showed
 // and played.
+#include "app/app_main.h"
 #include "app/app_state.h"
 #include "app/song_source.h"
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
+#include "base/process_exit.h"
+#include "gridshow_version.h"
 #include "platform/core/faults.h"
-#include "platform/core/process_exit.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
 #include "player/replay.h"
@@ -88,7 +90,7 @@ void on_tick(std::uint64_t tick) {
                       show.effect_index,
                       show.effect_time,
                       app_state.replay != nullptr,
-                      app_state.replay ? app_state.replay->order_counter : 0,
+                      app_state.replay ? app_state.replay->order_counter : 0u,
                       has_window,
                       int(place.left),
                       int(place.top)};
@@ -172,6 +174,10 @@ void arm(const Fault& fault) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--version") {
+        std::printf("gridshow-headless %s\n", gridshow_version);
+        return 0;
+    }
     std::string problem;
     if (!parse_options(argc - 1, argv + 1, options, problem)) return refuse(problem);
     if (!options.module_path.empty() && !read_module(options.module_path))

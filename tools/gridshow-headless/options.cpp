@@ -4,7 +4,7 @@
 const char* const usage_text =
     "usage: gridshow-headless [--screen WxH] [--module FILE] [--press KEY@TICK]... "
     "[--post MESSAGES@TICK]... [--fail NAME[@CALL][=CODE]]... [--capture DIR] [--every N] "
-    "[--count-allocations]";
+    "[--count-allocations] | --version";
 
 namespace {
 

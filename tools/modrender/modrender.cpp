@@ -4,7 +4,8 @@
 // saturating copy. Rendering stops where a tracker user hears the song end (the first
 // time a row that was already played would play again, not counting rows an
 // active pattern loop repeats), or after the requested number of seconds.
-#include "platform/core/wav_file.h"
+#include "base/wav_file.h"
+#include "gridshow_version.h"
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/module_formats.h"
@@ -145,7 +146,7 @@ class SongEnd {
     }
 
     std::unordered_set<std::uint64_t> played;
-    std::int32_t last_order_counter = 0;
+    std::uint32_t last_order_counter = 0;
     std::int32_t last_row = 0;
     std::int32_t last_loop_repeats_left = -1;
 };
@@ -188,6 +189,10 @@ bool open_output(WavFile& wav, const char* path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("modrender %s\n", gridshow_version);
+        return 0;
+    }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(usage, stdout);

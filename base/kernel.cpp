@@ -1,8 +1,8 @@
 // kernel32 base services: the standard handles, writing to them, process exit,
 // thread ids, the module handle, the exclusive lock, waiting on an address and
 // interlocked counts.
-#include "platform/core/process_exit.h"
-#include "platform/core/win32_api.h"
+#include "base/kernel32.h"
+#include "base/process_exit.h"
 
 #include <algorithm>
 #include <atomic>

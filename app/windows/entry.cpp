@@ -1,6 +1,7 @@
 // The process starts here rather than in the C runtime's start-up: the program
 // takes no arguments and has no static constructors, so nothing is lost.
-#include "app/app_state.h"
+#include "app/app_main.h"
+#include "platform/win32.h"
 
 extern "C" void gridshow_entry() {
     const UINT exit_code = static_cast<UINT>(app_main());

@@ -1,4 +1,4 @@
-#include "platform/core/wav_file.h"
+#include "base/wav_file.h"
 
 #include <bit>
 #include <cstring>

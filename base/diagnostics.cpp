@@ -1,5 +1,5 @@
-#include "app/diagnostics.h"
-#include "platform/win32.h"
+#include "base/diagnostics.h"
+#include "base/kernel32.h"
 #include <atomic>
 #include <cstddef>
 

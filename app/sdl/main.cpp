@@ -1,12 +1,12 @@
 // gridshow on the SDL2 host: the same program as on Windows, no arguments.
 #define SDL_MAIN_HANDLED
-#include "app/app_state.h"
+#include "app/app_main.h"
 #include "platform/sdl/sdl_host.h"
 #include <cstdio>
 
 int main() {
     if (!sdl_host_start()) {
-        std::fprintf(stderr, "gridshow: cannot open the display: %s\n", SDL_GetError());
+        std::fprintf(stderr, "gridshow: cannot start SDL: %s\n", SDL_GetError());
         return 1;
     }
     int exit_code = app_main();

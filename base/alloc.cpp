@@ -1,4 +1,4 @@
-#include "platform/alloc.h"
+#include "base/alloc.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -12,7 +12,7 @@ void mem_free(void* block) {
 }
 
 #else
-#include "platform/alloc_faults.h"
+#include "base/alloc_faults.h"
 #include <atomic>
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "app/errors.h"
+#include "base/errors.h"
 
 const char* error_name_text(ErrorName error) {
     switch (error) {

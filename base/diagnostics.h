@@ -2,7 +2,7 @@
 // between diag_lock and diag_unlock (a per-process lock, recursive per
 // thread). A failed write drops the rest of its line and nothing else.
 #pragma once
-#include "app/errors.h"
+#include "base/errors.h"
 #include <cstdint>
 
 void diag_lock();

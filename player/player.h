@@ -1,0 +1,33 @@
+// The module player: how to use it. This is the header the rest of the
+// program includes; everything else in player/ is internal to it, except
+// player/effect_codes.h for the format loaders.
+//
+// Use, in this order:
+//  1. module_load(data, length, message): the song's bytes become a Module
+//     (MOD only; XM and S3M are recognised and refused with a message). The
+//     bytes may go away afterwards: the Module owns copies of all it needs.
+//  2. new_replay(module, output_rate, interpolate): a Replay of that module,
+//     at entry 0 with its first row played. start_sequence_at moves it to
+//     another order-list entry. The Replay refers to the Module, which must
+//     outlive it.
+//  3. mix_tick(replay, int_mix_buffer), again and again: renders the current
+//     tick as interleaved 32-bit stereo frames at the output rate into a
+//     buffer of int_mix_buffer_values values and advances the song by one
+//     tick. The song never ends: past the last entry it starts over, and
+//     replay->order_counter counts every entry entered.
+//  4. copy_saturated: mixer values to 16-bit samples.
+//  5. replay_dispose, then module_dispose.
+//
+// Failures: module_load and new_replay return null and leave nothing
+// allocated. All memory comes zero-filled from the allocation seam
+// (base/alloc.h), so a test can make any allocation fail.
+//
+// Threading: none inside. A Module is read-only once loaded and may be shared;
+// a Replay belongs to one thread at a time (the program's main thread).
+//
+// Results depend only on the module and the calls made: 32-bit integer
+// arithmetic throughout, the same bits on every machine.
+#pragma once
+#include "player/mixer.h"
+#include "player/module.h"
+#include "player/replay.h"
