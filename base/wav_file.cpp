@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,27 +54,54 @@ bool is_regular_file(std::FILE* file) {
     return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-// Closes the file; removes it only if it is a regular file, so that a failed
-// write to a device such as /dev/full never deletes the device.
+// A stream's sizes are unknown until it ends, and a reader cannot wait.
+constexpr std::uint32_t streaming_size = std::numeric_limits<std::uint32_t>::max();
+
+// Closes the file (never a stream the caller opened); removes it only if it
+// is a regular file created from a path, so that a failed write to a device
+// such as /dev/full never deletes the device.
 void close_and_remove(WavFile& wav) {
-    std::fclose(wav.file);
+    if (wav.path) std::fclose(wav.file);
     wav.file = nullptr;
-    if (wav.regular) std::remove(wav.path);
+    if (wav.removable) std::remove(wav.path);
+}
+
+bool write_first_header(WavFile& wav) {
+    unsigned char header[header_bytes];
+    fill_header(header, wav, 0);
+    if (!wav.regular) {
+        put_u32(header + 4, streaming_size);
+        put_u32(header + 40, streaming_size);
+    }
+    if (std::fwrite(header, 1, header_bytes, wav.file) == header_bytes) return true;
+    wav_abandon(wav);
+    return false;
 }
 
 } // namespace
 
 bool wav_open(WavFile& wav, const char* path, std::uint32_t sample_rate, std::uint16_t channels) {
-    wav = WavFile{nullptr, path, sample_rate, channels, 0, false, false};
-    wav.file = std::fopen(path, "r+b");
-    if (!wav.file) wav.file = std::fopen(path, "wb");
-    if (!wav.file) return false;
+    wav = WavFile{nullptr, path, sample_rate, channels, 0, false, false, false};
+    // Write-only, never truncated here: opened for reading too, a pipe would
+    // have this process as a reader of its own and never break when the real
+    // reader goes away.
+    const int descriptor = open(path, O_WRONLY | O_CREAT, 0666);
+    if (descriptor < 0) return false;
+    wav.file = fdopen(descriptor, "wb");
+    if (!wav.file) {
+        close(descriptor);
+        return false;
+    }
     wav.regular = is_regular_file(wav.file);
-    unsigned char header[header_bytes];
-    fill_header(header, wav, 0);
-    if (std::fwrite(header, 1, header_bytes, wav.file) == header_bytes) return true;
-    wav_abandon(wav);
-    return false;
+    wav.removable = wav.regular;
+    return write_first_header(wav);
+}
+
+bool wav_open_stream(WavFile& wav, std::FILE* stream, std::uint32_t sample_rate,
+                     std::uint16_t channels) {
+    wav = WavFile{stream, nullptr, sample_rate, channels, 0, false, false, false};
+    wav.regular = is_regular_file(stream) && std::ftell(stream) == 0;
+    return write_first_header(wav);
 }
 
 bool wav_append(WavFile& wav, const std::int16_t* samples, std::size_t sample_count) {
@@ -89,7 +117,9 @@ bool wav_append(WavFile& wav, const std::int16_t* samples, std::size_t sample_co
 
 bool wav_finish(WavFile& wav) {
     if (!wav.file) return false;
-    if (!wav.failed) {
+    if (!wav.failed && !wav.regular) {
+        wav.failed = std::fflush(wav.file) != 0;
+    } else if (!wav.failed) {
         unsigned char header[header_bytes];
         fill_header(header, wav, static_cast<std::uint32_t>(wav.samples_written * 2));
         const auto file_bytes = static_cast<off_t>(header_bytes + wav.samples_written * 2);
@@ -102,9 +132,9 @@ bool wav_finish(WavFile& wav) {
         close_and_remove(wav);
         return false;
     }
-    const bool closed = std::fclose(wav.file) == 0;
+    const bool closed = !wav.path || std::fclose(wav.file) == 0;
     wav.file = nullptr;
-    if (!closed && wav.regular) std::remove(wav.path);
+    if (!closed && wav.removable) std::remove(wav.path);
     return closed;
 }
 

@@ -11,7 +11,7 @@ declare -A extra=(
           emscripten nodejs npm chromium"
   [tidy]="clang-tidy"
   [run]=""
-  [bench]="xmp"
+  [bench]="xmp openmpt123 python3-numpy"
   [fuzz]="clang libclang-rt-14-dev"
   [windows]="g++-mingw-w64-x86-64"
   [package]="dpkg-dev"

@@ -10,3 +10,9 @@ bool write_seed(const std::string& folder, const std::string& name,
 
 // Seeds of the loader target: crafted sample headers and periods.
 bool write_loader_seeds(const std::string& folder);
+
+// Seeds of the XM target: small XM modules.
+bool write_xm_seeds(const std::string& folder);
+
+// Seeds of the S3M target: small S3M modules.
+bool write_s3m_seeds(const std::string& folder);

@@ -1,56 +1,49 @@
-// The MOD loader. XM and S3M are recognised by their signatures and refused;
-// everything else is read as a four-channel MOD. Periods become keys, effect
+// The MOD loader. module_load, the show's path, recognises XM and S3M by
+// their signatures and refuses them, and reads everything else as a
+// four-channel MOD. mod_load reads the other MOD layouts (channel counts,
+// 15-sample files) for the format-picking entry. Periods become keys, effect
 // codes are normalised, 8-bit samples become 16-bit and loops are repaired
 // here, so the replay and the mixer never need to check them.
 #include "player/mod_loader.h"
-#include "base/alloc.h"
 #include "player/fixed_point.h"
+#include "player/load_data.h"
 #include "player/module.h"
 #include <cstring>
 
 namespace {
 
-// Every read is bounded: a byte at or past the end reads as 0, so a truncated
-// module loads with empty notes and silent sample tails.
-struct ModData {
-    const std::uint8_t* bytes;
-    std::size_t length;
-
-    std::uint8_t byte(std::size_t offset) const { return offset < length ? bytes[offset] : 0; }
-    std::int32_t word(std::size_t offset) const { return byte(offset) << 8 | byte(offset + 1); }
-};
-
-constexpr std::int32_t mod_channel_count = 4;
 constexpr std::int32_t mod_row_count = 64;
-constexpr std::int32_t mod_instrument_count = 31;
-constexpr std::size_t pattern_bytes = 1024;
-constexpr std::size_t first_pattern_offset = 1084;
-constexpr std::uint8_t mod_panning[mod_channel_count] = {51, 204, 204, 51};
+constexpr std::size_t cell_bytes = 4;
+// A stored four-channel pattern; FLT8 keeps its eight channels as two of them.
+constexpr std::size_t half_pattern_bytes = 1024;
+constexpr ModLayout show_layout{4, 31, false};
 
-// Text fields keep only printable bytes: 0..32 become spaces, 128..255 stay.
-void convert_name(char* destination, const ModData& data, std::size_t offset, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t source = data.byte(offset + i);
-        destination[i] = static_cast<char>(source >= 33 ? source : ' ');
-    }
+// Where the parts of a layout lie: the song length byte follows the sample
+// headers, the order list follows it and one unused byte, and 31-sample files
+// carry their 4-byte signature between the order list and the patterns.
+std::size_t song_length_offset(const ModLayout& layout) {
+    return 20 + 30 * static_cast<std::size_t>(layout.instrument_count);
+}
+std::size_t order_list_offset(const ModLayout& layout) {
+    return song_length_offset(layout) + 2;
+}
+std::size_t first_pattern_offset(const ModLayout& layout) {
+    return order_list_offset(layout) + order_list_size + (layout.instrument_count == 31 ? 4 : 0);
+}
+std::size_t pattern_bytes(const ModLayout& layout) {
+    return mod_row_count * static_cast<std::size_t>(layout.channel_count) * cell_bytes;
 }
 
-bool has_signature(const ModData& data, std::size_t offset, const char* signature) {
-    char converted[16];
-    const std::size_t n = std::strlen(signature);
-    convert_name(converted, data, offset, n);
-    return std::memcmp(converted, signature, n) == 0;
+// The usual Amiga arrangement, repeated every four channels: the outer two of
+// each group left of centre, the inner two right of it.
+std::uint8_t channel_pan(std::int32_t channel) {
+    const std::int32_t in_group = channel & 3;
+    return in_group == 0 || in_group == 3 ? 51 : 204;
 }
 
-void set_message(char* load_message, const char* text) {
-    std::size_t n = std::strlen(text);
-    if (n >= load_message_size) n = load_message_size - 1;
-    std::memcpy(load_message, text, n);
-    load_message[n] = '\0';
-}
-
-template <typename T> T* allocate(std::int32_t count) {
-    return static_cast<T*>(mem_alloc(sizeof(T) * static_cast<std::size_t>(count)));
+std::size_t sample_data_offset(const ModLayout& layout, std::int32_t pattern_count) {
+    return first_pattern_offset(layout) +
+           pattern_bytes(layout) * static_cast<std::size_t>(pattern_count);
 }
 
 // Slides without an amount become "no effect", the combined slides with no
@@ -61,9 +54,24 @@ void normalise_effect(std::uint8_t& effect, std::uint8_t& param) {
     if (effect == 0x8) effect = param = 0;
 }
 
-void decode_pattern(std::uint8_t* notes, const ModData& data, std::size_t offset) {
-    for (std::int32_t cell = 0; cell < mod_row_count * mod_channel_count; ++cell) {
-        const std::size_t at = offset + static_cast<std::size_t>(cell) * 4;
+// Offset of a cell of pattern p. FLT8 stores channels 0..3 of each pattern
+// in one four-channel pattern and channels 4..7 in the next.
+std::size_t cell_offset(const ModLayout& layout, std::int32_t p, std::int32_t row,
+                        std::int32_t channel) {
+    const std::size_t pattern = first_pattern_offset(layout) + pattern_bytes(layout) * p;
+    if (!layout.paired_patterns) {
+        return pattern +
+               (static_cast<std::size_t>(row) * layout.channel_count + channel) * cell_bytes;
+    }
+    return pattern + half_pattern_bytes * static_cast<std::size_t>(channel / 4) +
+           (static_cast<std::size_t>(row) * 4 + channel % 4) * cell_bytes;
+}
+
+void decode_pattern(std::uint8_t* notes, const LoadData& data, const ModLayout& layout,
+                    std::int32_t p) {
+    for (std::int32_t cell = 0; cell < mod_row_count * layout.channel_count; ++cell) {
+        const std::size_t at =
+            cell_offset(layout, p, cell / layout.channel_count, cell % layout.channel_count);
         const std::uint8_t b0 = data.byte(at), b1 = data.byte(at + 1);
         const std::uint8_t b2 = data.byte(at + 2), b3 = data.byte(at + 3);
         std::uint8_t* note = notes + cell * note_size;
@@ -76,16 +84,16 @@ void decode_pattern(std::uint8_t* notes, const ModData& data, std::size_t offset
     }
 }
 
-bool load_patterns(Module& module, const ModData& data) {
+bool load_patterns(Module& module, const LoadData& data, const ModLayout& layout) {
     module.patterns = allocate<Pattern>(module.pattern_count);
     if (!module.patterns) return false;
     for (std::int32_t p = 0; p < module.pattern_count; ++p) {
         Pattern& pattern = module.patterns[p];
-        pattern.channel_count = mod_channel_count;
+        pattern.channel_count = layout.channel_count;
         pattern.row_count = mod_row_count;
-        pattern.notes = allocate<std::uint8_t>(mod_row_count * mod_channel_count * note_size);
+        pattern.notes = allocate<std::uint8_t>(mod_row_count * layout.channel_count * note_size);
         if (!pattern.notes) return false;
-        decode_pattern(pattern.notes, data, first_pattern_offset + pattern_bytes * p);
+        decode_pattern(pattern.notes, data, layout, p);
     }
     return true;
 }
@@ -112,7 +120,7 @@ void repair_loop(Sample& sample, std::int32_t length, std::int32_t start_word,
 
 // Reads sample header n (1..31) and its data at `data_offset`; false only
 // when an allocation fails.
-bool load_instrument(Instrument& instrument, const ModData& data, std::int32_t n,
+bool load_instrument(Instrument& instrument, const LoadData& data, std::int32_t n,
                      std::size_t data_offset) {
     instrument.sample_count = 1;
     instrument.samples = allocate<Sample>(1);
@@ -120,13 +128,13 @@ bool load_instrument(Instrument& instrument, const ModData& data, std::int32_t n
     Sample& sample = instrument.samples[0];
     const std::size_t header = 20 + 30 * static_cast<std::size_t>(n - 1);
     convert_name(instrument.name, data, header, 22);
-    const std::int32_t length = data.word(header + 22) * 2;
+    const std::int32_t length = data.big_word(header + 22) * 2;
     const std::int32_t fine_nibble = data.byte(header + 24) & 0x0F;
     sample.fine_tune =
         static_cast<std::int16_t>((fine_nibble >= 8 ? fine_nibble - 16 : fine_nibble) * 16);
     const std::int32_t volume = data.byte(header + 25) & 0x7F;
     sample.volume = static_cast<std::int16_t>(volume > 64 ? 64 : volume);
-    repair_loop(sample, length, data.word(header + 26), data.word(header + 28) * 2);
+    repair_loop(sample, length, data.big_word(header + 26), data.big_word(header + 28) * 2);
 
     sample.data = allocate<std::int16_t>(length + 1);
     if (!sample.data) return false;
@@ -143,54 +151,72 @@ bool load_instrument(Instrument& instrument, const ModData& data, std::int32_t n
     return true;
 }
 
-bool load_instruments(Module& module, const ModData& data) {
-    module.instrument_count = mod_instrument_count;
-    module.instruments = allocate<Instrument>(mod_instrument_count + 1);
+bool load_instruments(Module& module, const LoadData& data, const ModLayout& layout) {
+    module.instrument_count = layout.instrument_count;
+    module.instruments = allocate<Instrument>(layout.instrument_count + 1);
     if (!module.instruments) return false;
     // Instrument 0 plays a silent, empty sample until a real one is triggered.
     module.instruments[0].sample_count = 1;
     module.instruments[0].samples = allocate<Sample>(1);
     if (!module.instruments[0].samples) return false;
 
-    std::size_t data_offset =
-        first_pattern_offset + pattern_bytes * static_cast<std::size_t>(module.pattern_count);
-    for (std::int32_t n = 1; n <= mod_instrument_count; ++n) {
+    std::size_t data_offset = sample_data_offset(layout, module.pattern_count);
+    for (std::int32_t n = 1; n <= layout.instrument_count; ++n) {
         if (!load_instrument(module.instruments[n], data, n, data_offset)) return false;
         // Advance by the full length, whether or not the data was present.
-        data_offset += static_cast<std::size_t>(data.word(20 + 30 * (n - 1) + 22)) * 2;
+        data_offset += static_cast<std::size_t>(data.big_word(20 + 30 * (n - 1) + 22)) * 2;
     }
     return true;
 }
 
-bool load_mod(Module& module, const ModData& data) {
+// FLT8 order entries count four-channel halves, so they come doubled; files
+// whose entries are not all even were written otherwise and are kept.
+bool orders_are_doubled(const LoadData& data, const ModLayout& layout) {
+    if (!layout.paired_patterns) return false;
+    for (std::int32_t i = 0; i < order_list_size; ++i) {
+        if ((data.byte(order_list_offset(layout) + i) & 1) != 0) return false;
+    }
+    return true;
+}
+
+// Reads the whole order list (entries past the song length count too) and
+// returns its highest entry.
+std::int32_t read_order_list(std::uint8_t* orders, const LoadData& data, const ModLayout& layout) {
+    std::int32_t highest = 0;
+    const int order_shift = orders_are_doubled(data, layout) ? 1 : 0;
+    for (std::int32_t i = 0; i < order_list_size; ++i) {
+        orders[i] = static_cast<std::uint8_t>((data.byte(order_list_offset(layout) + i) & 0x7F) >>
+                                              order_shift);
+        if (orders[i] > highest) highest = orders[i];
+    }
+    return highest;
+}
+
+bool load_mod(Module& module, const LoadData& data, const ModLayout& layout) {
     convert_name(module.title, data, 0, 20);
     // The order list has 128 entries; a longer song would read past it, and an
     // empty one has no entry to play, so the length is kept within 1..128.
-    const std::int32_t length_byte = data.byte(950);
+    const std::int32_t length_byte = data.byte(song_length_offset(layout));
     module.song_length = length_byte < 1                 ? 1
                          : length_byte > order_list_size ? order_list_size
                                                          : length_byte;
 
     module.order_list = allocate<std::uint8_t>(order_list_size);
     if (!module.order_list) return false;
-    std::int32_t highest = 0;
-    for (std::int32_t i = 0; i < order_list_size; ++i) {
-        module.order_list[i] = data.byte(952 + i) & 0x7F;
-        if (module.order_list[i] > highest) highest = module.order_list[i];
-    }
-    module.pattern_count = highest + 1;
+    module.pattern_count = read_order_list(module.order_list, data, layout) + 1;
 
-    module.channel_count = mod_channel_count;
+    module.channel_count = layout.channel_count;
     module.reference_rate = 8287;
-    module.mix_gain = 64;
+    module.mix_gain = mix_gain_for_channels(layout.channel_count);
     module.initial_global_volume = 64;
     module.initial_speed = 6;
     module.initial_tempo = 125;
-    module.channel_panning = allocate<std::uint8_t>(mod_channel_count);
+    module.channel_panning = allocate<std::uint8_t>(layout.channel_count);
     if (!module.channel_panning) return false;
-    std::memcpy(module.channel_panning, mod_panning, sizeof mod_panning);
+    for (std::int32_t c = 0; c < layout.channel_count; ++c)
+        module.channel_panning[c] = channel_pan(c);
 
-    return load_patterns(module, data) && load_instruments(module, data);
+    return load_patterns(module, data, layout) && load_instruments(module, data, layout);
 }
 
 } // namespace
@@ -204,7 +230,7 @@ std::uint8_t period_to_key(std::int32_t period) {
 
 Module* module_load(const std::uint8_t* data, std::size_t length,
                     char load_message[load_message_size]) {
-    const ModData mod_data{data, length};
+    const LoadData mod_data{data, length};
     const bool is_xm = has_signature(mod_data, 0, "Extended Module:");
     Module* module = static_cast<Module*>(mem_alloc(sizeof(Module)));
     if (!module) return nullptr;
@@ -218,9 +244,30 @@ Module* module_load(const std::uint8_t* data, std::size_t length,
         module_dispose(module);
         return nullptr;
     }
-    if (!load_mod(*module, mod_data)) {
+    if (!load_mod(*module, mod_data, show_layout)) {
         module_dispose(module);
         return nullptr;
     }
     return module;
+}
+
+Module* mod_load(const std::uint8_t* data, std::size_t length, const ModLayout& layout) {
+    Module* module = static_cast<Module*>(mem_alloc(sizeof(Module)));
+    if (!module) return nullptr;
+    if (!load_mod(*module, LoadData{data, length}, layout)) {
+        module_dispose(module);
+        return nullptr;
+    }
+    return module;
+}
+
+std::uint64_t mod_announced_bytes(const std::uint8_t* data, std::size_t length,
+                                  const ModLayout& layout) {
+    const LoadData mod_data{data, length};
+    std::uint8_t orders[order_list_size];
+    std::uint64_t end = sample_data_offset(layout, read_order_list(orders, mod_data, layout) + 1);
+    for (std::int32_t n = 1; n <= layout.instrument_count; ++n) {
+        end += static_cast<std::uint64_t>(mod_data.big_word(20 + 30 * (n - 1) + 22)) * 2;
+    }
+    return end;
 }

@@ -85,6 +85,9 @@ struct Module {
     std::uint8_t* order_list;      // order_list_size entries
     Pattern* patterns;
     Instrument* instruments;
+    // The entry that follows the last one (XM's restart position); 0 for
+    // MOD and S3M, whose songs start over from the beginning.
+    std::int32_t restart_position;
 };
 
 constexpr std::size_t load_message_size = 64;

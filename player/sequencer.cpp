@@ -19,6 +19,12 @@ std::int32_t played_length(const Module& module) {
     return module.song_length;
 }
 
+// Where the song goes on after its last entry.
+std::int32_t restart_entry(const Module& module, std::int32_t length) {
+    const std::int32_t entry = module.restart_position;
+    return entry > 0 && entry < length ? entry : 0;
+}
+
 bool names_pattern(const Module& module, std::int32_t entry) {
     return module.order_list[entry] < module.pattern_count;
 }
@@ -42,7 +48,7 @@ void enter_pending_order(Replay& replay) {
     const Module& module = *replay.module;
     const std::int32_t length = played_length(module);
     if (replay.pending_order >= length) {
-        replay.pending_order = 0;
+        replay.pending_order = restart_entry(module, length);
         replay.pending_row = 0;
     }
     std::int32_t skipped = 0;

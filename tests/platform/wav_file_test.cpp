@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -103,14 +104,22 @@ TEST(WavFile, OverwritesALongerFileInPlaceAndCutsItToSize) {
     std::remove(path.c_str());
 }
 
-TEST(WavFile, NeverRemovesAPathThatIsNotARegularFile) {
+TEST(WavFile, StreamsToAPipeWithTheLargestSizesAndNeverRemovesIt) {
     const std::string path = scratch_path("fifo");
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    const int reader = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
     WavFile wav;
     ASSERT_TRUE(wav_open(wav, path.c_str(), 48000, 2));
     const std::int16_t frame[] = {1, 2};
     wav_append(wav, frame, 2);
-    EXPECT_FALSE(wav_finish(wav)) << "a pipe cannot take the final header";
+    EXPECT_TRUE(wav_finish(wav));
+    std::vector<unsigned char> bytes(64);
+    bytes.resize(static_cast<std::size_t>(read(reader, bytes.data(), bytes.size())));
+    close(reader);
+    ASSERT_EQ(bytes.size(), 48u);
+    EXPECT_EQ(u32_at(bytes, 4), 0xFFFFFFFFu) << "the sizes of a stream are not known";
+    EXPECT_EQ(u32_at(bytes, 40), 0xFFFFFFFFu);
     EXPECT_TRUE(file_exists(path));
     std::remove(path.c_str());
 }

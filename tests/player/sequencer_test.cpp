@@ -202,6 +202,14 @@ TEST(AdvanceTick, FollowsTheOrderListAndWrapsToEntryZero) {
     next_rows(*replay, 63);
     EXPECT_EQ(next_rows(*replay, 1)[0], Position(0, 0));
     EXPECT_EQ(replay->order_counter, 3u);
+
+    // A song with a restart position goes on from there instead.
+    module->restart_position = 1;
+    next_rows(*replay, 127);
+    EXPECT_EQ(next_rows(*replay, 1)[0], Position(1, 0));
+    module->restart_position = 2; // past the song: entry 0
+    next_rows(*replay, 63);
+    EXPECT_EQ(next_rows(*replay, 1)[0], Position(0, 0));
 }
 
 TEST(AdvanceTick, SkipsEntriesThatNameNoPattern) {

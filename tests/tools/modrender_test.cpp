@@ -1,4 +1,5 @@
 #include "tests/player/mod_builder.h"
+#include "tests/player/s3m_builder.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -167,7 +168,7 @@ TEST_F(Modrender, ReportsUnusableInputWithoutLeavingAFile) {
     std::memcpy(s3m.data() + 44, "SCRM", 4);
     ToolResult refused = run_tool(write_module(s3m).string() + " " + out().string());
     EXPECT_NE(refused.exit_code, 0);
-    EXPECT_NE(refused.error_output.find("Not an S3M file!"), std::string::npos);
+    EXPECT_NE(refused.error_output.find("S3M order list plays no pattern"), std::string::npos);
     EXPECT_EQ(std::count(refused.error_output.begin(), refused.error_output.end(), '\n'), 1);
     EXPECT_FALSE(fs::exists(out()));
 
@@ -183,4 +184,73 @@ TEST_F(Modrender, ReportsUnusableInputWithoutLeavingAFile) {
         run_tool(in.string() + " " + (folder / "no" / "such" / "out.wav").string());
     EXPECT_NE(unwritable.exit_code, 0);
     EXPECT_NE(unwritable.error_output.find("cannot write"), std::string::npos);
+}
+
+TEST_F(Modrender, HelpsAndRendersAnS3mToItsEndMarker) {
+    const ToolResult help = run_tool("--help >" + (folder / "help.txt").string());
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.error_output, "");
+    std::ifstream usage(folder / "help.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(usage), {}).rfind("usage: modrender", 0),
+              0u);
+
+    S3mBuilder s3m;
+    s3m.orders = {0, 255, 0};
+    const fs::path in = write_module(s3m.build(), "in.s3m");
+    const ToolResult result = run_tool(in.string() + " " + out().string());
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_NE(result.error_output.find("\"s3m test\": S3M, song length 1, 1 patterns, 4 channels"),
+              std::string::npos)
+        << result.error_output;
+    std::ifstream file(out(), std::ios::binary);
+    EXPECT_EQ(wav_frames({std::istreambuf_iterator<char>(file), {}}), 64 * frames_per_row);
+}
+
+TEST_F(Modrender, NeverWritesOverItsInput) {
+    const std::vector<std::uint8_t> song = song_with_a_note({0}).build();
+    const fs::path in = write_module(song);
+    fs::create_hard_link(in, folder / "linked.mod");
+    fs::create_symlink(in, folder / "symlinked.mod");
+    for (const char* other : {"linked.mod", "symlinked.mod", "./in.mod"}) {
+        const ToolResult result = run_tool(in.string() + " " + (folder / other).string());
+        EXPECT_NE(result.exit_code, 0) << other;
+        EXPECT_NE(result.error_output.find("will not write over the input"), std::string::npos);
+    }
+    const ToolResult to_stdout = run_tool(in.string() + " - >>" + in.string());
+    EXPECT_NE(to_stdout.exit_code, 0);
+    std::ifstream file(in, std::ios::binary);
+    EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {}), song);
+}
+
+TEST_F(Modrender, StreamsToPipesWithoutWaitingForTheirReader) {
+    const fs::path in = write_module(song_with_a_note({0}).build());
+    const fs::path piped = folder / "piped.wav";
+    EXPECT_EQ(
+        run_tool(in.string() + " - --seconds 1 2>/dev/null | cat >" + piped.string()).exit_code, 0);
+    std::ifstream file(piped, std::ios::binary);
+    const std::vector<std::uint8_t> wav(std::istreambuf_iterator<char>(file), {});
+    ASSERT_EQ(wav.size(), 44u + 48000 * 4);
+    EXPECT_EQ(u32(wav, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(u32(wav, 40), 0xFFFFFFFFu);
+    EXPECT_FALSE(fs::exists(folder / "-"));
+
+    // The reader leaves after the header; a hang would end in the timeout.
+    const std::string command = "timeout 60 " + std::string(MODRENDER_PATH) + " " + in.string() +
+                                " /dev/stdout 2>/dev/null | head -c 44 | wc -c";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    char count[16] = {};
+    ASSERT_TRUE(std::fgets(count, sizeof count, pipe));
+    EXPECT_EQ(std::string(count), "44\n");
+    EXPECT_EQ(pclose(pipe), 0);
+}
+
+TEST_F(Modrender, WarnsOnceAboutACutFile) {
+    std::vector<std::uint8_t> cut = song_with_a_note({0}).build();
+    cut.resize(cut.size() - 20);
+    const ToolResult warned = run_tool(write_module(cut).string() + " " + out().string());
+    EXPECT_EQ(warned.exit_code, 0);
+    EXPECT_NE(warned.error_output.find("warning: "), std::string::npos);
+    EXPECT_NE(warned.error_output.find(" is 20 bytes shorter than its headers announce"),
+              std::string::npos);
+    EXPECT_EQ(std::count(warned.error_output.begin(), warned.error_output.end(), '\n'), 2);
 }

@@ -1,12 +1,14 @@
-// Renders a module to a WAV file exactly as the program plays it: module_load,
-// new_replay at 48000 Hz, one mix_tick after another and the shared saturating
-// copy. Rendering stops where a tracker user hears the song end (the first
+// Renders a module to a WAV file exactly as the program plays its song:
+// module_load_any (MOD, S3M or XM, picked by the data's signature),
+// new_replay at 48000 Hz, one mix_tick after another and the shared
+// saturating copy. Rendering stops where a tracker user hears the song end (the first
 // time a row that was already played would play again, not counting rows an
 // active pattern loop repeats), or after the requested number of seconds.
 #include "base/wav_file.h"
 #include "gridshow_version.h"
 #include "player/mixer.h"
 #include "player/module.h"
+#include "player/module_formats.h"
 #include "player/replay.h"
 
 #include <cerrno>
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unordered_set>
 #include <vector>
 
@@ -28,6 +31,15 @@ constexpr std::uint64_t most_frames = (0xFFFFFFFFull - 44) / 4;
 // cost the kernel more per byte; a larger buffer costs more in first-touch
 // page clearing than it saves.
 constexpr std::size_t write_block_samples = 1 << 18;
+// No module comes near this; a larger input (such as /dev/zero) is no module.
+constexpr std::size_t largest_module = std::size_t{1} << 28;
+
+constexpr const char* usage =
+    "usage: modrender IN OUT.wav [--seconds S] [--interpolate]\n"
+    "  IN: a MOD, S3M or XM module; OUT.wav: the WAV file to write, - for standard output\n"
+    "  --seconds S: stop after S seconds, 0 to 22369 (default 600), or earlier where\n"
+    "               the song ends\n"
+    "  --interpolate: interpolate between sample frames\n";
 
 struct Options {
     const char* input = nullptr;
@@ -52,6 +64,16 @@ bool parse_seconds(const char* text, std::uint64_t& frames) {
     if (exact > static_cast<double>(most_frames)) return false;
     frames = static_cast<std::uint64_t>(exact);
     return true;
+}
+
+// Whether both name the same file, by whatever path: writing the WAV there
+// would destroy the song.
+bool same_file(const char* input, const char* output) {
+    struct stat in {};
+    struct stat out {};
+    if (stat(input, &in) != 0) return false;
+    const int found = std::strcmp(output, "-") == 0 ? fstat(1, &out) : stat(output, &out);
+    return found == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
 }
 
 bool parse_options(int argc, char** argv, Options& options) {
@@ -81,11 +103,15 @@ bool read_file(const char* path, std::vector<std::uint8_t>& bytes, std::string& 
     }
     std::uint8_t chunk[65536];
     std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+    while (bytes.size() <= largest_module && (got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
-    const bool ok = !std::ferror(file);
+    bool ok = !std::ferror(file);
     if (!ok) error = std::strerror(errno);
+    if (ok && bytes.size() > largest_module) {
+        ok = false;
+        error = "too large to be a module";
+    }
     std::fclose(file);
     return ok;
 }
@@ -155,6 +181,11 @@ std::string trimmed_title(const Module& module) {
     return title;
 }
 
+bool open_output(WavFile& wav, const char* path) {
+    if (std::strcmp(path, "-") == 0) return wav_open_stream(wav, stdout, output_rate, 2);
+    return wav_open(wav, path, output_rate, 2);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -162,11 +193,19 @@ int main(int argc, char** argv) {
         std::printf("modrender %s\n", gridshow_version);
         return 0;
     }
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+    }
     Options options;
     if (!parse_options(argc, argv, options)) {
-        std::fprintf(stderr, "usage: modrender IN.mod OUT.wav [--seconds S] [--interpolate]\n"
-                             "  S: a number of seconds from 0 to 22369 (default 600)\n");
+        std::fputs(usage, stderr);
         return 2;
+    }
+    if (same_file(options.input, options.output)) {
+        return fail("will not write over the input " + std::string(options.input));
     }
     std::vector<std::uint8_t> bytes;
     std::string error;
@@ -174,10 +213,17 @@ int main(int argc, char** argv) {
         return fail("cannot read " + std::string(options.input) + ": " + error);
     }
     char load_message[load_message_size] = {};
-    Module* module = module_load(bytes.data(), bytes.size(), load_message);
+    LoadedFormat format{};
+    Module* module = module_load_any(bytes.data(), bytes.size(), load_message, format);
     if (!module) {
         const std::string reason = load_message[0] ? load_message : "out of memory";
         return fail("cannot load " + std::string(options.input) + ": " + reason);
+    }
+    if (format.missing_bytes > 0) {
+        std::fprintf(stderr,
+                     "modrender: warning: %s is %llu bytes shorter than its headers announce; "
+                     "the missing data plays as silence\n",
+                     options.input, static_cast<unsigned long long>(format.missing_bytes));
     }
     Replay* replay = new_replay(module, output_rate, options.interpolate);
     if (!replay) {
@@ -187,7 +233,7 @@ int main(int argc, char** argv) {
 
     WavFile wav;
     std::int64_t frames = -1;
-    if (wav_open(wav, options.output, output_rate, 2)) {
+    if (open_output(wav, options.output)) {
         frames = render(*replay, wav, options.frame_limit);
         if (frames < 0) {
             wav_abandon(wav);
@@ -206,9 +252,9 @@ int main(int argc, char** argv) {
                     (errno ? std::strerror(errno) : "write failed"));
     }
     std::fprintf(stderr,
-                 "\"%s\": song length %d, %d patterns, %d channels, %.3f s rendered "
+                 "\"%s\": %s, song length %d, %d patterns, %d channels, %.3f s rendered "
                  "(%lld frames)\n",
-                 title.c_str(), song_length, pattern_count, channel_count,
+                 title.c_str(), format.name, song_length, pattern_count, channel_count,
                  static_cast<double>(frames) / output_rate, static_cast<long long>(frames));
     return 0;
 }
