@@ -148,8 +148,8 @@ std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gai
 // portable::add_voices for up to max_voices voices with gains from 0 to 16383.
 // Kept out of the mixer's read loops, whose registers it would otherwise share.
 [[gnu::noinline]] inline void add_voices(const std::int16_t* const* values, const Gains* gains,
-                       std::int32_t voice_count, std::int32_t count, std::int32_t* out,
-                       bool overwrite) {
+                                         std::int32_t voice_count, std::int32_t count,
+                                         std::int32_t* out, bool overwrite) {
     const std::int32_t done = overwrite
                                   ? add_voices_wide<true>(values, gains, voice_count, count, out)
                                   : add_voices_wide<false>(values, gains, voice_count, count, out);

@@ -6,8 +6,8 @@
 #include "platform/host.h"
 #include "tests/grid/grid_fixture.h"
 #include <cstring>
-#include <string>
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 
