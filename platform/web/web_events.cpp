@@ -93,12 +93,12 @@ int host_screen_height() {
     return screen_height;
 }
 
-// Posts come from the loop's own thread; the next wait returns at once.
 // The page is the display: it can always show the window.
 bool host_can_show_windows() {
     return true;
 }
 
+// Posts come from the loop's own thread; the next wait returns at once.
 void host_wake() {
     wake_pending = true;
 }
