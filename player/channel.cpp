@@ -78,6 +78,13 @@ void advance_envelope_tick(const Envelope& envelope, std::int32_t key_down, std:
     tick = next;
 }
 
+// The pitch clamps keep the loaders' songs below highest_frequency (at most
+// 8363 * 1712 / 28 = 511340 Hz, 522 * 2^21 >> 11 = 519 kHz linear); a
+// hand-built reference rate could go beyond, and is held there.
+std::int32_t to_frequency(std::int64_t hertz) {
+    return hertz < highest_frequency ? static_cast<std::int32_t>(hertz) : highest_frequency;
+}
+
 // Half a sine cycle in 32 steps, peak 255.
 constexpr std::int32_t sine_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
                                          224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
@@ -171,15 +178,19 @@ void update_frequency(Channel& channel) {
         period -= channel.semitone_offset * 64;
         // Out-of-range pitch in either direction plays the lowest pitch.
         if (period < 28 || period > 7680) period = 7680;
+        // Period 28 is 5.96 octaves above period 4608: fixed_exp2 stays below
+        // 2^21, so with the loaders' reference rates (8363 >> 4 = 522) the
+        // product stays below 2^31; 64 bits keep any other rate exact.
         const auto exponent =
             static_cast<std::int32_t>((std::int64_t{4608 - period} * 32768) / 768);
-        channel.frequency = (module.reference_rate >> 4) * fixed_exp2(exponent) >> 11;
+        channel.frequency =
+            to_frequency(std::int64_t{module.reference_rate >> 4} * fixed_exp2(exponent) >> 11);
         return;
     }
     if (period > 29021) period = 29021;
     period = (period * 32768) / fixed_exp2((channel.semitone_offset * 32768) / 12);
     if (period < 28) period = 29021;
-    channel.frequency = module.reference_rate * 1712 / period;
+    channel.frequency = to_frequency(std::int64_t{module.reference_rate} * 1712 / period);
 }
 
 void update_amplitude(Channel& channel) {

@@ -14,6 +14,8 @@ const std::int32_t pow2_table[129] = {
     61746, 62081, 62419, 62757, 63098, 63441, 63785, 64132, 64480, 64830, 65182, 65536,
 };
 
+static_assert(65535LL * 32768 <= std::numeric_limits<std::int32_t>::max());
+
 std::int32_t fixed_exp2(std::int32_t x) {
     const std::int32_t index = (x >> 8) & 127;
     const std::int32_t step = x & 255;
@@ -22,6 +24,8 @@ std::int32_t fixed_exp2(std::int32_t x) {
     // is 0 below (it already is at octave -16) and saturates above.
     if (octave < -16) return 0;
     if (octave > 15) return std::numeric_limits<std::int32_t>::max();
+    // step < 256 keeps v below pow2_table[128] = 65536, so v * 32768 is at
+    // most 2^31 - 32768 and fits; the shift only makes it smaller.
     const std::int32_t v =
         pow2_table[index] + ((step * (pow2_table[index + 1] - pow2_table[index])) >> 8);
     return (v * 32768) >> (15 - octave);

@@ -1,5 +1,14 @@
 #include "player/load_data.h"
+#include <algorithm>
 #include <cstring>
+
+LoadData part(const LoadData& data, std::uint64_t offset, std::uint64_t size) {
+    const std::size_t start =
+        static_cast<std::size_t>(std::min<std::uint64_t>(offset, data.length));
+    const std::size_t held = data.length - start;
+    return LoadData{data.bytes + start,
+                    static_cast<std::size_t>(std::min<std::uint64_t>(size, held))};
+}
 
 void convert_name(char* destination, const LoadData& data, std::size_t offset, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
@@ -9,10 +18,14 @@ void convert_name(char* destination, const LoadData& data, std::size_t offset, s
 }
 
 bool has_signature(const LoadData& data, std::size_t offset, const char* signature) {
-    char converted[16];
-    const std::size_t n = std::strlen(signature);
-    convert_name(converted, data, offset, n);
-    return std::memcmp(converted, signature, n) == 0;
+    // Byte by byte, with the name conversion of each: no copy to overrun,
+    // whatever the signature's length.
+    for (std::size_t i = 0; signature[i] != '\0'; ++i) {
+        char converted = 0;
+        convert_name(&converted, data, offset + i, 1);
+        if (converted != signature[i]) return false;
+    }
+    return true;
 }
 
 void set_message(char* load_message, const char* text) {
@@ -20,6 +33,15 @@ void set_message(char* load_message, const char* text) {
     if (n >= load_message_size) n = load_message_size - 1;
     std::memcpy(load_message, text, n);
     load_message[n] = '\0';
+}
+
+bool add_empty_instrument(Module& module) {
+    Instrument& empty = module.instruments[0];
+    empty.sample_count = 1;
+    empty.samples = allocate<Sample>(1);
+    if (!empty.samples) return false;
+    empty.samples[0].data = allocate<std::int16_t>(1);
+    return empty.samples[0].data != nullptr;
 }
 
 std::int32_t mix_gain_for_channels(std::int32_t channel_count) {

@@ -23,6 +23,10 @@ struct LoadData {
     }
 };
 
+// A part of the data: reads past its own end read 0, like reads past the
+// end of the whole data.
+LoadData part(const LoadData& data, std::uint64_t offset, std::uint64_t size);
+
 // Text fields keep only printable bytes: 0..32 become spaces, 128..255 stay.
 void convert_name(char* destination, const LoadData& data, std::size_t offset, std::size_t n);
 
@@ -36,6 +40,11 @@ void set_message(char* load_message, const char* text);
 template <typename T> T* allocate(std::int32_t count) {
     return static_cast<T*>(mem_alloc(sizeof(T) * static_cast<std::size_t>(count)));
 }
+
+// Instrument 0, which a channel plays until it meets a real one: one silent
+// sample of length 0, whose data is the one element every sample carries.
+// `instruments` must exist; false only when an allocation fails.
+bool add_empty_instrument(Module& module);
 
 // The mix_gain for a song of `channel_count` channels. Four channels at full
 // volume just fit 16 bits with gain 64 (two to a side, 204/256 + 51/256 each

@@ -13,6 +13,7 @@
 #include "player/mix_kernels.h"
 #include "player/replay.h"
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -25,26 +26,36 @@ namespace kernels = mix_kernels::portable;
 #endif
 
 constexpr std::int32_t crossfade_frames = crossfade_values / 2;
-// Rendered frames beyond the tick: the look-ahead plus one for the filter.
-constexpr std::int32_t lookahead_frames = crossfade_frames + 1;
-// int_mix_buffer holds the doubled-rate rendering of a tick and its look-ahead.
-constexpr std::int32_t max_frames_per_tick =
-    static_cast<std::int32_t>(int_mix_buffer_values / 4) - lookahead_frames;
+constexpr auto lookahead_frames = static_cast<std::int32_t>(mix_lookahead_frames);
+static_assert(lookahead_frames == crossfade_frames + 1);
 // Frames whose sample values are read into one block before they are added:
 // about a tick at 125 BPM, so a tick's voices are set up once; the blocks of
 // four voices take 17 KiB of stack.
 constexpr std::int32_t block_frames = 2048;
 
+// The buffer holds the doubled-rate rendering of the longest tick and its
+// look-ahead (mix_buffer_values); the tempo floor keeps every tick inside.
 std::int32_t frames_per_tick(const Replay& replay) {
     const std::int32_t tempo = replay.tempo_bpm < minimum_tempo ? minimum_tempo : replay.tempo_bpm;
     const std::int32_t frames = (replay.output_rate * 5) / (tempo * 2);
-    return frames < max_frames_per_tick ? frames : max_frames_per_tick;
+    const auto most =
+        static_cast<std::int32_t>(mix_buffer_values(replay.output_rate) / 4) - lookahead_frames;
+    return frames < most ? frames : most;
 }
 
-// Advance per rendered frame, in 1/32768 of a sample frame.
+// Advance per rendered frame, in 1/32768 of a sample frame. frequency * 4096
+// fits 32 bits only because the channel never goes above highest_frequency
+// (its pitch clamps), and the step is largest at the lowest output rate.
+constexpr std::int64_t most_frequency_units = std::int64_t{highest_frequency} * 4096;
+static_assert(most_frequency_units <= std::numeric_limits<std::int32_t>::max());
+constexpr std::int64_t largest_step = most_frequency_units / (lowest_output_rate >> 2);
 std::int32_t frame_step(const Channel& channel, std::int32_t output_rate) {
     return (channel.frequency * 4096) / (output_rate >> 2);
 }
+// A run of reads moves an unsigned 32-bit fraction on by run * step from up
+// to 32767: no run is longer than a block, and a block at the largest step
+// still fits, so the fraction never wraps and every run ends where counted.
+static_assert(block_frames * largest_step + 32767 <= std::numeric_limits<std::uint32_t>::max());
 
 // A channel while its tick is rendered: where it reads and how loud.
 struct Voice {
@@ -257,8 +268,12 @@ void advance_position(Channel& channel, std::int32_t step, std::int32_t rendered
     channel.fraction = moved & 32767;
 }
 
+// The fade lasts 512 / 48000 s where its 64 frames hold that (up to
+// 131072 Hz); above, it takes all 64 frames.
 void crossfade(std::int32_t* buffer, const std::int32_t* previous, std::int32_t output_rate) {
-    const std::int32_t weight_step = 524288 / output_rate;
+    constexpr std::int32_t shortest_step = 256 / crossfade_frames;
+    const std::int32_t weight_step =
+        524288 / output_rate > shortest_step ? 524288 / output_rate : shortest_step;
     for (std::int32_t j = 0; j < crossfade_frames && j * weight_step < 256; ++j) {
         const std::int32_t weight = j * weight_step;
         for (int side = 0; side < 2; ++side) {

@@ -4,18 +4,34 @@
 #include <cstddef>
 #include <cstdint>
 
+// The show's mix buffer: enough for every tick at 48000 Hz.
 constexpr std::size_t int_mix_buffer_values = 16384;
 
-// The output rates the mixer serves: it divides by a quarter of the rate,
-// and its 64 frames of crossfade need a weight step (524288 / rate) of at
-// least 4. Higher rates than 51609 Hz shorten the ticks of the lowest tempos
-// to what int_mix_buffer holds.
-constexpr std::int32_t lowest_output_rate = 4;
-constexpr std::int32_t highest_output_rate = 131072;
+// The output rates the mixer serves. Below 8000 Hz a high note's advance per
+// rendered frame grows past what a block's 32-bit fraction can hold; above
+// 192000 Hz no sound card plays.
+constexpr std::int32_t lowest_output_rate = 8000;
+constexpr std::int32_t highest_output_rate = 192000;
 
-// Renders the current tick into int_mix_buffer (int_mix_buffer_values
-// values), advances the replay by one tick and returns the number of stereo
-// frames now at the start of the buffer.
+// Rendered frames beyond a tick: 64 frames of look-ahead plus one for the
+// filter; the mixer works at twice the rate, in stereo.
+constexpr std::size_t mix_lookahead_frames = 65;
+
+// The values mix_tick needs in its buffer at an output rate: the longest
+// tick (at minimum_tempo) with its look-ahead, at twice the rate, in stereo;
+// at least int_mix_buffer_values, so that the show's buffer always serves
+// 48000 Hz.
+constexpr std::size_t mix_buffer_values(std::int32_t output_rate) {
+    const auto longest = static_cast<std::size_t>(output_rate * 5 / (minimum_tempo * 2));
+    const std::size_t values = (longest + mix_lookahead_frames) * 4;
+    return values > int_mix_buffer_values ? values : int_mix_buffer_values;
+}
+static_assert(mix_buffer_values(48000) == int_mix_buffer_values);
+
+// Renders the current tick into int_mix_buffer, which holds
+// mix_buffer_values(replay->output_rate) values, advances the replay by one
+// tick and returns the number of stereo frames now at the start of the
+// buffer.
 std::int32_t mix_tick(Replay* replay, std::int32_t* int_mix_buffer);
 
 // Copies `count` mixer values to 16-bit samples, saturating: below -32767

@@ -155,10 +155,7 @@ bool load_instruments(Module& module, const LoadData& data, const ModLayout& lay
     module.instrument_count = layout.instrument_count;
     module.instruments = allocate<Instrument>(layout.instrument_count + 1);
     if (!module.instruments) return false;
-    // Instrument 0 plays a silent, empty sample until a real one is triggered.
-    module.instruments[0].sample_count = 1;
-    module.instruments[0].samples = allocate<Sample>(1);
-    if (!module.instruments[0].samples) return false;
+    if (!add_empty_instrument(module)) return false;
 
     std::size_t data_offset = sample_data_offset(layout, module.pattern_count);
     for (std::int32_t n = 1; n <= layout.instrument_count; ++n) {

@@ -84,7 +84,7 @@ struct Module {
     std::uint8_t* channel_panning; // channel_count entries
     std::uint8_t* order_list;      // order_list_size entries
     Pattern* patterns;
-    Instrument* instruments;
+    Instrument* instruments; // entry 0: one silent sample of length 0
     // The entry that follows the last one (XM's restart position); 0 for
     // MOD and S3M, whose songs start over from the beginning.
     std::int32_t restart_position;

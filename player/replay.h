@@ -12,6 +12,11 @@
 // The lowest tempo the tempo commands set and the mixer serves; a slower tick
 // would not fit the mixer's buffer.
 constexpr std::int32_t minimum_tempo = 32;
+// The highest playback rate of a channel, in Hz: the mixer's step,
+// frequency * 4096, must fit 32 bits. The pitch clamps keep the loaders'
+// songs below it (at most about 520 kHz); update_frequency holds anything
+// else to it.
+constexpr std::int32_t highest_frequency = 524287;
 
 struct Replay;
 
@@ -95,7 +100,7 @@ struct Replay {
 // (nothing is left allocated), and for an output rate the mixer cannot serve.
 Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpolate);
 // Resets timing, global volume and channels, then plays row 0 of `entry`
-// (of entry 0 when `entry` is not below the song length).
+// (of entry 0 when `entry` is negative or not below the song length).
 void start_sequence_at(Replay* replay, std::int32_t entry);
 // Advances the song by one tick: tick effects, or the next row.
 void advance_tick(Replay* replay);

@@ -71,8 +71,10 @@ void s3m_effect(std::uint8_t command, std::uint8_t info, std::uint8_t& effect,
 
 namespace {
 
-void decode_pattern(Pattern& pattern, const LoadData& data, std::size_t at,
-                    const S3mHeader& header) {
+// `data` is the pattern's packed rows alone, so that a pattern never reads
+// into the next one.
+void decode_pattern(Pattern& pattern, const LoadData& data, const S3mHeader& header) {
+    std::size_t at = 0;
     for (std::int32_t row = 0; row < s3m_row_count; ++row) {
         // A cut pattern reads zeros: every row ends at once.
         for (std::uint8_t what = data.byte(at++); what != 0; what = data.byte(at++)) {
@@ -108,16 +110,16 @@ bool load_patterns(Module& module, const LoadData& data, const S3mHeader& header
         Pattern& pattern = module.patterns[p];
         pattern.row_count = s3m_row_count;
         const std::size_t at = paragraph(data, header.pattern_pointers + 2 * p);
-        if (at != 0)
-            announced_end =
-                std::max<std::uint64_t>(announced_end, at + std::max(data.little_word(at), 2));
+        // The length word counts itself and the packed rows.
+        const std::int32_t stored = std::max(data.little_word(at), 2);
+        if (at != 0) announced_end = std::max<std::uint64_t>(announced_end, at + stored);
         // A pattern that is absent or lies past the end is empty: with no
         // channels of its own it plays empty notes and allocates nothing.
         if (at == 0 || at >= data.length) continue;
         pattern.channel_count = module.channel_count;
         pattern.notes = allocate<std::uint8_t>(s3m_row_count * module.channel_count * note_size);
         if (!pattern.notes) return false;
-        decode_pattern(pattern, data, at + 2, header);
+        decode_pattern(pattern, part(data, at + 2, static_cast<std::uint64_t>(stored - 2)), header);
     }
     return true;
 }
@@ -180,10 +182,7 @@ bool load_instruments(Module& module, const LoadData& data, const S3mHeader& hea
     module.instrument_count = std::min(header.instrument_count, most_instruments);
     module.instruments = allocate<Instrument>(module.instrument_count + 1);
     if (!module.instruments) return false;
-    // Instrument 0 plays a silent, empty sample until a real one is triggered.
-    module.instruments[0].sample_count = 1;
-    module.instruments[0].samples = allocate<Sample>(1);
-    if (!module.instruments[0].samples) return false;
+    if (!add_empty_instrument(module)) return false;
     for (std::int32_t n = 1; n <= module.instrument_count; ++n) {
         const std::size_t at = paragraph(data, header.instrument_pointers + 2 * (n - 1));
         if (!load_instrument(module.instruments[n], data, at, header, announced_end)) return false;

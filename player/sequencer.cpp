@@ -194,7 +194,7 @@ Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpol
 
 void start_sequence_at(Replay* replay, std::int32_t entry) {
     const Module& module = *replay->module;
-    replay->pending_order = entry < played_length(module) ? entry : 0;
+    replay->pending_order = entry >= 0 && entry < played_length(module) ? entry : 0;
     replay->pending_row = 0;
     replay->ticks_left = 1;
     replay->global_volume = module.initial_global_volume;

@@ -24,6 +24,9 @@ constexpr std::int32_t envelope_points = 12;
 constexpr std::int32_t highest_envelope_tick = 32767; // the data model's ticks are 16-bit
 constexpr std::int32_t pattern_header_bytes = 9;
 constexpr std::int32_t sample_header_bytes = 40;
+// An instrument header up to its sample count, and up to its fade-out.
+constexpr std::uint32_t instrument_header_bytes = 29;
+constexpr std::uint32_t instrument_header_with_samples = 241;
 constexpr std::uint8_t key_off = 97;
 // X, the extra-fine slides, is XM's last effect.
 constexpr std::uint8_t last_effect = effect::extra_fine_slide;
@@ -33,16 +36,6 @@ constexpr std::int32_t xm_reference_rate = 8363;
 constexpr std::uint8_t centre_panning = 128;
 constexpr std::int32_t default_speed = 6, most_speed = 31;
 constexpr std::int32_t default_tempo = 125, least_tempo = 32, most_tempo = 255;
-
-// A part of the data: reads past its own end read 0, like reads past the
-// end of the whole data.
-LoadData part(const LoadData& data, std::uint64_t offset, std::uint64_t size) {
-    const std::size_t start =
-        static_cast<std::size_t>(std::min<std::uint64_t>(offset, data.length));
-    const std::size_t held = data.length - start;
-    return LoadData{data.bytes + start,
-                    static_cast<std::size_t>(std::min<std::uint64_t>(size, held))};
-}
 
 struct XmHeader {
     std::int32_t version, song_length, restart, channels, patterns, instruments, flags, speed,
@@ -196,11 +189,16 @@ enum class Step { done, out_of_memory, refused };
 // An instrument: its header, then its sample headers, then their data.
 // `offset` moves past all of it.
 Step load_instrument(Instrument& instrument, const LoadData& data, std::uint64_t& offset) {
-    const std::uint32_t header_size =
+    // A header is at least as long as the fields read from it, whatever its
+    // size field says: the sample count, and with samples the fade-out.
+    const std::uint32_t stated_size =
         data.little_dword(static_cast<std::size_t>(std::min<std::uint64_t>(offset, data.length)));
+    const std::int32_t declared =
+        part(data, offset, std::max(stated_size, instrument_header_bytes)).little_word(27);
+    const std::uint32_t header_size = std::max(
+        stated_size, declared > 0 ? instrument_header_with_samples : instrument_header_bytes);
     const LoadData header = part(data, offset, header_size);
     convert_name(instrument.name, header, 4, 22);
-    const std::int32_t declared = header.little_word(27);
     if (declared > most_samples) return Step::refused;
     const std::uint32_t sample_header_size =
         header.little_dword(29) != 0 ? header.little_dword(29) : sample_header_bytes;
@@ -245,10 +243,7 @@ Step load_instrument(Instrument& instrument, const LoadData& data, std::uint64_t
 Step load_instruments(Module& module, const LoadData& data, std::uint64_t& offset) {
     module.instruments = allocate<Instrument>(module.instrument_count + 1);
     if (!module.instruments) return Step::out_of_memory;
-    // Instrument 0 plays a silent, empty sample until a real one is triggered.
-    module.instruments[0].sample_count = 1;
-    module.instruments[0].samples = allocate<Sample>(1);
-    if (!module.instruments[0].samples) return Step::out_of_memory;
+    if (!add_empty_instrument(module)) return Step::out_of_memory;
     for (std::int32_t n = 1; n <= module.instrument_count; ++n) {
         const Step step = load_instrument(module.instruments[n], data, offset);
         if (step != Step::done) return step;

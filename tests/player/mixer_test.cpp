@@ -122,11 +122,38 @@ TEST(MixTick, TickLengthFollowsTheTempoAndNeverOverrunsTheBuffer) {
         voice.replay->tempo_bpm = tempo;
         EXPECT_EQ(mix_tick(voice.replay.get(), buffer.data()), frames) << tempo;
     }
-    voice.replay->output_rate = 96000; // a tick of 7500 frames would not fit
-    voice.replay->tempo_bpm = 32;
-    EXPECT_EQ(mix_tick(voice.replay.get(), buffer.data()), 4031);
     EXPECT_TRUE(std::all_of(buffer.end() - 64, buffer.end(),
                             [](std::int32_t v) { return v == 0x5A5A5A5A; }));
+    // Higher rates need the larger buffer that mix_buffer_values gives.
+    for (std::int32_t rate : {96000, 192000}) {
+        Buffer large(mix_buffer_values(rate) + 64, 0x5A5A5A5A);
+        voice.replay->output_rate = rate;
+        voice.replay->tempo_bpm = 32;
+        EXPECT_EQ(mix_tick(voice.replay.get(), large.data()), rate * 5 / 64) << rate;
+        EXPECT_TRUE(std::all_of(large.end() - 64, large.end(),
+                                [](std::int32_t v) { return v == 0x5A5A5A5A; }));
+    }
+}
+
+TEST(MixTick, HighestPitchAtTheLowestRateOnALongLoopMovesOnAsCounted) {
+    // Key 96 with fine tune: the step reaches about a million units per
+    // frame at 8000 Hz; a block of reads must still end where it was counted.
+    std::vector<std::int16_t> frames(200000);
+    for (std::size_t i = 0; i < frames.size(); ++i) frames[i] = static_cast<std::int16_t>(i % 977);
+    OneVoice voice(frames, 0, 200000, 96);
+    voice.replay->output_rate = lowest_output_rate;
+    voice.channel().period = 28;
+    update_frequency(voice.channel());
+    ASSERT_GT(voice.channel().frequency, 500000);
+    Buffer buffer(mix_buffer_values(lowest_output_rate));
+    for (int tick = 0; tick < 4; ++tick) {
+        Channel before = voice.channel();
+        const std::int32_t out = mix_tick(voice.replay.get(), buffer.data());
+        const std::int64_t step = std::int64_t{before.frequency} * 4096 / (lowest_output_rate >> 2);
+        const std::int64_t moved = (step * 2 * out + before.fraction) >> 15;
+        EXPECT_EQ(voice.channel().position, (before.position + moved) % 200000) << tick;
+        voice.channel().period = 28;
+    }
 }
 
 TEST(MixTick, ConstantSampleGivesConstantOutputAcrossTicks) {

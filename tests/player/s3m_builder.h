@@ -60,7 +60,8 @@ struct S3mBuilder {
         }
         for (std::size_t p = 0; p < patterns.size(); ++p) {
             if (p < absent_patterns.size() && absent_patterns[p]) continue;
-            put16(out, pointers + 2 * (samples.size() + p), align(out) / 16);
+            const std::size_t start = align(out);
+            put16(out, pointers + 2 * (samples.size() + p), start / 16);
             out.insert(out.end(), {0, 0});
             for (int row = 0; row < 64; ++row) {
                 for (const S3mCell& c : patterns[p]) {
@@ -73,6 +74,8 @@ struct S3mBuilder {
                 }
                 out.push_back(0);
             }
+            // The length word counts itself and the packed rows.
+            put16(out, start, out.size() - start);
         }
         for (std::size_t i = 0; i < samples.size(); ++i) {
             const S3mSampleSpec& s = samples[i];

@@ -85,6 +85,24 @@ TEST(S3mLoader, UnpacksNotesVolumesAndEffectLetters) {
     EXPECT_EQ(module->patterns[1].row_count, 64);
 }
 
+TEST(S3mLoader, ReadsEachPackedPatternOnlyWithinItsStatedLength) {
+    S3mBuilder s3m;
+    s3m.patterns.assign(2, {});
+    s3m.patterns[0] = {{0, 0, 0x40, 0, -1, 0, 0}, {10, 0, 0x41, 0, -1, 0, 0}};
+    s3m.patterns[1] = {{0, 1, 0x42, 0, -1, 0, 0}};
+    std::vector<std::uint8_t> bytes = s3m.build();
+    // Cut pattern 0 to its length word and first row (5 bytes and its end).
+    const std::size_t pointer = 96 + s3m.orders.size() + 2 * s3m.samples.size();
+    const std::size_t at = static_cast<std::size_t>(bytes[pointer] | bytes[pointer + 1] << 8) * 16;
+    bytes[at] = 2 + 6;
+    bytes[at + 1] = 0;
+    AnyModulePtr module = load_any(bytes);
+    ASSERT_TRUE(module);
+    EXPECT_EQ(note_of(*module, 0, 0, 0), (Bytes{49, 0, 0, 0, 0}));
+    EXPECT_EQ(note_of(*module, 0, 10, 0), (Bytes{0, 0, 0, 0, 0})); // past the length
+    EXPECT_EQ(note_of(*module, 1, 0, 1), (Bytes{51, 0, 0, 0, 0}));
+}
+
 TEST(S3mLoader, ConvertsSamplesOfEveryStoredKind) {
     S3mBuilder s3m;
     s3m.samples = {{1, 4, 0, 0, 8363, 70, 0, {0x80, 0xFF, 0x00, 0x81}},

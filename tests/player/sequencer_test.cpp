@@ -85,10 +85,10 @@ ModBuilder song_of(std::initializer_list<int> orders) {
 
 TEST(NewReplay, RefusesOutputRatesTheMixerCannotServe) {
     ModulePtr module = load(song_of({0}));
-    for (std::int32_t rate : {INT_MIN, -48000, 0, 3, 131073, INT_MAX}) {
+    for (std::int32_t rate : {INT_MIN, -48000, 0, 3, 300, 7999, 192001, INT_MAX}) {
         EXPECT_EQ(new_replay(module.get(), rate, false), nullptr) << rate;
     }
-    for (std::int32_t rate : {4, 8000, 131072}) {
+    for (std::int32_t rate : {8000, 44100, 131072, 192000}) {
         ReplayPtr replay(new_replay(module.get(), rate, false));
         EXPECT_TRUE(replay) << rate;
     }
@@ -171,11 +171,11 @@ TEST(StartSequenceAt, RestartsAtTheGivenEntryOrAtEntryZero) {
     EXPECT_EQ(position(*replay), Position(2, 0));
     EXPECT_EQ(replay->order_counter, 3u);
 
-    // A negative entry enters nothing: play restarts on the current entry.
+    // A negative entry is no entry of the song either: entry 0.
     next_rows(*replay, 5);
     start_sequence_at(replay.get(), -1);
-    EXPECT_EQ(position(*replay), Position(2, 0));
-    EXPECT_EQ(replay->order_counter, 3u);
+    EXPECT_EQ(position(*replay), Position(0, 0));
+    EXPECT_EQ(replay->order_counter, 4u);
 }
 
 TEST(AdvanceTick, PlaysARowEverySpeedTicksAndRunsTickEffectsBetween) {

@@ -206,9 +206,36 @@ TEST(XmLoader, ReadsInstrumentsSamplesAndEnvelopes) {
 
 TEST(XmLoader, FailsCleanlyWhenAnyAllocationFails) {
     // Record, order list, panning, patterns, notes, instruments, instrument
-    // 0's sample, then per instrument its samples and their data.
+    // 0's sample and its data, then per instrument its samples and their data.
     EXPECT_EQ(expect_clean_failure_at_every_allocation(two_instruments().build()),
-              1u + 1 + 1 + 1 + 1 + 1 + 1 + (1 + 3) + (1 + 1));
+              1u + 1 + 1 + 1 + 1 + 1 + 1 + 1 + (1 + 3) + (1 + 1));
+}
+
+TEST(XmLoader, ReadsAnInstrumentHeaderAsLongAsItsFieldsWhateverItsSizeSays) {
+    XmBuilder b;
+    b.add_pattern(4);
+    for (std::uint8_t volume : {20, 40}) {
+        XmInstrumentSpec ins;
+        XmSampleSpec sample;
+        sample.frames = {1000, 2000};
+        sample.volume = volume;
+        ins.samples = {sample};
+        b.instruments.push_back(ins);
+    }
+    std::vector<std::uint8_t> bytes = b.build();
+    XmBuilder without_instruments = b;
+    without_instruments.instruments.clear();
+    const std::size_t first = without_instruments.build().size();
+    // The first header says it has size 0 and ends right after its fade-out.
+    const auto at = bytes.begin() + static_cast<std::ptrdiff_t>(first);
+    std::fill_n(at, 4, 0);
+    bytes.erase(at + 241, at + 263);
+    ModulePtr module = load(bytes);
+    ASSERT_TRUE(module);
+    // It still holds its sample, which follows the fields read, and the
+    // second instrument is found where it lies.
+    EXPECT_EQ(module->instruments[1].samples[0].volume, 20);
+    EXPECT_EQ(module->instruments[2].samples[0].volume, 40);
 }
 
 TEST(XmLoader, LoadsACutFileAsIfZeroFilledAndPlaysIt) {
