@@ -3,8 +3,9 @@
 // conversion made of them, then plays the pattern once at the show's rate.
 #include "fuzz/crafted_module.h"
 #include "fuzz/song_player.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include <cmath>
 #include <cstdint>
 #include <cstring>

@@ -4,7 +4,7 @@
 #pragma once
 #include "fuzz/song_player.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include <cstdint>
 
 namespace fuzz {

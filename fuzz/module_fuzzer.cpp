@@ -4,8 +4,9 @@
 // sanitizers turn any out-of-bounds access, signed overflow or leak into a
 // crash.
 #include "fuzz/song_player.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include <cstdint>
 
 namespace {

@@ -5,7 +5,7 @@
 #pragma once
 #include "player/mixer.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include <cstdint>
 #include <cstdlib>
 #include <vector>

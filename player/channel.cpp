@@ -4,15 +4,13 @@
 
 #include "player/effect_codes.h"
 #include "player/effects.h"
+#include "player/envelope.h"
 #include "player/fixed_point.h"
+#include "player/lfo.h"
+#include "player/volume_column.h"
 #include <algorithm>
 
 namespace {
-
-constexpr std::int32_t max_envelope_points = 16;
-// Envelope ticks beyond any point's tick (points are 16-bit) all read the same
-// value, so the position may stop growing there instead of overflowing.
-constexpr std::int32_t envelope_tick_limit = 1 << 30;
 
 constexpr bool is_note_delay(std::uint8_t effect) {
     return effect == effect::note_delay || effect == effect::s3m_note_delay;
@@ -71,24 +69,12 @@ void trigger_key(Channel& channel, std::int32_t key) {
     channel.auto_vibrato_ticks = 0;
 }
 
-void advance_envelope_tick(const Envelope& envelope, std::int32_t key_down, std::int32_t& tick) {
-    std::int32_t next = tick < envelope_tick_limit ? tick + 1 : tick;
-    if (envelope.has_loop && next >= envelope.loop_to) next = envelope.loop_from;
-    if (key_down && envelope.has_sustain && next > envelope.sustain_at) next = envelope.sustain_at;
-    tick = next;
-}
-
 // The pitch clamps keep the loaders' songs below highest_frequency (at most
 // 8363 * 1712 / 28 = 511340 Hz, 522 * 2^21 >> 11 = 519 kHz linear); a
 // hand-built reference rate could go beyond, and is held there.
 std::int32_t to_frequency(std::int64_t hertz) {
     return hertz < highest_frequency ? static_cast<std::int32_t>(hertz) : highest_frequency;
 }
-
-// Half a sine cycle in 32 steps, peak 255.
-constexpr std::int32_t sine_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
-                                         224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
-                                         212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
 
 } // namespace
 
@@ -126,6 +112,9 @@ void apply_tick_effects(Channel& channel) {
     } else {
         apply_volume_column_tick(channel);
         apply_effect_tick(channel);
+        // S3M's delay lets the volume column act while the note waits.
+        if (note.effect == effect::s3m_note_delay && channel.tick_in_row == note.param)
+            trigger_note(channel);
     }
     update_outputs(channel);
 }
@@ -210,71 +199,4 @@ void update_amplitude(Channel& channel) {
     }
     const std::int32_t room = channel.panning < 128 ? channel.panning : 255 - channel.panning;
     channel.balance = channel.panning + (pan_swing * room >> 5);
-}
-
-void advance_envelopes(Channel& channel) {
-    const Instrument& instrument = *channel.instrument;
-    if (instrument.volume_envelope.active) {
-        if (!channel.key_down) {
-            const std::int32_t faded = channel.fade_level - instrument.fadeout;
-            channel.fade_level = faded > 0 ? faded : 0;
-        }
-        advance_envelope_tick(instrument.volume_envelope, channel.key_down,
-                              channel.volume_envelope_tick);
-    }
-    if (instrument.panning_envelope.active) {
-        advance_envelope_tick(instrument.panning_envelope, channel.key_down,
-                              channel.panning_envelope_tick);
-    }
-}
-
-std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick) {
-    // Only well-formed point lists are interpolated: no points reads as 0, a
-    // count above 16 as 16, and two points that do not rise in tick hold the
-    // earlier point's value instead of dividing by zero.
-    const std::int32_t count =
-        envelope.point_count > max_envelope_points ? max_envelope_points : envelope.point_count;
-    if (count < 1) return 0;
-    const std::int16_t* ticks = envelope.point_ticks;
-    const std::int16_t* values = envelope.point_values;
-    if (tick >= ticks[count - 1]) return values[count - 1];
-    std::int32_t i = 0;
-    for (std::int32_t j = count - 1; j >= 1; --j) {
-        if (ticks[j] <= tick) {
-            i = j;
-            break;
-        }
-    }
-    const std::int64_t span = ticks[i + 1] - ticks[i];
-    if (span <= 0) return values[i];
-    const std::int64_t rise = values[i + 1] - values[i];
-    return static_cast<std::int32_t>(values[i] + (std::int64_t{tick} - ticks[i]) * rise / span);
-}
-
-std::int32_t lfo_value(Channel& channel, std::int32_t phase, std::int32_t shape) {
-    const std::int32_t step = phase & 63;
-    const std::int32_t saw = (step * 8) ^ 256;
-    switch (shape) {
-    case 1:
-    case 7:
-        return 255 - saw;
-    case 2:
-    case 5:
-        return (step & 32) == 0 ? -255 : 255;
-    case 3:
-    case 8: {
-        const std::int32_t r = channel.noise_state;
-        // Unsigned so that the multiplication wraps instead of overflowing;
-        // the mask keeps the same bits either way.
-        channel.noise_state =
-            static_cast<std::int32_t>((static_cast<std::uint32_t>(r) * 65u + 17u) & 0x1FFFFFFFu);
-        return (r >> 20) - 255;
-    }
-    case 6:
-        return saw - 255;
-    default: {
-        const std::int32_t value = sine_table[step & 31];
-        return (step & 32) == 0 ? value : -value;
-    }
-    }
 }

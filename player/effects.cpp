@@ -1,10 +1,11 @@
 // What every effect code does on the row and on the ticks after it. The
 // sequencer's own codes (jumps, breaks, speed, tempo, pattern loop and delay)
-// are acted on by the sequencer and do nothing here.
+// are acted on by the sequencer and do nothing here; the note delay, which
+// triggers the note, by the channel.
 #include "player/effects.h"
 
-#include "player/channel.h"
 #include "player/effect_codes.h"
+#include "player/lfo.h"
 #include <algorithm>
 
 namespace {
@@ -347,10 +348,6 @@ void apply_effect_tick(Channel& channel) {
     case effect::note_cut:
     case effect::s3m_note_cut:
         if (channel.tick_in_row == p) channel.volume = 0;
-        break;
-    case effect::note_delay:
-    case effect::s3m_note_delay:
-        if (channel.tick_in_row == p) trigger_note(channel);
         break;
     case effect::arpeggio:
         arpeggio_tick(channel);

@@ -9,9 +9,6 @@
 void apply_effect_row(Channel& channel);
 // Tick action of the channel's effect, after the volume column's.
 void apply_effect_tick(Channel& channel);
-// Row action of the volume column, inside trigger_note before the key.
-void apply_volume_column_row(Channel& channel);
-void apply_volume_column_tick(Channel& channel);
 
 // Pitch slides: q >= 0xF0 fine and 0xE0..0xEF extra fine (first tick only),
 // anything else coarse (every tick but the first).

@@ -11,7 +11,7 @@
 // (value * gain) >> 15, and the sums cannot overflow.
 #include "player/mixer.h"
 #include "player/mix_kernels.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include <cstring>
 #include <limits>
 

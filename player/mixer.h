@@ -7,12 +7,6 @@
 // The show's mix buffer: enough for every tick at 48000 Hz.
 constexpr std::size_t int_mix_buffer_values = 16384;
 
-// The output rates the mixer serves. Below 8000 Hz a high note's advance per
-// rendered frame grows past what a block's 32-bit fraction can hold; above
-// 192000 Hz no sound card plays.
-constexpr std::int32_t lowest_output_rate = 8000;
-constexpr std::int32_t highest_output_rate = 192000;
-
 // Rendered frames beyond a tick: 64 frames of look-ahead plus one for the
 // filter; the mixer works at twice the rate, in stereo.
 constexpr std::size_t mix_lookahead_frames = 65;

@@ -216,6 +216,48 @@ bool load_mod(Module& module, const LoadData& data, const ModLayout& layout) {
     return load_patterns(module, data, layout) && load_instruments(module, data, layout);
 }
 
+constexpr std::int32_t most_channels = 32;
+
+bool is_digit(std::uint8_t c) {
+    return c >= '0' && c <= '9';
+}
+
+// The channel count that a 31-sample MOD's signature announces, 0 for none.
+std::int32_t signature_channels(const std::uint8_t* s, bool& paired) {
+    paired = false;
+    const auto is = [s](const char* text) { return std::memcmp(s, text, 4) == 0; };
+    if (is("M.K.") || is("M!K!") || is("FLT4") || is("4CHN")) return 4;
+    if (is("FLT8")) return paired = true, 8;
+    if (is("OCTA") || is("CD81")) return 8;
+    if (is_digit(s[0]) && s[0] != '0' && std::memcmp(s + 1, "CHN", 3) == 0) return s[0] - '0';
+    if (std::memcmp(s, "TDZ", 3) == 0 && is_digit(s[3]) && s[3] != '0') return s[3] - '0';
+    if (is_digit(s[0]) && is_digit(s[1]) && s[2] == 'C' && s[3] == 'H') {
+        const std::int32_t count = (s[0] - '0') * 10 + (s[1] - '0');
+        return count <= most_channels ? count : 0;
+    }
+    return 0;
+}
+
+// Text, empty files and other binary data fail some of the checks of
+// mod_looks_like_15_samples at once.
+bool plausible_15_samples(const LoadData& data) {
+    constexpr std::size_t order_offset = 472, pattern_offset = 600;
+    if (data.length < pattern_offset) return false;
+    const std::int32_t song_length = data.byte(470);
+    if (song_length < 1 || song_length > 128) return false;
+    std::int32_t highest = 0;
+    for (std::size_t i = 0; i < 128; ++i) {
+        const std::int32_t entry = data.byte(order_offset + i);
+        if (entry >= 128) return false;
+        if (entry > highest) highest = entry;
+    }
+    for (std::size_t n = 0; n < 15; ++n) {
+        const std::size_t header = 20 + 30 * n;
+        if (data.byte(header + 24) > 15 || data.byte(header + 25) > 64) return false;
+    }
+    return data.length >= pattern_offset + 1024 * static_cast<std::size_t>(highest + 1);
+}
+
 } // namespace
 
 std::uint8_t period_to_key(std::int32_t period) {
@@ -267,4 +309,16 @@ std::uint64_t mod_announced_bytes(const std::uint8_t* data, std::size_t length,
         end += static_cast<std::uint64_t>(mod_data.big_word(20 + 30 * (n - 1) + 22)) * 2;
     }
     return end;
+}
+
+bool mod_signature_layout(const std::uint8_t* data, std::size_t length, ModLayout& layout) {
+    if (length < mod_signature_offset + 4) return false;
+    bool paired = false;
+    const std::int32_t channels = signature_channels(data + mod_signature_offset, paired);
+    layout = ModLayout{channels, 31, paired};
+    return channels > 0;
+}
+
+bool mod_looks_like_15_samples(const std::uint8_t* data, std::size_t length) {
+    return plausible_15_samples(LoadData{data, length});
 }

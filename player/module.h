@@ -90,13 +90,8 @@ struct Module {
     std::int32_t restart_position;
 };
 
+// The room every loader has for the reason of a refusal.
 constexpr std::size_t load_message_size = 64;
-
-// Loads MOD data (XM and S3M are recognised and refused). On failure returns
-// null; a format failure leaves a NUL-terminated reason in load_message, an
-// allocation failure leaves it untouched.
-Module* module_load(const std::uint8_t* data, std::size_t length,
-                    char load_message[load_message_size]);
 
 // Frees the module and everything it owns; accepts a partly built record.
 void module_dispose(Module* module);

@@ -1,7 +1,7 @@
-// The one entry that loads a module of any format the player knows, picked
-// by the data's signature: XM, S3M, MOD with any of the usual signatures, and
-// the oldest MODs, which have none, once they look plausible. The show keeps
-// its own module_load.
+// The table of formats: the one entry that loads a module of any format the
+// player knows, picked by the first format whose probe recognises the data:
+// XM, S3M, MOD with any of the usual signatures, and the oldest MODs, which
+// have none, once they look plausible. The show keeps its own module_load.
 #pragma once
 #include "player/module.h"
 #include <cstddef>

@@ -29,5 +29,6 @@
 // arithmetic throughout, the same bits on every machine.
 #pragma once
 #include "player/mixer.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"

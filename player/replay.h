@@ -1,6 +1,7 @@
-// The replay: song position, timing, global volume, pattern-loop state and one
-// Channel per module channel. It never stops; past the end of the order list
-// it continues at entry 0, counting every entry entered in order_counter.
+// The replay's records: song position, timing, global volume, pattern-loop
+// state and one Channel per module channel, and the limits that the
+// sequencer, the channels and the mixer keep between them. The sequencer
+// (sequencer.h) moves a Replay on; the mixer (mixer.h) renders it.
 //
 // All arithmetic is 32-bit integer arithmetic: arithmetic right shifts,
 // divisions truncating toward zero. Counters that only grow wrap in a defined
@@ -17,6 +18,12 @@ constexpr std::int32_t minimum_tempo = 32;
 // songs below it (at most about 520 kHz); update_frequency holds anything
 // else to it.
 constexpr std::int32_t highest_frequency = 524287;
+
+// The output rates the mixer serves. Below 8000 Hz a high note's advance per
+// rendered frame grows past what a block's 32-bit fraction can hold; above
+// 192000 Hz no sound card plays.
+constexpr std::int32_t lowest_output_rate = 8000;
+constexpr std::int32_t highest_output_rate = 192000;
 
 struct Replay;
 
@@ -95,14 +102,3 @@ struct Replay {
     Channel* channels;              // module->channel_count entries
     const Module* module;           // referred to, never owned
 };
-
-// Creates a replay at entry 0 with its first row played; null on failure
-// (nothing is left allocated), and for an output rate the mixer cannot serve.
-Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpolate);
-// Resets timing, global volume and channels, then plays row 0 of `entry`
-// (of entry 0 when `entry` is negative or not below the song length).
-void start_sequence_at(Replay* replay, std::int32_t entry);
-// Advances the song by one tick: tick effects, or the next row.
-void advance_tick(Replay* replay);
-// Frees the replay (never its module); accepts a partly built record.
-void replay_dispose(Replay* replay);

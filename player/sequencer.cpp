@@ -1,11 +1,10 @@
 // The replay sequencer: steps the module through its order list row by row
 // and tick by tick, hands every channel its note and applies the commands that
 // move the song position or change the timing.
+#include "player/sequencer.h"
 #include "base/alloc.h"
 #include "player/channel.h"
 #include "player/effect_codes.h"
-#include "player/mixer.h"
-#include "player/replay.h"
 #include <cstdint>
 #include <limits>
 

@@ -1,6 +1,7 @@
 // The volume column: set volume and panning, fine and per-tick volume and
 // panning slides, vibrato speed and depth, and tone slide. Its row action runs
 // inside the note trigger, before the key; its tick action before the effect's.
+#include "player/volume_column.h"
 #include "player/effects.h"
 #include <algorithm>
 

@@ -7,7 +7,8 @@ Each folder of the program may include only the folders below it:
 of the platform layer (platform/<host>/) uses only platform/host.h of the
 layer, and the core (platform/core/) no host; the program uses the player
 through player/player.h. Between the files of
-platform/core there is no circle: a file and its header count as one.
+platform/core, and between those of player/, there is no circle: a file and
+its header count as one.
 Prints every offending include and exits 1 if there is any.
 Usage: tools/check-layers.py [ROOT]
 """
@@ -62,14 +63,16 @@ def layer_faults(root, files):
     return faults
 
 
-def core_circles(root):
-    core = root / "platform" / "core"
+CIRCLE_FREE = ("platform/core", "player")
+
+
+def circles(root, folder):
     graph = {}
-    for path in sorted(core.glob("*.[ch]*")):
+    for path in sorted((root / folder).glob("*.[ch]*")):
         node = path.stem
         graph.setdefault(node, set())
         for target in includes(path):
-            if target.startswith("platform/core/"):
+            if target.startswith(folder + "/") and target.count("/") == folder.count("/") + 1:
                 other = pathlib.PurePosixPath(target).stem
                 if other != node:
                     graph[node].add(other)
@@ -81,7 +84,7 @@ def core_circles(root):
         for other in sorted(graph.get(node, ())):
             if state.get(other) == "open":
                 circle = trail[trail.index(other):] + [other]
-                faults.append("platform/core circle: " + " -> ".join(circle))
+                faults.append(f"{folder} circle: " + " -> ".join(circle))
             elif other not in state:
                 visit(other, trail + [other])
         state[node] = "done"
@@ -97,7 +100,9 @@ def main():
     root = root.resolve()
     files = [p for folder in ALLOWED for p in sorted((root / folder).rglob("*"))
              if p.suffix in (".h", ".cpp", ".c")]
-    faults = layer_faults(root, files) + core_circles(root)
+    faults = layer_faults(root, files)
+    for folder in CIRCLE_FREE:
+        faults += circles(root, folder)
     for fault in faults:
         print(fault)
     if faults:

@@ -4,8 +4,9 @@
 #include "busy_mod.h"
 #include "player/embedded_song.h"
 #include "player/mixer.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstring>

@@ -3,7 +3,7 @@
 // grid in a 1536 x 833 client area.
 #include "grid/cell_grid.h"
 #include "platform/headless/headless.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "show/effects.h"
 #include "show/show_state.h"
 #include <benchmark/benchmark.h>

@@ -9,8 +9,9 @@
 #include "platform/core/window_tree.h"
 #include "platform/headless/headless.h"
 #include "player/embedded_song.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "tests/audio/stderr_capture.h"
 #include "tests/common/song_allocations.h"
 #include <cstring>

@@ -6,8 +6,9 @@
 #include "platform/core/faults.h"
 #include "platform/headless/headless_audio.h"
 #include "player/mixer.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "tests/audio/stderr_capture.h"
 #include "tests/player/mod_builder.h"
 #include <algorithm>

@@ -3,8 +3,9 @@
 #pragma once
 #include "base/alloc_faults.h"
 #include "player/embedded_song.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include <cstdint>
 
 struct SongAllocations {

@@ -1,6 +1,7 @@
 #include "player/embedded_song.h"
 #include "player/mixer.h"
-#include "player/replay.h"
+#include "player/mod_loader.h"
+#include "player/sequencer.h"
 #include "tests/player/load_any.h"
 #include "tests/player/mod_builder.h"
 #include <cstring>

@@ -1,5 +1,5 @@
 #include "player/mixer.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "tests/player/load_any.h"
 #include "tests/player/s3m_builder.h"
 #include <gtest/gtest.h>

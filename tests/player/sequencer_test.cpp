@@ -1,6 +1,7 @@
 #include "base/alloc_faults.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "tests/player/mod_builder.h"
 #include <climits>
 #include <gtest/gtest.h>

@@ -4,7 +4,9 @@
 // other instrument has one sample.
 #pragma once
 #include "player/channel.h"
-#include "player/replay.h"
+#include "player/envelope.h"
+#include "player/lfo.h"
+#include "player/sequencer.h"
 #include <array>
 #include <cstdint>
 #include <deque>

@@ -3,8 +3,9 @@
 // and then play; the XM and S3M refusals depend only on their signatures.
 #include "player/embedded_song.h"
 #include "player/mixer.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>

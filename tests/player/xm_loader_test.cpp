@@ -1,7 +1,7 @@
 #include "player/load_data.h"
 #include "player/mixer.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "player/xm_loader.h"
 #include "tests/player/load_any.h"
 #include "tests/player/xm_builder.h"

@@ -1,6 +1,7 @@
 // The whole program through gridshow-headless, as a child process: how the
 // start-up ends when the main window cannot be created, and how the user's
 // keys and mouse reach (or do not reach) the show.
+#include "player/mod_loader.h"
 #include "player/module.h"
 #include "tests/program/expected_log.h"
 #include "tests/program/run_driver.h"

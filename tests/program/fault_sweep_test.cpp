@@ -8,8 +8,9 @@
 // teardown left anything held (exit code 4). Standard error is compared whole.
 #include "base/alloc_faults.h"
 #include "player/embedded_song.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "tests/common/song_allocations.h"
 #include "tests/program/expected_log.h"
 #include "tests/program/run_driver.h"

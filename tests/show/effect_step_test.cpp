@@ -1,7 +1,7 @@
 // The effect step: drawing below a row's end, the hand-overs with their log
 // lines, grid-size changes with the cut to 20, and the end of the sequence.
 #include "grid/cell_grid.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "show/effects.h"
 #include "show/show_state.h"
 #include <cstring>

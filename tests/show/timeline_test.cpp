@@ -2,7 +2,7 @@
 // screen): the slide-in, the grid resize and grow-in, the window bob around a
 // hand-over, the scroll-out, and a failed rebuild.
 #include "base/alloc_faults.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "show/effects.h"
 #include "show/show_state.h"
 #include "tests/grid/grid_fixture.h"

@@ -6,8 +6,9 @@
 #include "base/alloc_faults.h"
 #include "player/embedded_song.h"
 #include "player/mixer.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -2,8 +2,9 @@
 // loads cleanly, keeps the show's timing, and sits at a sane level.
 #include "player/embedded_song.h"
 #include "player/mixer.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "tools/songgen/mod_writer.h"
 
 #include <cmath>

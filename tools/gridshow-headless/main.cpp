@@ -11,7 +11,7 @@
 #include "platform/core/faults.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 #include "tools/gridshow-headless/capture.h"
 #include "tools/gridshow-headless/hostile_input.h"
 #include "tools/gridshow-headless/options.h"

@@ -9,7 +9,7 @@
 #include "player/mixer.h"
 #include "player/module.h"
 #include "player/module_formats.h"
-#include "player/replay.h"
+#include "player/sequencer.h"
 
 #include <cerrno>
 #include <cmath>

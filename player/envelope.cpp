@@ -1,0 +1,56 @@
+#include "player/envelope.h"
+
+namespace {
+
+constexpr std::int32_t max_envelope_points = 16;
+// Envelope ticks beyond any point's tick (points are 16-bit) all read the same
+// value, so the position may stop growing there instead of overflowing.
+constexpr std::int32_t envelope_tick_limit = 1 << 30;
+
+void advance_envelope_tick(const Envelope& envelope, std::int32_t key_down, std::int32_t& tick) {
+    std::int32_t next = tick < envelope_tick_limit ? tick + 1 : tick;
+    if (envelope.has_loop && next >= envelope.loop_to) next = envelope.loop_from;
+    if (key_down && envelope.has_sustain && next > envelope.sustain_at) next = envelope.sustain_at;
+    tick = next;
+}
+
+} // namespace
+
+std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick) {
+    // Only well-formed point lists are interpolated: no points reads as 0, a
+    // count above 16 as 16, and two points that do not rise in tick hold the
+    // earlier point's value instead of dividing by zero.
+    const std::int32_t count =
+        envelope.point_count > max_envelope_points ? max_envelope_points : envelope.point_count;
+    if (count < 1) return 0;
+    const std::int16_t* ticks = envelope.point_ticks;
+    const std::int16_t* values = envelope.point_values;
+    if (tick >= ticks[count - 1]) return values[count - 1];
+    std::int32_t i = 0;
+    for (std::int32_t j = count - 1; j >= 1; --j) {
+        if (ticks[j] <= tick) {
+            i = j;
+            break;
+        }
+    }
+    const std::int64_t span = ticks[i + 1] - ticks[i];
+    if (span <= 0) return values[i];
+    const std::int64_t rise = values[i + 1] - values[i];
+    return static_cast<std::int32_t>(values[i] + (std::int64_t{tick} - ticks[i]) * rise / span);
+}
+
+void advance_envelopes(Channel& channel) {
+    const Instrument& instrument = *channel.instrument;
+    if (instrument.volume_envelope.active) {
+        if (!channel.key_down) {
+            const std::int32_t faded = channel.fade_level - instrument.fadeout;
+            channel.fade_level = faded > 0 ? faded : 0;
+        }
+        advance_envelope_tick(instrument.volume_envelope, channel.key_down,
+                              channel.volume_envelope_tick);
+    }
+    if (instrument.panning_envelope.active) {
+        advance_envelope_tick(instrument.panning_envelope, channel.key_down,
+                              channel.panning_envelope_tick);
+    }
+}
