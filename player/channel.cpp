@@ -75,6 +75,10 @@ void trigger_key(Channel& channel, std::int32_t key) {
 std::int32_t to_frequency(std::int64_t hertz) {
     return hertz < highest_frequency ? static_cast<std::int32_t>(hertz) : highest_frequency;
 }
+std::int32_t to_fine_frequency(std::int64_t units) {
+    constexpr std::int32_t highest = highest_frequency * 256 + 255;
+    return units < highest ? static_cast<std::int32_t>(units) : highest;
+}
 
 } // namespace
 
@@ -172,14 +176,19 @@ void update_frequency(Channel& channel) {
         // product stays below 2^31; 64 bits keep any other rate exact.
         const auto exponent =
             static_cast<std::int32_t>((std::int64_t{4608 - period} * 32768) / 768);
-        channel.frequency =
-            to_frequency(std::int64_t{module.reference_rate >> 4} * fixed_exp2(exponent) >> 11);
+        const std::int32_t power = fixed_exp2(exponent);
+        channel.frequency = to_frequency(std::int64_t{module.reference_rate >> 4} * power >> 11);
+        // The same with the whole reference rate, in 1/256 Hz.
+        channel.fine_frequency =
+            to_fine_frequency(std::int64_t{module.reference_rate} * power >> 7);
         return;
     }
     if (period > 29021) period = 29021;
     period = (period * 32768) / fixed_exp2((channel.semitone_offset * 32768) / 12);
     if (period < 28) period = 29021;
     channel.frequency = to_frequency(std::int64_t{module.reference_rate} * 1712 / period);
+    channel.fine_frequency =
+        to_fine_frequency(std::int64_t{module.reference_rate} * 1712 * 256 / period);
 }
 
 void update_amplitude(Channel& channel) {

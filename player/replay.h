@@ -80,7 +80,18 @@ struct Channel {
     std::int32_t volume_offset;
     std::int32_t period_offset;
     std::int32_t semitone_offset;
+    // What the output-rate resampler (resampler.h) reads and keeps beyond the
+    // show's fields: the playback rate in 1/256 Hz, and the 17 bits of the
+    // play position below `fraction`.
+    std::int32_t fine_frequency;
+    std::int32_t fraction_low;
 };
+
+// How a tick's sample frames become output frames. `show`: the show's mixer
+// (mix_tick: twice the output rate, a nearest or, with `interpolate`, linear
+// read, a fixed filter, 15-bit positions). The others: resample_tick, at the
+// output rate with 32-bit positions, reading by the named interpolation.
+enum class Resampler : std::int32_t { show, nearest, linear, cubic, sinc };
 
 constexpr int crossfade_values = 128; // 64 stereo frames
 
@@ -101,4 +112,5 @@ struct Replay {
     std::int32_t* crossfade_buffer; // crossfade_values entries
     Channel* channels;              // module->channel_count entries
     const Module* module;           // referred to, never owned
+    Resampler resampler;            // show after new_replay
 };
