@@ -2,6 +2,7 @@
 #   make        build into build/ (executables in build/bin/)
 #   make test   build everything and run every test (also under the sanitizers,
 #               Valgrind and, for the Windows executable, under Wine), then tidy
+#   make thread  build the show and its test with ThreadSanitizer into build-thread/
 #   make tidy   clang-tidy over the project's own sources (unchanged ones that
 #               passed before are skipped)
 #   make run    build and play the show
@@ -20,7 +21,7 @@ FUZZ_TARGET ?= all
 
 PREFIX ?= /usr/local
 
-.PHONY: all build test tidy run bench fuzz windows web serve sanitize install package dist clean
+.PHONY: all build test tidy run bench fuzz windows web serve sanitize thread install package dist clean
 
 all: build
 
@@ -64,12 +65,19 @@ sanitize:
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize
 
+thread:
+	@cmake/install-deps.sh thread
+	@cmake --preset thread >/dev/null
+	@cmake --build --preset thread
+
 test:
 	@cmake/install-deps.sh test
 	@$(MAKE) --no-print-directory windows
 	@$(MAKE) --no-print-directory web
 	@$(MAKE) --no-print-directory sanitize
 	@ctest --preset sanitize -j2
+	@$(MAKE) --no-print-directory thread
+	@ctest --preset thread
 	@$(MAKE) --no-print-directory build
 	@ctest --preset default -j2
 	@tools/run-tidy.py build
@@ -95,4 +103,4 @@ fuzz:
 	@fuzz/run-fuzzer.sh $(FUZZ_SECONDS) $(FUZZ_TARGET)
 
 clean:
-	rm -rf build build-sanitize build-fuzz build-windows build-web build-web-cmake dist
+	rm -rf build build-sanitize build-thread build-fuzz build-windows build-web build-web-cmake dist

@@ -7,6 +7,10 @@ if(GRIDSHOW_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(GRIDSHOW_SANITIZE_THREADS)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
 
 # The program's own code must build into a small executable with a minimal runtime.
 set(GRIDSHOW_LEAN_FLAGS -fno-exceptions -fno-rtti)

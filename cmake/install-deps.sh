@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a goal needs, only those that are missing.
-# Usage: cmake/install-deps.sh build|test|tidy|run|bench|fuzz|windows|web|package|dist
+# Usage: cmake/install-deps.sh build|test|tidy|run|bench|fuzz|thread|windows|web|package|dist
 set -euo pipefail
 
 build=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev python3)
@@ -8,11 +8,12 @@ declare -A extra=(
   [build]=""
   [test]="g++-mingw-w64-x86-64 wine wine64 xvfb pulseaudio xdotool imagemagick valgrind clang-tidy
           icoutils libxml2-utils dpkg-dev lintian desktop-file-utils zip openbox xfwm4 dbus-daemon
-          emscripten nodejs npm chromium"
+          emscripten nodejs npm chromium clang libclang-rt-14-dev"
   [tidy]="clang-tidy"
   [run]=""
   [bench]="xmp openmpt123 python3-numpy"
   [fuzz]="clang libclang-rt-14-dev"
+  [thread]="clang libclang-rt-14-dev xvfb"
   [windows]="g++-mingw-w64-x86-64"
   [package]="dpkg-dev"
   [dist]="g++-mingw-w64-x86-64 dpkg-dev zip"
