@@ -7,6 +7,7 @@
 #include "player/envelope.h"
 #include "player/fixed_point.h"
 #include "player/lfo.h"
+#include "player/pitch.h"
 #include "player/volume_column.h"
 #include <algorithm>
 
@@ -22,13 +23,6 @@ const Sample* sample_for_key(const Instrument& instrument, std::int32_t key) {
     std::int32_t index = instrument.key_samples[key];
     if (index < 0 || index >= instrument.sample_count) index = 0;
     return &instrument.samples[index];
-}
-
-// Amiga or linear period of a key with a fine tune in 1/128 semitone.
-std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune) {
-    const std::int32_t q = key * 64 + (fine_tune >> 1);
-    if (module.linear_pitch) return 7744 - q;
-    return 29021 * fixed_exp2((q * 32768) / -768) >> 15;
 }
 
 void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
@@ -58,9 +52,11 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (note.effect == effect::fine_tune || note.effect == effect::s3m_fine_tune)
         fine_tune = ((note.param & 15) * 16) - 128;
     const std::int32_t shifted_key = std::clamp(key + channel.sample->relative_note, 1, 120);
-    channel.target_period = key_period(*channel.replay->module, shifted_key, fine_tune);
+    const std::int32_t period = key_period(*channel.replay->module, shifted_key, fine_tune);
+    if (slides || !channel.replay->module->rules.tone_slide_target_from_slide_note)
+        channel.target_period = period;
     if (slides) return;
-    channel.period = channel.target_period;
+    channel.period = period;
     channel.position = channel.start_offset;
     channel.fraction = 0;
     if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
@@ -80,9 +76,21 @@ std::int32_t to_fine_frequency(std::int64_t units) {
     return units < highest ? static_cast<std::int32_t>(units) : highest;
 }
 
+// A note delayed past its row never struck; where the rules say so, a next
+// row without a note still takes up its pitch, without restarting the sample.
+void take_delayed_pitch(Channel& channel) {
+    const Note& waiting = channel.note;
+    if (!channel.replay->module->rules.note_delay_past_speed_sets_next_pitch) return;
+    if (waiting.effect != effect::note_delay || waiting.param <= channel.tick_in_row) return;
+    if (waiting.key == 0 || waiting.key > 96) return;
+    const std::int32_t key = std::clamp(waiting.key + channel.sample->relative_note, 1, 120);
+    channel.period = key_period(*channel.replay->module, key, channel.sample->fine_tune);
+}
+
 } // namespace
 
 void apply_row_note(Channel& channel, Note note) {
+    if (note.key == 0) take_delayed_pitch(channel);
     std::uint8_t effect = note.effect;
     std::uint8_t param = note.param;
     if (effect == effect::s3m_extended) {
@@ -101,6 +109,16 @@ void apply_row_note(Channel& channel, Note note) {
     channel.volume_offset = 0;
     channel.period_offset = 0;
     if (!(is_note_delay(effect) && param != 0)) trigger_note(channel);
+    apply_effect_row(channel);
+    update_outputs(channel);
+}
+
+void repeat_row(Channel& channel) {
+    channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
+    channel.tick_in_row = 0;
+    channel.semitone_offset = 0;
+    channel.volume_offset = 0;
+    channel.period_offset = 0;
     apply_effect_row(channel);
     update_outputs(channel);
 }

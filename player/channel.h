@@ -5,6 +5,8 @@
 #include "player/replay.h"
 
 void apply_row_note(Channel& channel, Note note);
+// A delayed row's repetition: its first tick again, without its note.
+void repeat_row(Channel& channel);
 void apply_tick_effects(Channel& channel);
 void trigger_note(Channel& channel);
 void update_outputs(Channel& channel);

@@ -6,6 +6,7 @@
 
 #include "player/effect_codes.h"
 #include "player/lfo.h"
+#include "player/pitch.h"
 #include <algorithm>
 
 namespace {
@@ -25,6 +26,42 @@ void remember_nibbles(std::int32_t param, std::int32_t& high, std::int32_t& low)
 
 bool on_first_tick(const Channel& channel) {
     return channel.tick_in_row == 0;
+}
+
+const PlayRules& rules_of(const Channel& channel) {
+    return channel.replay->module->rules;
+}
+
+// Where the rules keep slides inside the Amiga's note table.
+void limit_to_amiga_range(Channel& channel) {
+    if (!rules_of(channel).amiga_limits_by_fine_tune) return;
+    const PeriodRange range =
+        amiga_period_range(*channel.replay->module, channel.sample->fine_tune);
+    channel.period = std::clamp(channel.period, range.highest_pitch, range.lowest_pitch);
+}
+
+// A 1xx or 2xx parameter as pitch_slide_up and _down read it: coarse
+// parameters go to them as their coarse counterpart, which slides on ticks
+// by the same amount.
+std::int32_t slide_parameter(const Channel& channel, std::int32_t& memory, std::int32_t param) {
+    const std::int32_t q = remember(memory, param);
+    return rules_of(channel).coarse_slide_parameters ? q | coarse_slide : q;
+}
+
+// A fine effect's parameter: remembered where the rules give it a memory.
+std::int32_t fine_parameter(const Channel& channel, std::int32_t& memory, std::int32_t param) {
+    if (rules_of(channel).fine_effects_without_memory) return param;
+    return remember(memory, param);
+}
+
+// E9x where the rules count ticks from the row's start: every multiple of
+// the parameter restarts the note from where its notes start, the first
+// tick too when the row has no note.
+void retrigger_on_multiples(Channel& channel, std::int32_t param) {
+    if (param == 0 || channel.tick_in_row % param != 0) return;
+    if (on_first_tick(channel) && channel.note.key != 0) return;
+    channel.position = channel.start_offset;
+    channel.fraction = 0;
 }
 
 void advance_tremolo(Channel& channel) {
@@ -87,7 +124,9 @@ void advance_vibrato(Channel& channel) {
 }
 
 void pitch_slide_up(Channel& channel, std::int32_t q) {
-    if (q >= 0xF0) {
+    if (q & coarse_slide) {
+        if (!on_first_tick(channel)) channel.period -= (q & 255) * 4;
+    } else if (q >= 0xF0) {
         if (on_first_tick(channel)) channel.period -= (q & 15) * 4;
     } else if (q >= 0xE0) {
         if (on_first_tick(channel)) channel.period -= q & 15;
@@ -95,11 +134,14 @@ void pitch_slide_up(Channel& channel, std::int32_t q) {
         channel.period -= q * 4;
     }
     if (channel.period < 0) channel.period = 0;
+    limit_to_amiga_range(channel);
 }
 
 void pitch_slide_down(Channel& channel, std::int32_t q) {
     if (channel.period <= 0) return;
-    if (q >= 0xF0) {
+    if (q & coarse_slide) {
+        if (!on_first_tick(channel)) channel.period += (q & 255) * 4;
+    } else if (q >= 0xF0) {
         if (on_first_tick(channel)) channel.period += (q & 15) * 4;
     } else if (q >= 0xE0) {
         if (on_first_tick(channel)) channel.period += q & 15;
@@ -107,22 +149,28 @@ void pitch_slide_down(Channel& channel, std::int32_t q) {
         channel.period += q * 4;
     }
     if (channel.period > 65535) channel.period = 65535;
+    limit_to_amiga_range(channel);
 }
 
 void tone_slide(Channel& channel) {
     if (channel.period <= 0) return;
+    const bool cleared = rules_of(channel).tone_slide_target_cleared_when_reached;
+    if (cleared && channel.target_period == 0) return;
     const std::int32_t speed = channel.tone_slide_speed * 4;
     if (channel.period < channel.target_period) {
         channel.period = std::min(channel.period + speed, channel.target_period);
     } else {
         channel.period = std::max(channel.period - speed, channel.target_period);
     }
+    if (cleared && channel.period == channel.target_period) channel.target_period = 0;
 }
 
 void slide_volume(Channel& channel) {
     const std::int32_t up = channel.volume_slide_memory >> 4;
     const std::int32_t down = channel.volume_slide_memory & 15;
-    if (up > 0 && down == 15) {
+    if (rules_of(channel).volume_slide_up_first) {
+        if (!on_first_tick(channel)) channel.volume += up > 0 ? up : -down;
+    } else if (up > 0 && down == 15) {
         if (on_first_tick(channel)) channel.volume += up;
     } else if (up == 15 && down > 0) {
         if (on_first_tick(channel)) channel.volume -= down;
@@ -137,6 +185,16 @@ void set_vibrato_value(Channel& channel, std::int32_t shift) {
         lfo_value(channel, channel.vibrato_position, channel.vibrato_shape & 3) *
             channel.vibrato_amount >>
         shift;
+}
+
+void vibrato_tick(Channel& channel, std::int32_t shift) {
+    if (rules_of(channel).vibrato_skips_first_tick) {
+        set_vibrato_value(channel, shift);
+        advance_vibrato(channel);
+    } else {
+        advance_vibrato(channel);
+        set_vibrato_value(channel, shift);
+    }
 }
 
 void set_tremolo_value(Channel& channel) {
@@ -169,11 +227,11 @@ void apply_effect_row(Channel& channel) {
     switch (channel.note.effect) {
     case effect::slide_up:
     case effect::s3m_slide_up:
-        pitch_slide_up(channel, remember(channel.slide_up_memory, p));
+        pitch_slide_up(channel, slide_parameter(channel, channel.slide_up_memory, p));
         break;
     case effect::slide_down:
     case effect::s3m_slide_down:
-        pitch_slide_down(channel, remember(channel.slide_down_memory, p));
+        pitch_slide_down(channel, slide_parameter(channel, channel.slide_down_memory, p));
         break;
     case effect::tone_slide:
     case effect::s3m_tone_slide:
@@ -182,7 +240,7 @@ void apply_effect_row(Channel& channel) {
     case effect::vibrato:
     case effect::s3m_vibrato:
         remember_nibbles(p, channel.vibrato_step, channel.vibrato_amount);
-        set_vibrato_value(channel, 5);
+        if (!rules_of(channel).vibrato_skips_first_tick) set_vibrato_value(channel, 5);
         break;
     case effect::tone_slide_volume_slide:
     case effect::s3m_tone_slide_volume_slide:
@@ -194,13 +252,13 @@ void apply_effect_row(Channel& channel) {
     case effect::vibrato_volume_slide:
     case effect::s3m_vibrato_volume_slide:
         remember(channel.volume_slide_memory, p);
-        set_vibrato_value(channel, 5);
+        if (!rules_of(channel).vibrato_skips_first_tick) set_vibrato_value(channel, 5);
         slide_volume(channel);
         break;
     case effect::tremolo:
     case effect::s3m_tremolo:
         remember_nibbles(p, channel.tremolo_step, channel.tremolo_amount);
-        set_tremolo_value(channel);
+        if (!rules_of(channel).vibrato_skips_first_tick) set_tremolo_value(channel);
         break;
     case effect::set_panning:
         channel.panning = p;
@@ -242,10 +300,12 @@ void apply_effect_row(Channel& channel) {
         break;
     }
     case effect::fine_slide_up:
-        pitch_slide_up(channel, 0xF0 + (remember(channel.fine_slide_up_memory, p) & 15));
+        pitch_slide_up(channel,
+                       0xF0 + (fine_parameter(channel, channel.fine_slide_up_memory, p) & 15));
         break;
     case effect::fine_slide_down:
-        pitch_slide_down(channel, 0xF0 + (remember(channel.fine_slide_down_memory, p) & 15));
+        pitch_slide_down(channel,
+                         0xF0 + (fine_parameter(channel, channel.fine_slide_down_memory, p) & 15));
         break;
     case effect::vibrato_shape:
     case effect::s3m_vibrato_shape:
@@ -256,10 +316,15 @@ void apply_effect_row(Channel& channel) {
         if (p <= 7) channel.tremolo_shape = p;
         break;
     case effect::fine_volume_up:
-        channel.volume = std::min(channel.volume + remember(channel.fine_volume_up_memory, p), 64);
+        channel.volume = std::min(
+            channel.volume + fine_parameter(channel, channel.fine_volume_up_memory, p), 64);
         break;
     case effect::fine_volume_down:
-        channel.volume = std::max(channel.volume - remember(channel.fine_volume_down_memory, p), 0);
+        channel.volume = std::max(
+            channel.volume - fine_parameter(channel, channel.fine_volume_down_memory, p), 0);
+        break;
+    case effect::retrigger:
+        if (rules_of(channel).retrigger_on_tick_multiples) retrigger_on_multiples(channel, p);
         break;
     case effect::note_cut:
     case effect::s3m_note_cut:
@@ -285,11 +350,11 @@ void apply_effect_tick(Channel& channel) {
     switch (channel.note.effect) {
     case effect::slide_up:
     case effect::s3m_slide_up:
-        pitch_slide_up(channel, channel.slide_up_memory);
+        pitch_slide_up(channel, slide_parameter(channel, channel.slide_up_memory, 0));
         break;
     case effect::slide_down:
     case effect::s3m_slide_down:
-        pitch_slide_down(channel, channel.slide_down_memory);
+        pitch_slide_down(channel, slide_parameter(channel, channel.slide_down_memory, 0));
         break;
     case effect::tone_slide:
     case effect::s3m_tone_slide:
@@ -297,8 +362,7 @@ void apply_effect_tick(Channel& channel) {
         break;
     case effect::vibrato:
     case effect::s3m_vibrato:
-        advance_vibrato(channel);
-        set_vibrato_value(channel, 5);
+        vibrato_tick(channel, 5);
         break;
     case effect::tone_slide_volume_slide:
     case effect::s3m_tone_slide_volume_slide:
@@ -307,14 +371,18 @@ void apply_effect_tick(Channel& channel) {
         break;
     case effect::vibrato_volume_slide:
     case effect::s3m_vibrato_volume_slide:
-        advance_vibrato(channel);
-        set_vibrato_value(channel, 5);
+        vibrato_tick(channel, 5);
         slide_volume(channel);
         break;
     case effect::tremolo:
     case effect::s3m_tremolo:
-        advance_tremolo(channel);
-        set_tremolo_value(channel);
+        if (rules_of(channel).vibrato_skips_first_tick) {
+            set_tremolo_value(channel);
+            advance_tremolo(channel);
+        } else {
+            advance_tremolo(channel);
+            set_tremolo_value(channel);
+        }
         break;
     case effect::volume_slide:
     case effect::s3m_volume_slide:
@@ -339,7 +407,9 @@ void apply_effect_tick(Channel& channel) {
         tremor_step(channel);
         break;
     case effect::retrigger:
-        if (channel.tick_in_row >= p) {
+        if (rules_of(channel).retrigger_on_tick_multiples) {
+            retrigger_on_multiples(channel, p);
+        } else if (channel.tick_in_row >= p) {
             channel.tick_in_row = 0;
             channel.position = 0;
             channel.fraction = 0;
@@ -353,8 +423,7 @@ void apply_effect_tick(Channel& channel) {
         arpeggio_tick(channel);
         break;
     case effect::s3m_fine_vibrato:
-        advance_vibrato(channel);
-        set_vibrato_value(channel, 7);
+        vibrato_tick(channel, 7);
         break;
     default:
         break;

@@ -11,7 +11,9 @@ void apply_effect_row(Channel& channel);
 void apply_effect_tick(Channel& channel);
 
 // Pitch slides: q >= 0xF0 fine and 0xE0..0xEF extra fine (first tick only),
-// anything else coarse (every tick but the first).
+// anything else coarse (every tick but the first); with coarse_slide set,
+// the low byte is coarse whatever its value.
+constexpr std::int32_t coarse_slide = 0x100;
 void pitch_slide_up(Channel& channel, std::int32_t q);
 void pitch_slide_down(Channel& channel, std::int32_t q);
 void tone_slide(Channel& channel);
@@ -21,6 +23,9 @@ void advance_vibrato(Channel& channel);
 // Sets period_offset from the vibrato oscillator; `shift` is 5, or 7 for the
 // fine vibrato.
 void set_vibrato_value(Channel& channel, std::int32_t shift);
+// A vibrato's tick: the phase moves on and the value follows, or where the
+// rules skip the first tick, the value at the phase comes first.
+void vibrato_tick(Channel& channel, std::int32_t shift);
 void set_tremolo_value(Channel& channel);
 void multi_retrigger(Channel& channel);
 void tremor_step(Channel& channel);

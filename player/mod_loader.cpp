@@ -297,6 +297,11 @@ Module* mod_load(const std::uint8_t* data, std::size_t length, const ModLayout& 
         module_dispose(module);
         return nullptr;
     }
+    module->rules = protracker_rules;
+    // A quarter of each channel reaches the other side, as PC players mix
+    // the Amiga's hard left and right for headphones.
+    for (std::int32_t c = 0; c < layout.channel_count; ++c)
+        module->channel_panning[c] = channel_pan(c) < 128 ? 64 : 192;
     return module;
 }
 

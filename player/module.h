@@ -6,6 +6,7 @@
 // array it describes is allocated (zero-filled), so module_dispose can free a
 // partly built record.
 #pragma once
+#include "player/play_rules.h"
 #include <cstddef>
 #include <cstdint>
 
@@ -88,6 +89,9 @@ struct Module {
     // The entry that follows the last one (XM's restart position); 0 for
     // MOD and S3M, whose songs start over from the beginning.
     std::int32_t restart_position;
+    // How the tracker that wrote the song plays it; the show's own rules
+    // (all off) for the show's song.
+    PlayRules rules;
 };
 
 // The room every loader has for the reason of a refusal.

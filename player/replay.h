@@ -85,6 +85,9 @@ struct Channel {
     // play position below `fraction`.
     std::int32_t fine_frequency;
     std::int32_t fraction_low;
+    // Repeats still to play of this channel's own pattern loop (0: none),
+    // where loops are per channel.
+    std::int32_t loop_count;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
@@ -113,4 +116,8 @@ struct Replay {
     Channel* channels;              // module->channel_count entries
     const Module* module;           // referred to, never owned
     Resampler resampler;            // show after new_replay
+    // A tempo that takes over after the row's first tick (0: none), and the
+    // repetitions of a delayed row still to play, where the rules say so.
+    std::int32_t pending_tempo;
+    std::int32_t row_repeats_left;
 };

