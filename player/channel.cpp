@@ -87,6 +87,15 @@ void take_delayed_pitch(Channel& channel) {
     channel.period = key_period(*channel.replay->module, key, channel.sample->fine_tune);
 }
 
+// A delayed note's instrument takes effect on the row's first tick; the
+// delayed trigger then strikes the key alone.
+void take_instrument_early(Channel& channel) {
+    Note& note = channel.note;
+    if (note.instrument == 0 || note.instrument > channel.replay->module->instrument_count) return;
+    trigger_instrument(channel, note.instrument, note.key);
+    note.instrument = 0;
+}
+
 } // namespace
 
 void apply_row_note(Channel& channel, Note note) {
@@ -108,7 +117,11 @@ void apply_row_note(Channel& channel, Note note) {
     channel.semitone_offset = 0;
     channel.volume_offset = 0;
     channel.period_offset = 0;
-    if (!(is_note_delay(effect) && param != 0)) trigger_note(channel);
+    if (!(is_note_delay(effect) && param != 0)) {
+        trigger_note(channel);
+    } else if (channel.replay->module->rules.instrument_before_note_delay) {
+        take_instrument_early(channel);
+    }
     apply_effect_row(channel);
     update_outputs(channel);
 }
@@ -143,12 +156,19 @@ void apply_tick_effects(Channel& channel) {
 
 void trigger_note(Channel& channel) {
     const Note& note = channel.note;
+    const PlayRules& rules = channel.replay->module->rules;
     if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count) {
         trigger_instrument(channel, note.instrument, note.key);
     }
-    if (note.effect == effect::sample_offset || note.effect == effect::s3m_sample_offset) {
+    const bool offset =
+        note.effect == effect::sample_offset || note.effect == effect::s3m_sample_offset;
+    if (offset) {
         if (note.param != 0) channel.offset_memory = note.param;
-        channel.start_offset = channel.offset_memory * 256;
+        if (rules.offset_moves_sample_start) {
+            channel.start_offset += channel.offset_memory * 256;
+        } else {
+            channel.start_offset = channel.offset_memory * 256;
+        }
     }
     apply_volume_column_row(channel);
     if (note.key == 0) return;
@@ -157,6 +177,10 @@ void trigger_note(Channel& channel) {
         return;
     }
     trigger_key(channel, note.key);
+    // ProTracker adds the offset to the sample start a second time once the
+    // note has started from it, so later notes start further on.
+    if (offset && rules.offset_moves_sample_start)
+        channel.start_offset += channel.offset_memory * 256;
 }
 
 void update_outputs(Channel& channel) {

@@ -73,14 +73,32 @@ constexpr std::int32_t nibble_slide(std::int32_t q) {
     return (q >> 4) - (q & 15);
 }
 
+// ProTracker's arpeggio reads its notes from the note table (so a note past
+// its end plays period 0, or one of the next fine tune's): the offset to the
+// base period, not a semitone scale.
+void arpeggio_from_table(Channel& channel, std::int32_t semitones) {
+    const std::int32_t period = amiga_table_step(*channel.replay->module, channel.sample->fine_tune,
+                                                 channel.period, semitones);
+    channel.period_offset = period - channel.period;
+}
+
 void arpeggio_tick(Channel& channel) {
     const std::int32_t memory = channel.arpeggio_memory;
+    const bool from_table = rules_of(channel).arpeggio_in_note_table;
     switch (channel.tick_in_row) {
     case 1:
-        channel.semitone_offset = memory >> 4;
+        if (from_table) {
+            arpeggio_from_table(channel, memory >> 4);
+        } else {
+            channel.semitone_offset = memory >> 4;
+        }
         break;
     case 2:
-        channel.semitone_offset = memory & 15;
+        if (from_table) {
+            arpeggio_from_table(channel, memory & 15);
+        } else {
+            channel.semitone_offset = memory & 15;
+        }
         break;
     default:
         // Every third tick plays the note itself and starts the cycle again.

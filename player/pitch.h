@@ -15,3 +15,10 @@ struct PeriodRange {
     std::int32_t lowest_pitch;
 };
 PeriodRange amiga_period_range(const Module& module, std::int32_t fine_tune);
+
+// An arpeggio note as ProTracker finds it: the period's place in the note
+// table of its fine tune, moved on by `semitones`. Past the table's 36 notes
+// it reads on through memory: a 0 that ends each fine tune's table, then the
+// table of the next fine tune.
+std::int32_t amiga_table_step(const Module& module, std::int32_t fine_tune, std::int32_t period,
+                              std::int32_t semitones);

@@ -12,6 +12,7 @@ struct PlayRules {
     bool jumps_while_looping;      // position jumps and pattern breaks act while a loop repeats
     bool pattern_delay_reruns_row; // each repetition of a delayed row reruns its first tick's
                                    // effects (fine slides, note delays), without new notes
+    bool delayed_jump_passes_target_row; // a jump or break on a delayed row lands one row on
 
     // Pitch.
     bool amiga_limits_by_fine_tune; // slides keep the period inside the three octaves of the
@@ -20,6 +21,8 @@ struct PlayRules {
     bool tone_slide_target_cleared_when_reached; // a reached target is gone: the slide stops
     bool coarse_slide_parameters;  // 1xx and 2xx slide on every tick but the first, whatever
                                    // their parameter: none reads as fine or extra fine
+    bool arpeggio_in_note_table;   // arpeggio notes come from the Amiga note table of the fine
+                                   // tune, reading on past its end
     bool vibrato_skips_first_tick; // vibrato and tremolo neither apply nor advance on a row's
                                    // first tick; later ticks apply the phase, then advance it
 
@@ -27,9 +30,14 @@ struct PlayRules {
     bool volume_slide_up_first; // Axy with x > 0 slides up by x alone, else down by y
 
     // Effect parameters.
-    bool fine_effects_without_memory; // E1x, E2x, EAx, EBx with x = 0 do nothing
-    bool retrigger_on_tick_multiples; // E9x restarts on ticks that are multiples of x, also the
-                                      // first when it has no note; E90 does nothing
+    bool fine_effects_without_memory;  // E1x, E2x, EAx, EBx with x = 0 do nothing
+    bool retrigger_on_tick_multiples;  // E9x restarts on ticks that are multiples of x, also the
+                                       // first when it has no note; E90 does nothing
+    bool instrument_before_note_delay; // a delayed note's instrument sets volume and sample on
+                                       // the row's first tick; the delay strikes the key alone
+    bool offset_moves_sample_start;    // 9xx moves the channel's sample start on, once without a
+                                       // note and before and after the start with one; an
+                                       // instrument number sets it back to 0
     bool note_delay_past_speed_sets_next_pitch; // a delay that never strikes in its row gives
                                                 // the next row without a note its pitch
 };
@@ -42,13 +50,17 @@ constexpr PlayRules protracker_rules{
     .pattern_loop_per_channel = true,
     .jumps_while_looping = true,
     .pattern_delay_reruns_row = true,
+    .delayed_jump_passes_target_row = true,
     .amiga_limits_by_fine_tune = true,
     .tone_slide_target_from_slide_note = true,
     .tone_slide_target_cleared_when_reached = true,
     .coarse_slide_parameters = true,
+    .arpeggio_in_note_table = true,
     .vibrato_skips_first_tick = true,
     .volume_slide_up_first = true,
     .fine_effects_without_memory = true,
     .retrigger_on_tick_multiples = true,
+    .instrument_before_note_delay = true,
+    .offset_moves_sample_start = true,
     .note_delay_past_speed_sets_next_pitch = true,
 };

@@ -200,6 +200,12 @@ void play_row(Replay& replay) {
         apply_row_note(replay.channels[c], note);
         apply_sequencer_command(replay, replay.channels[c]);
     }
+    // ProTracker moves on one row more after a delayed row's jump, so the
+    // row jumped to is passed over.
+    if (replay.row_repeats_left > 0 && replay.pending_order >= 0 &&
+        module.rules.delayed_jump_passes_target_row) {
+        replay.pending_row += 1;
+    }
 }
 
 } // namespace
