@@ -13,6 +13,25 @@
 
 namespace {
 
+// Whether the note slides to its key instead of striking it.
+bool slides(const Note& note) {
+    return note.volume >= 0xF0 || note.effect == effect::tone_slide ||
+           note.effect == effect::tone_slide_volume_slide ||
+           note.effect == effect::s3m_tone_slide ||
+           note.effect == effect::s3m_tone_slide_volume_slide;
+}
+
+// A key moved by its sample's relative note: within keys 1..120, or far
+// beyond where the rules let the sample's tuning carry it.
+std::int32_t shifted_key(const Channel& channel, std::int32_t key) {
+    const std::int32_t shifted = key + channel.sample->relative_note;
+    if (channel.replay->module->rules.no_key_range_limit) return std::clamp(shifted, -60, 180);
+    return std::clamp(shifted, 1, 120);
+}
+
+// Scream Tracker's channel period stays at most 32767.
+constexpr std::int32_t highest_scream_tracker_period = 32767;
+
 constexpr bool is_note_delay(std::uint8_t effect) {
     return effect == effect::note_delay || effect == effect::s3m_note_delay;
 }
@@ -32,8 +51,11 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     const Sample* sample = sample_for_key(instrument, key < 97 ? key : 0);
     channel.volume = sample->volume >= 64 ? 64 : sample->volume & 63;
     if (sample->panning > 0) channel.panning = (sample->panning - 1) & 255;
-    // A sounding channel switches to a looped sample at once, even without a key.
-    if (channel.period > 0 && sample->loop_length >= 2) channel.sample = sample;
+    // A sounding channel switches to a looped sample at once, even without a
+    // key; where the rules say so, not beside a tone slide.
+    const bool keeps =
+        channel.replay->module->rules.tone_slide_keeps_sample && slides(channel.note);
+    if (channel.period > 0 && sample->loop_length >= 2 && !keeps) channel.sample = sample;
     channel.start_offset = 0;
     channel.volume_envelope_tick = 0;
     channel.panning_envelope_tick = 0;
@@ -43,20 +65,21 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
 
 void trigger_key(Channel& channel, std::int32_t key) {
     const Note& note = channel.note;
-    const bool slides = note.volume >= 0xF0 || note.effect == effect::tone_slide ||
-                        note.effect == effect::tone_slide_volume_slide ||
-                        note.effect == effect::s3m_tone_slide ||
-                        note.effect == effect::s3m_tone_slide_volume_slide;
+    const PlayRules& rules = channel.replay->module->rules;
+    const bool slides = ::slides(note);
     if (!slides) channel.sample = sample_for_key(*channel.instrument, key);
     std::int32_t fine_tune = channel.sample->fine_tune;
     if (note.effect == effect::fine_tune || note.effect == effect::s3m_fine_tune)
         fine_tune = ((note.param & 15) * 16) - 128;
-    const std::int32_t shifted_key = std::clamp(key + channel.sample->relative_note, 1, 120);
-    const std::int32_t period = key_period(*channel.replay->module, shifted_key, fine_tune);
-    if (slides || !channel.replay->module->rules.tone_slide_target_from_slide_note)
-        channel.target_period = period;
+    std::int32_t period = key_period(*channel.replay->module, shifted_key(channel, key), fine_tune);
+    if (rules.period_ceiling) period = std::min(period, highest_scream_tracker_period);
+    if (slides || !rules.tone_slide_target_from_slide_note) channel.target_period = period;
     if (slides) return;
     channel.period = period;
+    if (rules.key_reopens_stopped_note && channel.key_down == 0) {
+        channel.key_down = 1;
+        channel.fade_level = 32768;
+    }
     channel.position = channel.start_offset;
     channel.fraction = 0;
     if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
@@ -83,8 +106,8 @@ void take_delayed_pitch(Channel& channel) {
     if (!channel.replay->module->rules.note_delay_past_speed_sets_next_pitch) return;
     if (waiting.effect != effect::note_delay || waiting.param <= channel.tick_in_row) return;
     if (waiting.key == 0 || waiting.key > 96) return;
-    const std::int32_t key = std::clamp(waiting.key + channel.sample->relative_note, 1, 120);
-    channel.period = key_period(*channel.replay->module, key, channel.sample->fine_tune);
+    channel.period = key_period(*channel.replay->module, shifted_key(channel, waiting.key),
+                                channel.sample->fine_tune);
 }
 
 // A delayed note's instrument takes effect on the row's first tick; the
@@ -96,12 +119,49 @@ void take_instrument_early(Channel& channel) {
     note.instrument = 0;
 }
 
+// The effects whose parameter of 0 repeats the last one of any of them.
+bool shares_memory(std::uint8_t effect) {
+    switch (effect) {
+    case effect::s3m_no_effect:
+    case effect::s3m_volume_slide:
+    case effect::s3m_slide_down:
+    case effect::s3m_slide_up:
+    case effect::s3m_tremor:
+    case effect::arpeggio:
+    case effect::s3m_vibrato_volume_slide:
+    case effect::s3m_tone_slide_volume_slide:
+    case effect::s3m_retrigger:
+    case effect::s3m_tremolo:
+    case effect::s3m_extended:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Where the rules say so, a pitch slide after an arpeggio starts from the
+// arpeggio's last note: the semitones it added become the period's own.
+void keep_arpeggio_note(Channel& channel) {
+    if (!channel.replay->module->rules.arpeggio_note_kept_for_slides) return;
+    if (channel.note.effect != effect::arpeggio || channel.semitone_offset == 0) return;
+    channel.period = static_cast<std::int32_t>(std::int64_t{channel.period} * 32768 /
+                                               fixed_exp2((channel.semitone_offset * 32768) / 12));
+}
+
 } // namespace
 
 void apply_row_note(Channel& channel, Note note) {
     if (note.key == 0) take_delayed_pitch(channel);
     std::uint8_t effect = note.effect;
     std::uint8_t param = note.param;
+    if (channel.replay->module->rules.shared_effect_memory) {
+        // Every parameter is remembered; only some effects recall it.
+        if (param == 0 && shares_memory(effect))
+            param = static_cast<std::uint8_t>(channel.shared_memory);
+        if (param != 0) channel.shared_memory = param;
+    }
+    if (effect == effect::s3m_slide_up || effect == effect::s3m_slide_down)
+        keep_arpeggio_note(channel);
     if (effect == effect::s3m_extended) {
         effect = effect::s3m_extended_base | (param >> 4);
         param &= 15;
@@ -225,9 +285,18 @@ void update_frequency(Channel& channel) {
             to_fine_frequency(std::int64_t{module.reference_rate} * power >> 7);
         return;
     }
-    if (period > 29021) period = 29021;
-    period = (period * 32768) / fixed_exp2((channel.semitone_offset * 32768) / 12);
-    if (period < 28) period = 29021;
+    const bool scream_tracker = module.rules.period_limits_of_scream_tracker;
+    const std::int32_t lowest = module.rules.period_ceiling ? highest_scream_tracker_period
+                                : scream_tracker            ? unlimited_period
+                                                            : 29021;
+    if (period > lowest) period = lowest;
+    period = static_cast<std::int32_t>(std::int64_t{period} * 32768 /
+                                       fixed_exp2((channel.semitone_offset * 32768) / 12));
+    if (scream_tracker) {
+        period = std::max(period, 64);
+    } else if (period < 28) {
+        period = 29021;
+    }
     channel.frequency = to_frequency(std::int64_t{module.reference_rate} * 1712 / period);
     channel.fine_frequency =
         to_fine_frequency(std::int64_t{module.reference_rate} * 1712 * 256 / period);

@@ -51,7 +51,9 @@ constexpr std::uint8_t note_cut = 0x7C;
 constexpr std::uint8_t note_delay = 0x7D;
 constexpr std::uint8_t pattern_delay = 0x7E;
 
-// The S3M effects A..V.
+// The S3M effects A..V, and an empty effect that carries a parameter (which
+// Scream Tracker remembers).
+constexpr std::uint8_t s3m_no_effect = 0x80;
 constexpr std::uint8_t s3m_speed = 0x81;
 constexpr std::uint8_t s3m_position_jump = 0x82;
 constexpr std::uint8_t s3m_pattern_break = 0x83;
@@ -77,6 +79,7 @@ constexpr std::uint8_t s3m_extended_base = 0xF0;
 constexpr std::uint8_t s3m_fine_tune = 0xF2;
 constexpr std::uint8_t s3m_vibrato_shape = 0xF3;
 constexpr std::uint8_t s3m_tremolo_shape = 0xF4;
+constexpr std::uint8_t s3m_tick_delay = 0xF6;
 constexpr std::uint8_t s3m_set_panning = 0xF8;
 constexpr std::uint8_t s3m_pattern_loop = 0xFB;
 constexpr std::uint8_t s3m_note_cut = 0xFC;

@@ -34,6 +34,10 @@ const PlayRules& rules_of(const Channel& channel) {
 
 // Where the rules keep slides inside the Amiga's note table.
 void limit_to_amiga_range(Channel& channel) {
+    if (rules_of(channel).amiga_limits_fixed) {
+        channel.period = std::clamp(channel.period, 452, 3424);
+        return;
+    }
     if (!rules_of(channel).amiga_limits_by_fine_tune) return;
     const PeriodRange range =
         amiga_period_range(*channel.replay->module, channel.sample->fine_tune);
@@ -46,6 +50,13 @@ void limit_to_amiga_range(Channel& channel) {
 std::int32_t slide_parameter(const Channel& channel, std::int32_t& memory, std::int32_t param) {
     const std::int32_t q = remember(memory, param);
     return rules_of(channel).coarse_slide_parameters ? q | coarse_slide : q;
+}
+
+// Silences the note: its volume goes to 0, and where the rules say so the
+// note stops, so that nothing but a new note brings it back.
+void cut_note(Channel& channel) {
+    channel.volume = 0;
+    if (rules_of(channel).note_cut_stops_note) channel.key_down = 0;
 }
 
 // A fine effect's parameter: remembered where the rules give it a memory.
@@ -152,6 +163,9 @@ void pitch_slide_up(Channel& channel, std::int32_t q) {
         channel.period -= q * 4;
     }
     if (channel.period < 0) channel.period = 0;
+    // Scream Tracker stops a note whose slide reaches period 0.
+    if (channel.period == 0 && rules_of(channel).period_limits_of_scream_tracker)
+        channel.key_down = 0;
     limit_to_amiga_range(channel);
 }
 
@@ -166,7 +180,11 @@ void pitch_slide_down(Channel& channel, std::int32_t q) {
     } else if (!on_first_tick(channel)) {
         channel.period += q * 4;
     }
-    if (channel.period > 65535) channel.period = 65535;
+    const PlayRules& rules = rules_of(channel);
+    const std::int32_t lowest = rules.period_ceiling                    ? 32767
+                                : rules.period_limits_of_scream_tracker ? unlimited_period
+                                                                        : 65535;
+    if (channel.period > lowest) channel.period = lowest;
     limit_to_amiga_range(channel);
 }
 
@@ -184,15 +202,17 @@ void tone_slide(Channel& channel) {
 }
 
 void slide_volume(Channel& channel) {
-    const std::int32_t up = channel.volume_slide_memory >> 4;
+    std::int32_t up = channel.volume_slide_memory >> 4;
     const std::int32_t down = channel.volume_slide_memory & 15;
+    if (rules_of(channel).volume_slide_down_first && down > 0 && down < 15 && up < 15) up = 0;
     if (rules_of(channel).volume_slide_up_first) {
         if (!on_first_tick(channel)) channel.volume += up > 0 ? up : -down;
     } else if (up > 0 && down == 15) {
         if (on_first_tick(channel)) channel.volume += up;
     } else if (up == 15 && down > 0) {
         if (on_first_tick(channel)) channel.volume -= down;
-    } else if (!on_first_tick(channel) || channel.replay->module->volume_slide_on_first_tick) {
+    } else if (!on_first_tick(channel) || channel.replay->module->volume_slide_on_first_tick ||
+               (rules_of(channel).full_volume_slides_every_tick && up + down == 15)) {
         channel.volume += up - down;
     }
     channel.volume = std::clamp(channel.volume, 0, 64);
@@ -261,17 +281,23 @@ void apply_effect_row(Channel& channel) {
         if (!rules_of(channel).vibrato_skips_first_tick) set_vibrato_value(channel, 5);
         break;
     case effect::tone_slide_volume_slide:
-    case effect::s3m_tone_slide_volume_slide:
     case effect::volume_slide:
     case effect::s3m_volume_slide:
         remember(channel.volume_slide_memory, p);
         slide_volume(channel);
         break;
+    case effect::s3m_tone_slide_volume_slide:
+        remember(channel.volume_slide_memory, p);
+        if (!rules_of(channel).combined_slides_skip_first_tick) slide_volume(channel);
+        break;
     case effect::vibrato_volume_slide:
     case effect::s3m_vibrato_volume_slide:
         remember(channel.volume_slide_memory, p);
         if (!rules_of(channel).vibrato_skips_first_tick) set_vibrato_value(channel, 5);
-        slide_volume(channel);
+        if (channel.note.effect == effect::vibrato_volume_slide ||
+            !rules_of(channel).combined_slides_skip_first_tick) {
+            slide_volume(channel);
+        }
         break;
     case effect::tremolo:
     case effect::s3m_tremolo:
@@ -346,7 +372,7 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::note_cut:
     case effect::s3m_note_cut:
-        if (p == 0) channel.volume = 0;
+        if (p == 0) cut_note(channel);
         break;
     case effect::arpeggio:
         remember(channel.arpeggio_memory, p);
@@ -435,7 +461,7 @@ void apply_effect_tick(Channel& channel) {
         break;
     case effect::note_cut:
     case effect::s3m_note_cut:
-        if (channel.tick_in_row == p) channel.volume = 0;
+        if (channel.tick_in_row == p) cut_note(channel);
         break;
     case effect::arpeggio:
         arpeggio_tick(channel);

@@ -21,7 +21,7 @@ std::int32_t table_period(const Module& module, std::int32_t nibble, std::int32_
 std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune) {
     const std::int32_t q = key * 64 + (fine_tune >> 1);
     if (module.linear_pitch) return 7744 - q;
-    return 29021 * fixed_exp2((q * 32768) / -768) >> 15;
+    return static_cast<std::int32_t>(std::int64_t{29021} * fixed_exp2((q * 32768) / -768) >> 15);
 }
 
 PeriodRange amiga_period_range(const Module& module, std::int32_t fine_tune) {

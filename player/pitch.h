@@ -5,6 +5,10 @@
 #include "player/module.h"
 #include <cstdint>
 
+// How low a slide may take the pitch where no tracker limit holds it: a
+// period far below hearing, and far from overflowing.
+constexpr std::int32_t unlimited_period = 1 << 22;
+
 // The period of a key (1..120) with a fine tune in 1/128 semitone.
 std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune);
 

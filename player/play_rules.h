@@ -7,39 +7,72 @@
 
 struct PlayRules {
     // Timing and song position.
-    bool tempo_after_first_tick;   // a tempo set on a row governs its ticks from the second on
-    bool pattern_loop_per_channel; // each channel keeps its own loop count, none waits for another
-    bool jumps_while_looping;      // position jumps and pattern breaks act while a loop repeats
-    bool pattern_delay_reruns_row; // each repetition of a delayed row reruns its first tick's
-                                   // effects (fine slides, note delays), without new notes
-    bool delayed_jump_passes_target_row; // a jump or break on a delayed row lands one row on
+    bool tempo_after_first_tick =
+        false; // a tempo set on a row governs its ticks from the second on
+    bool pattern_loop_per_channel =
+        false; // each channel keeps its own loop count, none waits for another
+    bool jumps_while_looping = false; // position jumps and pattern breaks act while a loop repeats
+    bool pattern_delay_reruns_row =
+        false; // each repetition of a delayed row reruns its first tick's
+               // effects (fine slides, note delays), without new notes
+    bool delayed_jump_passes_target_row =
+        false;               // a jump or break on a delayed row lands one row on
+    bool tick_delay = false; // S6x adds x ticks to each repetition of its row, a row's S6x
+                             // together (Impulse Tracker's, which ST3 files carry too)
+    bool first_pattern_delay_wins = false; // of several row delays on a row, the leftmost counts
 
     // Pitch.
-    bool amiga_limits_by_fine_tune; // slides keep the period inside the three octaves of the
-                                    // Amiga note table, for the channel's fine tune
-    bool tone_slide_target_from_slide_note;      // only a note beside a tone slide sets its target
-    bool tone_slide_target_cleared_when_reached; // a reached target is gone: the slide stops
-    bool coarse_slide_parameters;  // 1xx and 2xx slide on every tick but the first, whatever
-                                   // their parameter: none reads as fine or extra fine
-    bool arpeggio_in_note_table;   // arpeggio notes come from the Amiga note table of the fine
-                                   // tune, reading on past its end
-    bool vibrato_skips_first_tick; // vibrato and tremolo neither apply nor advance on a row's
-                                   // first tick; later ticks apply the phase, then advance it
+    bool amiga_limits_by_fine_tune = false; // slides keep the period inside the three octaves of
+                                            // the Amiga note table, for the channel's fine tune
+    bool amiga_limits_fixed = false;        // slides keep the period in 452..3424 (the header's
+                                            // Amiga-limits flag of Scream Tracker 3)
+    bool period_limits_of_scream_tracker = false; // periods sound at least at 64, and a slide
+                                                  // that reaches 0 stops the note
+    bool period_ceiling = false;     // the channel period stays at most 32767 (Scream Tracker's own
+                                     // files; others slide on down to 65535)
+    bool no_key_range_limit = false; // a key shifted by its sample's tuning keeps its pitch,
+                                     // however far beyond keys 1..120
+    bool arpeggio_note_kept_for_slides = false; // a pitch slide right after an arpeggio starts from
+                                                // the last note the arpeggio played
+    bool tone_slide_keeps_sample = false; // an instrument beside a tone slide sets the volume but
+                                          // leaves the sample playing
+    bool tone_slide_target_from_slide_note =
+        false; // only a note beside a tone slide sets its target
+    bool tone_slide_target_cleared_when_reached =
+        false;                            // a reached target is gone: the slide stops
+    bool coarse_slide_parameters = false; // 1xx and 2xx slide on every tick but the first, whatever
+                                          // their parameter: none reads as fine or extra fine
+    bool arpeggio_in_note_table = false;  // arpeggio notes come from the Amiga note table of the
+                                          // fine tune, reading on past its end
+    bool vibrato_skips_first_tick =
+        false; // vibrato and tremolo neither apply nor advance on a row's
+               // first tick; later ticks apply the phase, then advance it
 
     // Volume.
-    bool volume_slide_up_first; // Axy with x > 0 slides up by x alone, else down by y
+    bool volume_slide_up_first = false;   // Axy with x > 0 slides up by x alone, else down by y
+    bool volume_slide_down_first = false; // Dxy with both nibbles set and neither 15 slides down
+    bool full_volume_slides_every_tick = false;   // D0F and DF0 slide by 15 on the first tick too
+    bool combined_slides_skip_first_tick = false; // the volume slides of Kxy and Lxy never act on
+                                                  // the row's first tick, fine or fast
+    bool key_reopens_stopped_note = false; // a key without instrument plays again after a cut
+    bool note_cut_stops_note = false; // SCx stops the note: no volume or retrigger brings it back
 
     // Effect parameters.
-    bool fine_effects_without_memory;  // E1x, E2x, EAx, EBx with x = 0 do nothing
-    bool retrigger_on_tick_multiples;  // E9x restarts on ticks that are multiples of x, also the
-                                       // first when it has no note; E90 does nothing
-    bool instrument_before_note_delay; // a delayed note's instrument sets volume and sample on
-                                       // the row's first tick; the delay strikes the key alone
-    bool offset_moves_sample_start;    // 9xx moves the channel's sample start on, once without a
-                                       // note and before and after the start with one; an
-                                       // instrument number sets it back to 0
-    bool note_delay_past_speed_sets_next_pitch; // a delay that never strikes in its row gives
-                                                // the next row without a note its pitch
+    bool shared_effect_memory = false; // every effect's parameter (an empty effect's too) goes
+                                       // to one memory, which D, E, F, I, J, K, L, Q, R and S
+                                       // recall for a parameter of 0
+    bool fine_effects_without_memory = false; // E1x, E2x, EAx, EBx with x = 0 do nothing
+    bool retrigger_on_tick_multiples = false; // E9x restarts on ticks that are multiples of x, also
+                                              // the first when it has no note; E90 does nothing
+    bool instrument_before_note_delay =
+        false;                              // a delayed note's instrument sets volume and sample on
+                                            // the row's first tick; the delay strikes the key alone
+    bool offset_moves_sample_start = false; // 9xx moves the channel's sample start on, once without
+                                            // a note and before and after the start with one; an
+                                            // instrument number sets it back to 0
+    bool note_delay_past_speed_sets_next_pitch =
+        false; // a delay that never strikes in its row gives
+               // the next row without a note its pitch
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -63,4 +96,21 @@ constexpr PlayRules protracker_rules{
     .instrument_before_note_delay = true,
     .offset_moves_sample_start = true,
     .note_delay_past_speed_sets_next_pitch = true,
+};
+
+// Scream Tracker 3.2x; the loader adds the Amiga limits and fast slides that
+// a file's header asks for.
+constexpr PlayRules scream_tracker_rules{
+    .pattern_delay_reruns_row = true,
+    .tick_delay = true,
+    .first_pattern_delay_wins = true,
+    .period_limits_of_scream_tracker = true,
+    .no_key_range_limit = true,
+    .arpeggio_note_kept_for_slides = true,
+    .tone_slide_keeps_sample = true,
+    .volume_slide_down_first = true,
+    .full_volume_slides_every_tick = true,
+    .key_reopens_stopped_note = true,
+    .note_cut_stops_note = true,
+    .shared_effect_memory = true,
 };

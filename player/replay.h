@@ -88,6 +88,8 @@ struct Channel {
     // Repeats still to play of this channel's own pattern loop (0: none),
     // where loops are per channel.
     std::int32_t loop_count;
+    // The parameter memory that the effects share where the rules say so.
+    std::int32_t shared_memory;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
@@ -120,4 +122,6 @@ struct Replay {
     // repetitions of a delayed row still to play, where the rules say so.
     std::int32_t pending_tempo;
     std::int32_t row_repeats_left;
+    bool row_delayed;             // a row delay of the current row has been taken
+    std::int32_t row_extra_ticks; // ticks that tick delays add to the current row
 };

@@ -3,6 +3,7 @@
 // column and samples of every stored kind become the data model's values, so
 // the replay plays the song without knowing its format.
 #include "player/s3m_loader.h"
+#include "player/effect_codes.h"
 #include "player/fixed_point.h"
 #include "player/load_data.h"
 #include "player/sample_prep.h"
@@ -29,6 +30,8 @@ constexpr std::uint8_t key_off = 97;
 // Scream Tracker 3.00, whose files carry the version 0x1300.
 constexpr std::int32_t fast_volume_slides = 0x40;
 constexpr std::int32_t fast_slides_version = 0x1300;
+// Header flag: slides keep periods inside the Amiga's range.
+constexpr std::int32_t amiga_limits = 0x10;
 constexpr std::uint8_t stereo_flag = 0x80;
 constexpr std::uint8_t pan_table_present = 252;
 constexpr std::size_t instrument_header_bytes = 80;
@@ -62,6 +65,9 @@ void s3m_effect(std::uint8_t command, std::uint8_t info, std::uint8_t& effect,
     effect = param = 0;
     if (command >= 1 && command <= 22) { // A..V share the replay's S3M codes
         effect = static_cast<std::uint8_t>(0x80 + command);
+        param = info;
+    } else if (command == 0 && info != 0) {
+        effect = effect::s3m_no_effect;
         param = info;
     } else if (command == 24 && info <= 0x80) { // X: panning 0..0x80
         effect = 0x08;
@@ -272,6 +278,13 @@ void set_header_values(Module& module, const LoadData& data) {
     module.mix_gain = std::min(gain * master / 48, gain);
     module.volume_slide_on_first_tick = (data.little_word(38) & fast_volume_slides) != 0 ||
                                         data.little_word(40) == fast_slides_version;
+    module.rules = scream_tracker_rules;
+    module.rules.amiga_limits_fixed = (data.little_word(38) & amiga_limits) != 0;
+    // Some of Scream Tracker's ways only its own files get: other trackers
+    // that write S3M play them otherwise.
+    const bool by_scream_tracker = (data.little_word(40) & 0xF000) == 0x1000;
+    module.rules.period_ceiling = by_scream_tracker;
+    module.rules.combined_slides_skip_first_tick = by_scream_tracker;
 }
 
 } // namespace

@@ -118,7 +118,13 @@ bool may_jump(const Replay& replay) {
 // A delayed row lasts (p + 1) rows: by rows of its own where each starts
 // again at its first tick, or as one long row.
 void delay_row(Replay& replay, std::int32_t p) {
-    if (replay.module->rules.pattern_delay_reruns_row) {
+    const PlayRules& rules = replay.module->rules;
+    if (rules.first_pattern_delay_wins) {
+        // A delay of 0 is none, and leaves the row to the next one.
+        if (replay.row_delayed || p == 0) return;
+        replay.row_delayed = true;
+    }
+    if (rules.pattern_delay_reruns_row) {
         replay.row_repeats_left = p;
         return;
     }
@@ -166,6 +172,13 @@ void apply_sequencer_command(Replay& replay, Channel& channel) {
     case effect::s3m_pattern_delay:
         delay_row(replay, p);
         break;
+    case effect::s3m_tick_delay:
+        // The row's S6x add up; each repetition of the row gets them all.
+        if (replay.module->rules.tick_delay) {
+            replay.row_extra_ticks += p;
+            replay.ticks_left += p;
+        }
+        break;
     default:
         break;
     }
@@ -188,6 +201,8 @@ void play_row(Replay& replay) {
     replay.pending_row = replay.current_row + 1 < row_count ? replay.current_row + 1 : -1;
 
     const bool row_exists = pattern != nullptr && replay.current_row < row_count;
+    replay.row_delayed = false;
+    replay.row_extra_ticks = 0;
     for (std::int32_t c = 0; c < module.channel_count; ++c) {
         Note note{};
         if (row_exists && c < pattern->channel_count) {
@@ -267,7 +282,7 @@ void advance_tick(Replay* replay) {
     }
     if (replay->row_repeats_left > 0) {
         replay->row_repeats_left -= 1;
-        replay->ticks_left = replay->ticks_per_row;
+        replay->ticks_left = replay->ticks_per_row + replay->row_extra_ticks;
         for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
             repeat_row(replay->channels[c]);
         }
