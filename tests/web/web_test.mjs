@@ -2,15 +2,18 @@
 // puppeteer-core. The test serves the site itself on a free local port and
 // starts a browser with a fresh profile for each case.
 //
-// Usage: node web_test.mjs SITE ARTIFACTS CASE
+// Usage: node web_test.mjs SITE ARTIFACTS CASE [PROGRAM]
 //   full_run  the whole show: the log, the exit code and its time, pictures of
 //             the first banner and the plasma, sound, no late block
 //   escape    Escape during the show ends it through the teardown, code 0;
 //             then the same after "Play again"
 //   idle      a page left without the click: no output, no sound
 //   no_audio  a browser without WebAudio: the program's failure lines, code 1
+//   teardown_wait  Escape with a PROGRAM whose device keeps its blocks: the
+//             teardown waits inside the window procedure and ends with code 0
 //   mouse     the caption's minimise button, the restore, the close button
-// Exit code 77: the site or the browser driver is missing (test skipped).
+// PROGRAM is a folder whose gridshow.js and gridshow.wasm stand in for the
+// site's. Exit code 77: the site or the browser driver is missing (skipped).
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
@@ -19,15 +22,16 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const [site, artifacts, testCase] = process.argv.slice(2);
+const [site, artifacts, testCase, program = site] = process.argv.slice(2);
 const chromium = '/usr/bin/chromium';
 // A laptop's screen by default: on a busy machine a smaller screen leaves the
 // browser more time. GRIDSHOW_WEB_SCREEN=1920x1080 measures a larger one.
 const [screenWidth, screenHeight] = (process.env.GRIDSHOW_WEB_SCREEN || '1366x768').split('x').map(Number);
 const screen = { width: screenWidth, height: screenHeight };
 
-if (!fs.existsSync(path.join(site, 'index.html'))) {
-  console.error(`no site in ${site}: make web builds it`);
+for (const file of [path.join(site, 'index.html'), path.join(program, 'gridshow.wasm')]) {
+  if (fs.existsSync(file)) continue;
+  console.error(`no ${file}: make web builds it`);
   process.exit(77);
 }
 let puppeteer;
@@ -53,8 +57,8 @@ function expectedFullRun() {
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 function serve() {
   const server = http.createServer((request, response) => {
-    const name = new URL(request.url, 'http://localhost').pathname.slice(1) || 'index.html';
-    const file = path.join(site, path.basename(name));
+    const name = path.basename(new URL(request.url, 'http://localhost').pathname.slice(1) || 'index.html');
+    const file = path.join(name === 'index.html' ? site : program, name);
     if (!fs.existsSync(file)) {
       response.writeHead(404).end();
       return;
@@ -230,6 +234,19 @@ async function noAudio() {
   check(shown && shown.endsWith('error: WindowCreationError'), 'the end screen does not show the log');
 }
 
+// The device keeps its blocks past a refused reset, so the teardown waits for
+// them in WM_DESTROY, and the show still ends as after any Escape.
+async function teardownWait() {
+  await page.click('#start');
+  check(await waitLine('Audio initialized successfully using embedded data.', 20), 'the show did not start');
+  await sleep(1000);
+  await page.keyboard.press('Escape');
+  const code = await waitExit(10);
+  check(code === '0', `exit code ${code} after Escape, expected 0`);
+  check(lines.includes('waveOutClose failed: 33'), `the teardown did not wait: ${lines.join(' | ')}`);
+  check(lines.at(-1) === 'Audio deinitialized.', `the console ended with: ${lines.at(-1)}`);
+}
+
 // The caption's buttons, 46 pixels wide at its right end (close rightmost),
 // clicked with the mouse; the page's task-bar button brings the window back.
 async function mouse() {
@@ -252,7 +269,7 @@ async function mouse() {
   check(lines.at(-1) === 'Audio deinitialized.', `the console ended with: ${lines.at(-1)}`);
 }
 
-const cases = { full_run: fullRun, escape, idle, no_audio: noAudio, mouse };
+const cases = { full_run: fullRun, escape, idle, no_audio: noAudio, teardown_wait: teardownWait, mouse };
 try {
   await cases[testCase]();
 } catch (error) {
