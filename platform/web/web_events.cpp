@@ -48,10 +48,6 @@ double page_ran_ms = 0;
 // When the program last resumed after a wait, or last finished a tick.
 double work_started_ms = 0;
 
-HWND window_of(int id) {
-    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id));
-}
-
 bool deliver_input() {
     bool delivered = false;
     int event[5];
@@ -65,7 +61,7 @@ bool deliver_input() {
             platform_input_mouse(event[1], event[2], event[3] != 0, event[4] != 0);
             break;
         case RestoreInput:
-            platform_input_restore(window_of(event[1]));
+            platform_input_restore(from_page_id<HWND>(event[1]));
             break;
         default:
             break;
