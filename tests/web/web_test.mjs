@@ -8,7 +8,8 @@
 //   escape    Escape during the show ends it through the teardown, code 0;
 //             then the same after "Play again"
 //   idle      a page left without the click: no output, no sound
-//   no_audio  a browser without WebAudio: the program's failure lines, code 1
+//   no_audio  a browser without WebAudio: the program's failure lines, code 1,
+//             and the end screen says why
 //   teardown_wait  Escape with a PROGRAM whose device keeps its blocks: the
 //             teardown waits inside the window procedure and ends with code 0
 //   mouse     the caption's minimise button, the restore, the close button
@@ -232,6 +233,8 @@ async function noAudio() {
   check(JSON.stringify(lines) === JSON.stringify(expected), `the console got: ${lines.join(' | ')}`);
   const shown = await page.$eval('#end-log', (log) => !log.hidden && log.textContent);
   check(shown && shown.endsWith('error: WindowCreationError'), 'the end screen does not show the log');
+  const text = await page.$eval('#end-text', (element) => element.textContent);
+  check(/no WebAudio/.test(text), `the end screen says: ${text}`);
 }
 
 // The device keeps its blocks past a refused reset, so the teardown waits for
