@@ -8,7 +8,7 @@ declare -A extra=(
   [build]=""
   [test]="g++-mingw-w64-x86-64 wine wine64 xvfb pulseaudio xdotool imagemagick valgrind clang-tidy
           icoutils libxml2-utils dpkg-dev lintian desktop-file-utils zip openbox xfwm4 dbus-daemon
-          emscripten nodejs npm chromium clang libclang-rt-14-dev"
+           emscripten nodejs npm chromium firefox-esr clang libclang-rt-14-dev"
   [tidy]="clang-tidy"
   [run]=""
   [bench]="xmp openmpt123 python3-numpy"

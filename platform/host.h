@@ -86,6 +86,12 @@ void platform_input_restore(HWND window);
 // A block submitted with host_audio_submit finished playing.
 void platform_audio_block_done(WAVEHDR* header);
 
+// Whether the calling thread is inside a window or timer procedure, that is,
+// below a call the core made through the program's function pointer. A host
+// whose waits unwind the program's stack (the web host) must not unwind such
+// a call, which it cannot see into.
+bool platform_in_procedure();
+
 // Optional, for hosts that watch the show tick by tick: `hook` is called once
 // after each dispatched WM_TIMER, as soon as the repaint it caused has been
 // presented (before the next WM_TIMER, the quit message or a wait). Null

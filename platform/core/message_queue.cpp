@@ -242,8 +242,8 @@ LRESULT WINAPI DispatchMessageA(const MSG* message) {
         if (message->lParam) {
             // Only a procedure of a live timer is called, never any address.
             if (!known_timer_procedure(queue, message->lParam)) return 0;
-            reinterpret_cast<TIMERPROC>(message->lParam)(message->hwnd, WM_TIMER, message->wParam,
-                                                         message->time);
+            call_timer_procedure(reinterpret_cast<TIMERPROC>(message->lParam), message->hwnd,
+                                 message->wParam, message->time);
             return 0;
         }
     }

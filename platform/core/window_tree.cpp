@@ -10,6 +10,8 @@ namespace {
 std::unordered_map<HWND, std::unique_ptr<Window>> windows;
 std::vector<Window*> top_levels;
 Window* active = nullptr;
+// How many window or timer procedures the calling thread is inside.
+thread_local int procedures_running = 0;
 
 } // namespace
 
@@ -83,7 +85,20 @@ Window* top_level_of(Window* window) {
 LRESULT send_message(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
     Window* window = find_window(handle);
     if (!window) return 0;
-    return window->window_class->procedure(handle, message, wparam, lparam);
+    ++procedures_running;
+    LRESULT result = window->window_class->procedure(handle, message, wparam, lparam);
+    --procedures_running;
+    return result;
+}
+
+void call_timer_procedure(TIMERPROC procedure, HWND window, UINT_PTR id, DWORD time) {
+    ++procedures_running;
+    procedure(window, WM_TIMER, id, time);
+    --procedures_running;
+}
+
+bool platform_in_procedure() {
+    return procedures_running > 0;
 }
 
 bool is_effectively_visible(const Window* window) {

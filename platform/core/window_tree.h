@@ -124,6 +124,9 @@ const std::vector<Window*>& top_level_windows();
 Window* top_level_of(Window* window);
 // Sends a message: calls the window's procedure at once. 0 for a dead window.
 LRESULT send_message(HWND handle, UINT message, WPARAM wparam, LPARAM lparam);
+// Calls a timer's procedure; while it runs, platform_in_procedure() holds as
+// it does inside a window procedure.
+void call_timer_procedure(TIMERPROC procedure, HWND window, UINT_PTR id, DWORD time);
 // Shown, with every ancestor shown, and not inside a minimised window.
 bool is_effectively_visible(const Window* window);
 

@@ -4,6 +4,13 @@
 // (Asyncify) and rewinds it when the sleep ends, so the page keeps drawing,
 // playing and taking input while the program's own code stays as it is.
 // Input the page took meanwhile reaches the core when the wait ends.
+//
+// Asyncify instruments only the functions that reach a sleep through direct
+// calls (-sASYNCIFY_IGNORE_INDIRECT keeps the code small): a window or timer
+// procedure, called through a pointer, is not among them, and unwinding
+// through it would resume the program in the wrong place. A wait inside one
+// (the audio teardown's Sleep in WM_DESTROY) therefore keeps the thread and
+// only lets the clock run; the page catches up once the procedure returns.
 #include "platform/host.h"
 #include "platform/web/web_host.h"
 #include <algorithm>
@@ -41,10 +48,6 @@ double page_ran_ms = 0;
 // When the program last resumed after a wait, or last finished a tick.
 double work_started_ms = 0;
 
-HWND window_of(int id) {
-    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id));
-}
-
 bool deliver_input() {
     bool delivered = false;
     int event[5];
@@ -58,7 +61,7 @@ bool deliver_input() {
             platform_input_mouse(event[1], event[2], event[3] != 0, event[4] != 0);
             break;
         case RestoreInput:
-            platform_input_restore(window_of(event[1]));
+            platform_input_restore(from_page_id<HWND>(event[1]));
             break;
         default:
             break;
@@ -110,6 +113,7 @@ void host_wait_until(std::uint64_t deadline_us) {
         if (delivered || wake_pending) break;
         std::uint64_t now = host_time_us();
         if (now >= deadline_us) break;
+        if (platform_in_procedure()) continue;
         std::uint64_t sleep_us = std::min(deadline_us - now, longest_sleep_us);
         emscripten_sleep(static_cast<unsigned>((sleep_us + 999) / 1000));
         page_ran_ms = emscripten_get_now();
@@ -119,7 +123,7 @@ void host_wait_until(std::uint64_t deadline_us) {
 }
 
 void host_poll() {
-    if (emscripten_get_now() - page_ran_ms >= longest_busy_ms) {
+    if (!platform_in_procedure() && emscripten_get_now() - page_ran_ms >= longest_busy_ms) {
         emscripten_sleep(0);
         page_ran_ms = work_started_ms = emscripten_get_now();
     }

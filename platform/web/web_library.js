@@ -1,7 +1,8 @@
 // The browser host's calls into its page. The page (index.html) hands each
 // instance of the program an object `page` that keeps the canvas, the input
 // queue and the sound; these functions only translate between the program's
-// memory and that object.
+// memory and that object. Addresses arrive as 32-bit numbers (web_host.h
+// checks that they are).
 mergeInto(LibraryManager.library, {
   web_screen_width: function() {
     return Module['page']['screenWidth'];

@@ -34,10 +34,6 @@ constexpr int max_parts = 32;
 std::vector<ShownWindow> shown;
 std::vector<int> changed_parts; // x, y, width, height per part
 
-int window_id(HWND window) {
-    return static_cast<int>(reinterpret_cast<std::uintptr_t>(window));
-}
-
 // 0x00RRGGBB as the canvas's bytes R, G, B, A: the little-endian word 0xAABBGGRR.
 std::uint32_t canvas_pixel(std::uint32_t rgb) {
     return 0xFF000000u | (rgb & 0xFFu) << 16 | (rgb & 0xFF00u) | (rgb >> 16 & 0xFFu);
@@ -85,7 +81,7 @@ void host_present(const HostWindowImage& image) {
     GetClientRect(image.window, &client);
     const int side = (image.width - client.right) / 2;
     const int frame[4] = {side, image.height - client.bottom - side, side, side};
-    web_present(window_id(image.window), image.screen_rect.left, image.screen_rect.top, image.width,
+    web_present(page_id(image.window), image.screen_rect.left, image.screen_rect.top, image.width,
                 image.height, image.visible, image.minimized, frame, window.pixels.data(),
                 changed_parts.data(), static_cast<int>(changed_parts.size() / 4));
 }
@@ -94,7 +90,7 @@ void host_window_destroyed(HWND window) {
     for (auto it = shown.begin(); it != shown.end(); ++it) {
         if (it->window != window) continue;
         shown.erase(it);
-        web_window_gone(window_id(window));
+        web_window_gone(page_id(window));
         return;
     }
 }

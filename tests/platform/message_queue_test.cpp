@@ -1,6 +1,7 @@
 // The message queue: posted messages first, then paint, then timers; timers
 // on the 64 Hz system clock with at most one WM_TIMER pending; the quit
-// message; posting from other threads; and a wait on nothing at all.
+// message; whether a procedure runs; posting from other threads; and a wait
+// on nothing at all.
 #include "platform/host.h"
 #include "window_fixture.h"
 
@@ -129,6 +130,34 @@ TEST_F(MessageQueue, OnlyTheProcedureOfALiveTimerIsCalledFromWmTimer) {
     run(2 * system_tick_us);
     EXPECT_GT(timer_procedure_calls, 0);
     EXPECT_TRUE(received(WM_TIMER).empty()); // the procedure took them
+}
+
+bool timer_procedure_saw_itself = false;
+VOID CALLBACK note_whether_inside(HWND, UINT, UINT_PTR, DWORD) {
+    timer_procedure_saw_itself = platform_in_procedure();
+}
+
+// The web host keeps its thread inside a procedure, whose frame it cannot
+// unwind: every way into one must count, and the loop itself must not.
+TEST_F(MessageQueue, TheCoreTellsWhetherAWindowOrTimerProcedureRuns) {
+    std::vector<UINT> outside;
+    handler = [&](HWND, UINT message, WPARAM, LPARAM, LRESULT&) {
+        if (!platform_in_procedure()) outside.push_back(message);
+        return false;
+    };
+    HWND window = make_window(main_style, 0, 0, 100, 100);
+    PostMessageA(window, WM_USER, 0, 0);
+    timer_procedure_saw_itself = false;
+    SetTimer(window, 1, 10, note_whether_inside);
+    run(2 * system_tick_us);
+    EXPECT_FALSE(platform_in_procedure());
+    DestroyWindow(window);
+    EXPECT_FALSE(platform_in_procedure());
+    EXPECT_TRUE(timer_procedure_saw_itself);
+    EXPECT_FALSE(received(WM_CREATE).empty());
+    EXPECT_FALSE(received(WM_USER).empty());
+    EXPECT_FALSE(received(WM_DESTROY).empty());
+    EXPECT_TRUE(outside.empty()) << outside.size() << " messages seemed to come from outside";
 }
 
 TEST_F(MessageQueue, OtherThreadsPostSafelyAndNothingIsLost) {

@@ -1,17 +1,25 @@
-// The web build (build-web/) in Debian's chromium, driven through
-// puppeteer-core. The test serves the site itself on a free local port and
-// starts a browser with a fresh profile for each case.
+// The web build (build-web/) in Debian's chromium and firefox-esr, driven
+// through puppeteer-core. The test serves the site itself on a free local port
+// and starts a browser with a fresh profile for each case.
 //
-// Usage: node web_test.mjs SITE ARTIFACTS CASE
+// Usage: node web_test.mjs SITE ARTIFACTS BROWSER CASE [PROGRAM]
+//   BROWSER   chromium or firefox; firefox plays through a PulseAudio null
+//             sink that the test starts, except in no_sound_device
 //   full_run  the whole show: the log, the exit code and its time, pictures of
 //             the first banner and the plasma, sound, no late block
 //   escape    Escape during the show ends it through the teardown, code 0;
 //             then the same after "Play again"
 //   idle      a page left without the click: no output, no sound
-//   no_audio  a browser without WebAudio: the program's failure lines, code 1
+//   no_audio  a browser without WebAudio: the program's failure lines, code 1,
+//             and the end screen says why
+//   no_sound_device  the same for a browser whose audio never starts (no
+//             sound server), within a few seconds of the click
+//   teardown_wait  Escape with a PROGRAM whose device keeps its blocks: the
+//             teardown waits inside the window procedure and ends with code 0
 //   mouse     the caption's minimise button, the restore, the close button
-// Exit code 77: the site or the browser driver is missing (test skipped).
-import { execFileSync } from 'node:child_process';
+// PROGRAM is a folder whose gridshow.js and gridshow.wasm stand in for the
+// site's. Exit code 77: the site or the browser driver is missing (skipped).
+import { execFileSync, spawn } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
@@ -19,15 +27,16 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const [site, artifacts, testCase] = process.argv.slice(2);
-const chromium = '/usr/bin/chromium';
+const [site, artifacts, browserName, testCase, program = site] = process.argv.slice(2);
+const firefox = browserName === 'firefox';
 // A laptop's screen by default: on a busy machine a smaller screen leaves the
 // browser more time. GRIDSHOW_WEB_SCREEN=1920x1080 measures a larger one.
 const [screenWidth, screenHeight] = (process.env.GRIDSHOW_WEB_SCREEN || '1366x768').split('x').map(Number);
 const screen = { width: screenWidth, height: screenHeight };
 
-if (!fs.existsSync(path.join(site, 'index.html'))) {
-  console.error(`no site in ${site}: make web builds it`);
+for (const file of [path.join(site, 'index.html'), path.join(program, 'gridshow.wasm')]) {
+  if (fs.existsSync(file)) continue;
+  console.error(`no ${file}: make web builds it`);
   process.exit(77);
 }
 let puppeteer;
@@ -53,8 +62,8 @@ function expectedFullRun() {
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 function serve() {
   const server = http.createServer((request, response) => {
-    const name = new URL(request.url, 'http://localhost').pathname.slice(1) || 'index.html';
-    const file = path.join(site, path.basename(name));
+    const name = path.basename(new URL(request.url, 'http://localhost').pathname.slice(1) || 'index.html');
+    const file = path.join(name === 'index.html' ? site : program, name);
     if (!fs.existsSync(file)) {
       response.writeHead(404).end();
       return;
@@ -69,17 +78,57 @@ const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const failures = [];
 const check = (ok, message) => { if (!ok) failures.push(message); };
 
+// A PulseAudio daemon with a null sink, as the Wine tests start one, under
+// `root`; its socket is there when this returns.
+async function startSoundServer(root) {
+  const runtime = path.join(root, 'runtime');
+  fs.mkdirSync(runtime, { mode: 0o700 });
+  const daemon = spawn('pulseaudio', ['--daemonize=no', '--exit-idle-time=-1', '-n',
+                                      '--load=module-null-sink sink_name=null',
+                                      '--load=module-native-protocol-unix'],
+                       { env: { ...process.env, HOME: root, XDG_RUNTIME_DIR: runtime }, stdio: 'ignore' });
+  const socket = path.join(runtime, 'pulse', 'native');
+  for (let waited = 0; !fs.existsSync(socket); ++waited) {
+    if (waited === 100 || daemon.exitCode !== null) throw new Error('PulseAudio did not start');
+    await sleep(100);
+  }
+  return { daemon, socket };
+}
+
+// Firefox plays only through PulseAudio here, so that no other device of the
+// machine can stand in for the missing server.
+let soundServer = null;
+process.on('exit', () => soundServer?.daemon.kill());
+async function launchFirefox(profile) {
+  if (testCase !== 'no_sound_device') soundServer = await startSoundServer(profile);
+  const socket = soundServer ? soundServer.socket : path.join(profile, 'no-such-server');
+  return puppeteer.launch({
+    browser: 'firefox',
+    executablePath: '/usr/bin/firefox-esr',
+    headless: true,
+    userDataDir: path.join(profile, 'firefox'),
+    defaultViewport: screen,
+    extraPrefsFirefox: { 'media.cubeb.backend': 'pulse' },
+    env: { ...process.env, PULSE_SERVER: `unix:${socket}`,
+           PULSE_COOKIE: path.join(profile, '.config', 'pulse', 'cookie') },
+  });
+}
+
+function launchChromium(profile) {
+  return puppeteer.launch({
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    userDataDir: profile,
+    defaultViewport: { ...screen, deviceScaleFactor: 1 },
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync',
+           `--window-size=${screen.width},${screen.height}`],
+  });
+}
+
 const server = await serve();
-const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'gridshow-chromium-'));
-const browser = await puppeteer.launch({
-  executablePath: chromium,
-  headless: true,
-  userDataDir: profile,
-  defaultViewport: { ...screen, deviceScaleFactor: 1 },
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync',
-         `--window-size=${screen.width},${screen.height}`],
-});
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), `gridshow-${browserName}-`));
+const browser = await (firefox ? launchFirefox(profile) : launchChromium(profile));
 const page = await browser.newPage();
 const lines = [];
 page.on('console', (message) => lines.push(message.text()));
@@ -137,7 +186,8 @@ async function picturesUntil(name, line, seconds) {
   const kept = [];
   for (let taken = 0; taken < seconds && !lines.includes(line); ++taken) {
     const [main] = await page.evaluate(() => window.gridshowWindows());
-    const shot = await page.screenshot({ type: 'png', optimizeForSpeed: true });
+    // Firefox's driver encodes as it does (no speed option there).
+    const shot = await page.screenshot({ type: 'png', ...(firefox ? {} : { optimizeForSpeed: true }) });
     if (!lines.includes(line)) kept.unshift({ shot, client: main.client });
     kept.length = Math.min(kept.length, 8);
     await sleep(1000);
@@ -218,16 +268,44 @@ async function idle() {
   check(await page.evaluate(() => window.gridshowAudio === undefined), 'the page made sound');
 }
 
-// Started with Enter, the start screen's other way in.
-async function noAudio() {
-  await page.keyboard.press('Enter');
-  const code = await waitExit(20);
+// The program's failure without sound, and the end screen's reason.
+async function checkNoSound(code, reason) {
   check(code === '1', `exit code ${code}, expected 1`);
   const expected = ['waveOutOpen failed: 6', 'Audio initialization failed: error.WaveOutOpenFailed',
                     'Audio deinitialized.', 'Failed to create main window', 'error: WindowCreationError'];
   check(JSON.stringify(lines) === JSON.stringify(expected), `the console got: ${lines.join(' | ')}`);
   const shown = await page.$eval('#end-log', (log) => !log.hidden && log.textContent);
   check(shown && shown.endsWith('error: WindowCreationError'), 'the end screen does not show the log');
+  const text = await page.$eval('#end-text', (element) => element.textContent);
+  check(reason.test(text), `the end screen says: ${text}`);
+}
+
+// Started with Enter, the start screen's other way in.
+async function noAudio() {
+  await page.keyboard.press('Enter');
+  await checkNoSound(await waitExit(20), /no WebAudio/);
+}
+
+async function noSoundDevice() {
+  await page.click('#start');
+  const started = Date.now();
+  const code = await waitExit(20);
+  const seconds = (Date.now() - started) / 1000;
+  await checkNoSound(code, /audio did not start/);
+  console.log(`no sound device: the end screen ${seconds.toFixed(1)} s after the click`);
+}
+
+// The device keeps its blocks past a refused reset, so the teardown waits for
+// them in WM_DESTROY, and the show still ends as after any Escape.
+async function teardownWait() {
+  await page.click('#start');
+  check(await waitLine('Audio initialized successfully using embedded data.', 20), 'the show did not start');
+  await sleep(1000);
+  await page.keyboard.press('Escape');
+  const code = await waitExit(10);
+  check(code === '0', `exit code ${code} after Escape, expected 0`);
+  check(lines.includes('waveOutClose failed: 33'), `the teardown did not wait: ${lines.join(' | ')}`);
+  check(lines.at(-1) === 'Audio deinitialized.', `the console ended with: ${lines.at(-1)}`);
 }
 
 // The caption's buttons, 46 pixels wide at its right end (close rightmost),
@@ -252,7 +330,8 @@ async function mouse() {
   check(lines.at(-1) === 'Audio deinitialized.', `the console ended with: ${lines.at(-1)}`);
 }
 
-const cases = { full_run: fullRun, escape, idle, no_audio: noAudio, mouse };
+const cases = { full_run: fullRun, escape, idle, no_audio: noAudio, no_sound_device: noSoundDevice,
+                teardown_wait: teardownWait, mouse };
 try {
   await cases[testCase]();
 } catch (error) {
