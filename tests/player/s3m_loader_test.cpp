@@ -79,7 +79,7 @@ TEST(S3mLoader, UnpacksNotesVolumesAndEffectLetters) {
     EXPECT_EQ(note_of(*module, 0, 0, 2), (Bytes{97, 0, 0, 0x93, 0xB2}));      // ^^, SB2
     EXPECT_EQ(note_of(*module, 0, 1, 0), (Bytes{0, 0, 0, 0x08, 0x80}));       // octave 8; X40
     EXPECT_EQ(note_of(*module, 0, 1, 1), (Bytes{0, 0, 0, 0, 0}));             // semitone 12; XA4
-    EXPECT_EQ(note_of(*module, 0, 2, 2), (Bytes{49, 0, 0, 0, 0}));            // no letter, info 7
+    EXPECT_EQ(note_of(*module, 0, 2, 2), (Bytes{49, 0, 0, 0x80, 7}));         // no letter, info 7
     EXPECT_EQ(note_of(*module, 0, 63, 0), (Bytes{24, 0, 0, 0, 0}));           // W
     EXPECT_EQ(module->patterns[1].channel_count, 0);
     EXPECT_EQ(module->patterns[1].row_count, 64);
