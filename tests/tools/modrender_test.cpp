@@ -192,8 +192,9 @@ TEST_F(Modrender, NamesWhatIsWrongWithTheCommandLineAboveTheUsage) {
         {" extra", "\"extra\" is one file too many"},
         {" --version", "--version: stands alone"},
     };
+    const std::string files = in + " " + out().string();
     for (const auto& [wrong, line] : refusals) {
-        const ToolResult result = run_tool(in + " " + out().string() + wrong);
+        const ToolResult result = run_tool(files + wrong);
         EXPECT_EQ(result.exit_code, 2) << wrong;
         const std::size_t line_end = result.error_output.find('\n');
         EXPECT_EQ(result.error_output.substr(0, line_end), "modrender: " + line);

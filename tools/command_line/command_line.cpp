@@ -70,7 +70,9 @@ std::string walk_command_line(int argc, char** argv, std::span<const LongOption>
             const LongOption& option = options[code - first_code];
             problem = take(code - first_code, optarg);
             if (!problem.empty()) {
-                problem = dashed(option) + ": " + (optarg ? quoted(optarg) + " " : "") + problem;
+                std::string line = dashed(option) + ": ";
+                if (optarg) line.append(quoted(optarg)).append(" ");
+                problem = line.append(problem);
             }
         } else if (optopt >= first_code) {
             problem = dashed(options[optopt - first_code]) +

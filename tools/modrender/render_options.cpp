@@ -13,10 +13,11 @@ const char* const render_usage =
 namespace {
 
 // What a WAV file can describe: 4 GiB less its header, in stereo frames.
-constexpr double most_frames = (0xFFFFFFFFull - 44) / 4;
+constexpr std::uint64_t most_frames = (0xFFFFFFFFull - 44) / 4;
 
 std::string take_seconds(const char* value, RenderOptions& options) {
-    return parse_fraction(value, 0, most_frames / output_rate, options.seconds);
+    return parse_fraction(value, 0, static_cast<double>(most_frames) / output_rate,
+                          options.seconds);
 }
 
 std::string take_file(const char* text, RenderOptions& options) {
