@@ -1,5 +1,8 @@
 # A thin front over the CMake presets: no CMake knowledge needed.
 #   make        build into build/ (executables in build/bin/)
+#   make check  the quick loop: build into build/ and run its own tests, without
+#               Wine, the browser, desktops, Valgrind, the soak, the package or
+#               the sanitizer build (a few minutes at most on two cores)
 #   make test   build everything and run every test (also under the sanitizers,
 #               Valgrind and, for the Windows executable, under Wine), then tidy
 #   make tidy   clang-tidy over the project's own sources (unchanged ones that
@@ -20,7 +23,7 @@ FUZZ_TARGET ?= all
 
 PREFIX ?= /usr/local
 
-.PHONY: all build test tidy run bench fuzz windows web serve sanitize install package dist clean
+.PHONY: all build check test tidy run bench fuzz windows web serve sanitize install package dist clean
 
 all: build
 
@@ -63,6 +66,9 @@ sanitize:
 	@cmake/install-deps.sh test
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize
+
+check: build
+	@ctest --preset check -j2
 
 test:
 	@cmake/install-deps.sh test
