@@ -1,5 +1,8 @@
 # A thin front over the CMake presets: no CMake knowledge needed.
 #   make        build into build/ (executables in build/bin/)
+#   make check  the quick loop: build into build/ and run its own tests, without
+#               Wine, the browser, desktops, Valgrind, the soak, the package or
+#               the sanitizer build (a few minutes at most on two cores)
 #   make test   build everything and run every test (also under the sanitizers,
 #               Valgrind and, for the Windows executable, under Wine), then tidy
 #   make thread  build the show and its test with ThreadSanitizer into build-thread/
@@ -21,7 +24,7 @@ FUZZ_TARGET ?= all
 
 PREFIX ?= /usr/local
 
-.PHONY: all build test tidy run bench fuzz windows web serve sanitize thread install package dist clean
+.PHONY: all build check test tidy run bench fuzz windows web serve sanitize thread install package dist clean
 
 all: build
 
@@ -69,6 +72,9 @@ thread:
 	@cmake/install-deps.sh thread
 	@cmake --preset thread >/dev/null
 	@cmake --build --preset thread
+
+check: build
+	@ctest --preset check -j2
 
 test:
 	@cmake/install-deps.sh test

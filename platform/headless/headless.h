@@ -36,6 +36,10 @@ std::vector<std::uint32_t> headless_screen(); // row-major, screen width per row
 // A pixel of a top-level window as last presented, in window coordinates
 // (the window may stand off screen or be hidden); 0 outside it.
 std::uint32_t headless_window_pixel(HWND window, int x, int y);
+// Writes a 0x00RRGGBB picture, `stride` pixels from one row to the next, as
+// an RGB PNG file; false when the file cannot be written.
+bool headless_save_png(const char* path, const std::uint32_t* pixels, int width, int height,
+                       int stride);
 bool headless_save_screen_png(const char* path);
 // The oldest top-level window still there (a program's main window); null if none.
 HWND headless_first_top_level_window();

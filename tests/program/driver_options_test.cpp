@@ -1,19 +1,41 @@
-// gridshow-headless refuses a bad command line with one usage line and exit
-// code 2, before the program starts.
+// gridshow-headless refuses a bad command line with a line that says what
+// is wrong, the usage line and exit code 2, before the program starts.
 #include "tests/program/run_driver.h"
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
 
-void expect_usage_error(const std::vector<std::string>& arguments) {
+// The line that says what is wrong.
+std::string expect_usage_error(const std::vector<std::string>& arguments) {
     DriverRun run = run_driver(arguments);
     SCOPED_TRACE(testing::PrintToString(arguments));
     EXPECT_EQ(run.exit_code, 2);
-    ASSERT_FALSE(run.error_output.empty());
-    EXPECT_EQ(run.error_output.find('\n'), run.error_output.size() - 1) << "one line only";
-    EXPECT_NE(run.error_output.find("usage: gridshow-headless"), std::string::npos);
+    const std::size_t line_end = run.error_output.find('\n');
+    EXPECT_EQ(run.error_output.rfind("gridshow-headless: ", 0), 0u);
+    EXPECT_EQ(run.error_output.find("usage: gridshow-headless"), line_end + 1);
+    EXPECT_EQ(std::count(run.error_output.begin(), run.error_output.end(), '\n'), 2);
     EXPECT_EQ(run.error_output.find("Audio"), std::string::npos) << "the program never started";
+    return run.error_output.substr(0, line_end);
+}
+
+TEST(DriverOptions, TheRefusalNamesTheOptionAndTheValue) {
+    const std::pair<std::vector<std::string>, std::string> refusals[] = {
+        {{"--every", "ten"}, "--every: \"ten\" is not a number"},
+        {{"--every", "0"}, "--every: \"0\" is out of range (1 to 4294967295)"},
+        {{"--screen"}, "--screen: needs a value"},
+        {{"--fullscreen"}, "--fullscreen: unknown option"},
+        {{"--p", "escape@5"}, "--p: could be --press, --post"},
+        {{"--count-allocations=yes"}, "--count-allocations: takes no value"},
+        {{"--press", "jump@10"}, "--press: \"jump@10\" names no key"},
+        {{"--fail", "waveOutWrite@0=5"},
+         "--fail: \"waveOutWrite@0=5\" has a call number that is out of range (1 to 4294967295)"},
+        {{"800x600"}, "\"800x600\" is not an option"},
+        {{"--version", "--every", "5"}, "--version: stands alone"},
+    };
+    for (const auto& [arguments, line] : refusals)
+        EXPECT_EQ(expect_usage_error(arguments), "gridshow-headless: " + line);
 }
 
 TEST(DriverOptions, UnknownOptionsAreRefused) {

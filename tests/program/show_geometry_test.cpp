@@ -1,7 +1,7 @@
 // The show as the viewer sees it, on two screen sizes: where the window stands
 // and when, how the grid is laid out and grows in, and what the effects put on
 // the composed screen.
-#include "tests/program/png_image.h"
+#include "tests/common/png_image.h"
 #include "tests/program/run_driver.h"
 #include <cmath>
 #include <filesystem>

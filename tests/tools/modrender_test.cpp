@@ -173,17 +173,43 @@ TEST_F(Modrender, ReportsUnusableInputWithoutLeavingAFile) {
     EXPECT_FALSE(fs::exists(out()));
 
     const fs::path in = write_module(ModBuilder{}.build());
-    for (const char* wrong :
-         {"--seconds", "--seconds -1", "--seconds x", "--seconds 1e9", "--loud", "extra"}) {
-        EXPECT_NE(run_tool(in.string() + " " + out().string() + " " + wrong).exit_code, 0) << wrong;
-        EXPECT_FALSE(fs::exists(out())) << wrong;
-    }
-    EXPECT_NE(run_tool(in.string()).exit_code, 0);
-
     ToolResult unwritable =
         run_tool(in.string() + " " + (folder / "no" / "such" / "out.wav").string());
     EXPECT_NE(unwritable.exit_code, 0);
     EXPECT_NE(unwritable.error_output.find("cannot write"), std::string::npos);
+}
+
+TEST_F(Modrender, NamesWhatIsWrongWithTheCommandLineAboveTheUsage) {
+    const std::string in = write_module(ModBuilder{}.build()).string();
+    const std::pair<std::string, std::string> refusals[] = {
+        {" --seconds abc", "--seconds: \"abc\" is not a number"},
+        {" --seconds -1", "--seconds: \"-1\" is out of range (0 to 22369.6)"},
+        {" --seconds=1e9", "--seconds: \"1e9\" is out of range (0 to 22369.6)"},
+        {" --seconds", "--seconds: needs a value"},
+        {" --loud", "--loud: unknown option"},
+        {" -i", "-i: unknown option"},
+        {" --interpolate=yes", "--interpolate: takes no value"},
+        {" extra", "\"extra\" is one file too many"},
+        {" --version", "--version: stands alone"},
+    };
+    const std::string files = in + " " + out().string();
+    for (const auto& [wrong, line] : refusals) {
+        const ToolResult result = run_tool(files + wrong);
+        EXPECT_EQ(result.exit_code, 2) << wrong;
+        const std::size_t line_end = result.error_output.find('\n');
+        EXPECT_EQ(result.error_output.substr(0, line_end), "modrender: " + line);
+        EXPECT_EQ(result.error_output.find("usage: modrender"), line_end + 1) << wrong;
+        EXPECT_FALSE(fs::exists(out())) << wrong;
+    }
+    const ToolResult alone = run_tool(in);
+    EXPECT_EQ(alone.exit_code, 2);
+    EXPECT_EQ(alone.error_output.rfind("modrender: needs a module and a WAV file to write\n", 0),
+              0u);
+
+    // Options stand anywhere, their values also after '='.
+    EXPECT_EQ(run_tool("--seconds=0.5 --interpolate " + in + " " + out().string()).exit_code, 0);
+    std::ifstream file(out(), std::ios::binary);
+    EXPECT_EQ(wav_frames({std::istreambuf_iterator<char>(file), {}}), 24000u);
 }
 
 TEST_F(Modrender, HelpsAndRendersAnS3mToItsEndMarker) {

@@ -1,5 +1,5 @@
 #include "tools/gridshow-headless/capture.h"
-#include "tools/gridshow-headless/png_file.h"
+#include "platform/headless/headless.h"
 #include <filesystem>
 
 namespace {
@@ -35,8 +35,8 @@ std::string tick_label(const TickRecord& record) {
 void save_frame(Capture& capture, std::uint64_t tick, ScreenView screen) {
     char name[32];
     std::snprintf(name, sizeof name, "/frame-%05llu.png", (unsigned long long)tick);
-    if (!save_png((capture.dir + name).c_str(), screen.pixels, screen.width, screen.height,
-                  screen.stride))
+    if (!headless_save_png((capture.dir + name).c_str(), screen.pixels, screen.width, screen.height,
+                           screen.stride))
         capture.failed = true;
 }
 
@@ -111,7 +111,8 @@ bool capture_finish(Capture& capture, std::uint64_t last_tick, const char* endin
         contact_sheet_add_last(capture.sheet, last_tick, screen.pixels, screen.stride, label);
     int width, height;
     std::vector<std::uint32_t> sheet = contact_sheet_compose(capture.sheet, &width, &height);
-    if (!save_png((capture.dir + "/contact-sheet.png").c_str(), sheet.data(), width, height, width))
+    if (!headless_save_png((capture.dir + "/contact-sheet.png").c_str(), sheet.data(), width,
+                           height, width))
         capture.failed = true;
     if (std::fclose(capture.timeline) != 0) capture.failed = true;
     capture.timeline = nullptr;

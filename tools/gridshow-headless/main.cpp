@@ -132,7 +132,7 @@ bool teardown_released_everything() {
 }
 
 int refuse(const std::string& problem) {
-    std::fprintf(stderr, "gridshow-headless: %s; %s\n", problem.c_str(), usage_text);
+    std::fprintf(stderr, "gridshow-headless: %s\n%s\n", problem.c_str(), usage_text);
     return 2;
 }
 
@@ -174,12 +174,12 @@ void arm(const Fault& fault) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::string(argv[1]) == "--version") {
+    const std::string problem = parse_options(argc, argv, options);
+    if (!problem.empty()) return refuse(problem);
+    if (options.version) {
         std::printf("gridshow-headless %s\n", gridshow_version);
         return 0;
     }
-    std::string problem;
-    if (!parse_options(argc - 1, argv + 1, options, problem)) return refuse(problem);
     if (!options.module_path.empty() && !read_module(options.module_path))
         return refuse("cannot read the module file \"" + options.module_path + "\"");
     if (!options.capture_dir.empty()) {

@@ -63,11 +63,12 @@ struct DriverOptions {
     std::string capture_dir; // empty: no capture
     std::uint64_t every = 50;
     bool count_allocations = false; // at exit, "allocations N" on standard output
+    bool version = false;           // print the version instead of running
 };
 
-// Fills `options` from the arguments after the program name. On an unknown
-// option or a malformed value returns false with `problem` saying which.
-bool parse_options(int argc, const char* const* argv, DriverOptions& options, std::string& problem);
+// Fills `options` from the command line; returns "" or the one line (without
+// the tool's name) that says what is wrong with it.
+std::string parse_options(int argc, char** argv, DriverOptions& options);
 
 // The one-line usage message, without its line end.
 extern const char* const usage_text;

@@ -10,12 +10,11 @@
 #include "player/module.h"
 #include "player/module_formats.h"
 #include "player/sequencer.h"
+#include "tools/modrender/render_options.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -24,10 +23,6 @@
 
 namespace {
 
-constexpr std::int32_t output_rate = 48000;
-constexpr double default_seconds = 600;
-// What a WAV file can describe: 4 GiB less its header, in stereo frames.
-constexpr std::uint64_t most_frames = (0xFFFFFFFFull - 44) / 4;
 // Samples gathered before each write to the file: 512 KiB. Smaller writes
 // cost the kernel more per byte; a larger buffer costs more in first-touch
 // page clearing than it saves.
@@ -35,36 +30,9 @@ constexpr std::size_t write_block_samples = 1 << 18;
 // No module comes near this; a larger input (such as /dev/zero) is no module.
 constexpr std::size_t largest_module = std::size_t{1} << 28;
 
-constexpr const char* usage =
-    "usage: modrender IN OUT.wav [--seconds S] [--interpolate]\n"
-    "  IN: a MOD, S3M or XM module; OUT.wav: the WAV file to write, - for standard output\n"
-    "  --seconds S: stop after S seconds, 0 to 22369 (default 600), or earlier where\n"
-    "               the song ends\n"
-    "  --interpolate: interpolate between sample frames\n";
-
-struct Options {
-    const char* input = nullptr;
-    const char* output = nullptr;
-    std::uint64_t frame_limit = 0;
-    bool interpolate = false;
-};
-
 int fail(const std::string& message) {
     std::fprintf(stderr, "modrender: %s\n", message.c_str());
     return 1;
-}
-
-bool parse_seconds(const char* text, std::uint64_t& frames) {
-    char* end = nullptr;
-    errno = 0;
-    const double seconds = std::strtod(text, &end);
-    if (errno != 0 || end == text || *end != '\0' || !std::isfinite(seconds) || seconds < 0) {
-        return false;
-    }
-    const double exact = std::round(seconds * output_rate);
-    if (exact > static_cast<double>(most_frames)) return false;
-    frames = static_cast<std::uint64_t>(exact);
-    return true;
 }
 
 // Whether both name the same file, by whatever path: writing the WAV there
@@ -75,25 +43,6 @@ bool same_file(const char* input, const char* output) {
     if (stat(input, &in) != 0) return false;
     const int found = std::strcmp(output, "-") == 0 ? fstat(1, &out) : stat(output, &out);
     return found == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
-}
-
-bool parse_options(int argc, char** argv, Options& options) {
-    options.frame_limit = static_cast<std::uint64_t>(default_seconds * output_rate);
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        if (argument == "--interpolate") {
-            options.interpolate = true;
-        } else if (argument == "--seconds") {
-            if (++i == argc || !parse_seconds(argv[i], options.frame_limit)) return false;
-        } else if (argument.starts_with("--") || options.output) {
-            return false; // an unknown option, or a third file name
-        } else if (!options.input) {
-            options.input = argv[i];
-        } else {
-            options.output = argv[i];
-        }
-    }
-    return options.input && options.output;
 }
 
 bool read_file(const char* path, std::vector<std::uint8_t>& bytes, std::string& error) {
@@ -199,20 +148,19 @@ bool open_output(WavFile& wav, const char* path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("modrender %s\n", gridshow_version);
+    RenderOptions options;
+    const std::string problem = parse_render_options(argc, argv, options);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "modrender: %s\n%s", problem.c_str(), render_usage);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(render_usage, stdout);
         return 0;
     }
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-    }
-    Options options;
-    if (!parse_options(argc, argv, options)) {
-        std::fputs(usage, stderr);
-        return 2;
+    if (options.version) {
+        std::printf("modrender %s\n", gridshow_version);
+        return 0;
     }
     if (same_file(options.input, options.output)) {
         return fail("will not write over the input " + std::string(options.input));
@@ -244,7 +192,7 @@ int main(int argc, char** argv) {
     WavFile wav;
     std::int64_t frames = -1;
     if (open_output(wav, options.output)) {
-        frames = render(*replay, wav, options.frame_limit);
+        frames = render(*replay, wav, frame_limit(options));
         if (frames < 0) {
             wav_abandon(wav);
         } else if (!wav_finish(wav)) {

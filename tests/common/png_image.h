@@ -1,5 +1,5 @@
-// Reads a captured PNG (a frame or the contact sheet) into memory, so that
-// tests can look at pixels of the composed screen.
+// Reads a PNG the headless host wrote (a captured frame, the contact sheet, a
+// saved screen) into memory, so that tests can look at its pixels.
 #pragma once
 #include <cstdint>
 #include <png.h>
