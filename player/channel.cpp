@@ -13,6 +13,15 @@
 
 namespace {
 
+// An instrument slot without a sample, where the rules pass over it.
+bool ignored_instrument(const Channel& channel, std::int32_t number) {
+    const Module& module = *channel.replay->module;
+    if (!module.rules.empty_instruments_ignored) return false;
+    const Instrument& instrument = module.instruments[number];
+    const Sample& first = instrument.samples[0];
+    return instrument.sample_count == 1 && first.loop_start + first.loop_length == 0;
+}
+
 // Whether the note slides to its key instead of striking it.
 bool slides(const Note& note) {
     return note.volume >= 0xF0 || note.effect == effect::tone_slide ||
@@ -217,7 +226,8 @@ void apply_tick_effects(Channel& channel) {
 void trigger_note(Channel& channel) {
     const Note& note = channel.note;
     const PlayRules& rules = channel.replay->module->rules;
-    if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count) {
+    if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count &&
+        !ignored_instrument(channel, note.instrument)) {
         trigger_instrument(channel, note.instrument, note.key);
     }
     const bool offset =

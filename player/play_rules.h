@@ -34,6 +34,8 @@ struct PlayRules {
                                      // however far beyond keys 1..120
     bool arpeggio_note_kept_for_slides = false; // a pitch slide right after an arpeggio starts from
                                                 // the last note the arpeggio played
+    bool empty_instruments_ignored = false;     // an instrument number naming a slot without a
+                                                // sample changes nothing
     bool tone_slide_keeps_sample = false; // an instrument beside a tone slide sets the volume but
                                           // leaves the sample playing
     bool tone_slide_target_from_slide_note =
@@ -107,6 +109,7 @@ constexpr PlayRules scream_tracker_rules{
     .period_limits_of_scream_tracker = true,
     .no_key_range_limit = true,
     .arpeggio_note_kept_for_slides = true,
+    .empty_instruments_ignored = true,
     .tone_slide_keeps_sample = true,
     .volume_slide_down_first = true,
     .full_volume_slides_every_tick = true,
