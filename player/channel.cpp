@@ -53,6 +53,34 @@ const Sample* sample_for_key(const Instrument& instrument, std::int32_t key) {
     return &instrument.samples[index];
 }
 
+void restart_envelopes(Channel& channel) {
+    channel.volume_envelope_tick = 0;
+    channel.panning_envelope_tick = 0;
+    channel.fade_level = 32768;
+    channel.key_down = 1;
+    channel.fading = 0;
+}
+
+// The volume and panning of the sample playing, as FastTracker 2 recalls
+// them for an instrument number beside no note, a key-off or a tone slide;
+// but for beside a key-off, the instrument starts again.
+void reset_playing_sample(Channel& channel) {
+    const Sample& sample = *channel.sample;
+    channel.volume = sample.volume >= 64 ? 64 : sample.volume & 63;
+    if (sample.panning > 0) channel.panning = (sample.panning - 1) & 255;
+    if (channel.note.key <= 96) restart_envelopes(channel);
+}
+
+// A key-off. Where the rules say so, an instrument without a volume
+// envelope loses its volume (a volume command may give it back) and, unless
+// the key-off waited for a note delay, fades out too.
+void release_key(Channel& channel) {
+    channel.key_down = 0;
+    if (!channel.replay->module->rules.key_off_zeroes_volume) return;
+    if (!channel.instrument->volume_envelope.active) channel.volume = 0;
+    channel.fading = channel.tick_in_row == 0 ? 1 : 0;
+}
+
 void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
     const Module& module = *channel.replay->module;
     const Instrument& instrument = module.instruments[instrument_number];
@@ -66,10 +94,7 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
         channel.replay->module->rules.tone_slide_keeps_sample && slides(channel.note);
     if (channel.period > 0 && sample->loop_length >= 2 && !keeps) channel.sample = sample;
     channel.start_offset = 0;
-    channel.volume_envelope_tick = 0;
-    channel.panning_envelope_tick = 0;
-    channel.fade_level = 32768;
-    channel.key_down = 1;
+    restart_envelopes(channel);
 }
 
 void trigger_key(Channel& channel, std::int32_t key) {
@@ -228,7 +253,12 @@ void trigger_note(Channel& channel) {
     const PlayRules& rules = channel.replay->module->rules;
     if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count &&
         !ignored_instrument(channel, note.instrument)) {
-        trigger_instrument(channel, note.instrument, note.key);
+        if (rules.lone_instrument_resets_playing_sample &&
+            (note.key == 0 || note.key > 96 || slides(note))) {
+            reset_playing_sample(channel);
+        } else {
+            trigger_instrument(channel, note.instrument, note.key);
+        }
     }
     const bool offset =
         note.effect == effect::sample_offset || note.effect == effect::s3m_sample_offset;
@@ -240,10 +270,13 @@ void trigger_note(Channel& channel) {
             channel.start_offset = channel.offset_memory * 256;
         }
     }
+    // FastTracker 2 releases the key before the volume column acts.
+    const bool released_first = note.key > 96 && rules.key_off_zeroes_volume;
+    if (released_first) release_key(channel);
     apply_volume_column_row(channel);
     if (note.key == 0) return;
     if (note.key > 96) {
-        channel.key_down = 0;
+        if (!released_first) release_key(channel);
         return;
     }
     trigger_key(channel, note.key);
@@ -315,13 +348,19 @@ void update_frequency(Channel& channel) {
 void update_amplitude(Channel& channel) {
     const Instrument& instrument = *channel.instrument;
     const Replay& replay = *channel.replay;
-    std::int32_t envelope = channel.key_down ? 64 : 0;
+    // Without a volume envelope a key-off silences the note, or where the
+    // rules say so has taken its volume.
+    // The envelope in 1/256 steps, so that a quiet tail fades smoothly; whole
+    // envelope values give exactly what they would alone.
+    std::int32_t envelope =
+        channel.key_down || replay.module->rules.key_off_zeroes_volume ? 64 * 256 : 0;
     if (instrument.volume_envelope.active) {
-        envelope = envelope_value(instrument.volume_envelope, channel.volume_envelope_tick);
+        envelope = envelope_value_fine(instrument.volume_envelope, channel.volume_envelope_tick);
     }
     std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
     volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
-    channel.amplitude = (envelope * replay.global_volume * volume) >> 12;
+    channel.amplitude =
+        static_cast<std::int32_t>(std::int64_t{envelope} * replay.global_volume * volume >> 20);
 
     std::int32_t pan_swing = 0;
     if (instrument.panning_envelope.active) {

@@ -67,9 +67,17 @@ std::int32_t fine_parameter(const Channel& channel, std::int32_t& memory, std::i
 
 // E9x where the rules count ticks from the row's start: every multiple of
 // the parameter restarts the note from where its notes start, the first
-// tick too when the row has no note.
+// tick too when the row has no note; E90 nothing, or where the rules say
+// so, one restart on the first tick.
 void retrigger_on_multiples(Channel& channel, std::int32_t param) {
-    if (param == 0 || channel.tick_in_row % param != 0) return;
+    if (param == 0) {
+        if (rules_of(channel).retrigger_zero_once && on_first_tick(channel)) {
+            channel.position = channel.start_offset;
+            channel.fraction = 0;
+        }
+        return;
+    }
+    if (channel.tick_in_row % param != 0) return;
     if (on_first_tick(channel) && channel.note.key != 0) return;
     channel.position = channel.start_offset;
     channel.fraction = 0;

@@ -14,9 +14,9 @@ void advance_envelope_tick(const Envelope& envelope, std::int32_t key_down, std:
     tick = next;
 }
 
-} // namespace
-
-std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick) {
+// The envelope at `tick` in 1/scale steps, truncated toward zero as the
+// interpolation of whole values is.
+std::int32_t interpolate(const Envelope& envelope, std::int32_t tick, std::int32_t scale) {
     // Only well-formed point lists are interpolated: no points reads as 0, a
     // count above 16 as 16, and two points that do not rise in tick hold the
     // earlier point's value instead of dividing by zero.
@@ -25,7 +25,7 @@ std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick) {
     if (count < 1) return 0;
     const std::int16_t* ticks = envelope.point_ticks;
     const std::int16_t* values = envelope.point_values;
-    if (tick >= ticks[count - 1]) return values[count - 1];
+    if (tick >= ticks[count - 1]) return values[count - 1] * scale;
     std::int32_t i = 0;
     for (std::int32_t j = count - 1; j >= 1; --j) {
         if (ticks[j] <= tick) {
@@ -34,18 +34,29 @@ std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick) {
         }
     }
     const std::int64_t span = ticks[i + 1] - ticks[i];
-    if (span <= 0) return values[i];
+    if (span <= 0) return values[i] * scale;
     const std::int64_t rise = values[i + 1] - values[i];
-    return static_cast<std::int32_t>(values[i] + (std::int64_t{tick} - ticks[i]) * rise / span);
+    return static_cast<std::int32_t>(values[i] * scale +
+                                     (std::int64_t{tick} - ticks[i]) * rise * scale / span);
+}
+
+} // namespace
+
+std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick) {
+    return interpolate(envelope, tick, 1);
+}
+
+std::int32_t envelope_value_fine(const Envelope& envelope, std::int32_t tick) {
+    return interpolate(envelope, tick, 256);
 }
 
 void advance_envelopes(Channel& channel) {
     const Instrument& instrument = *channel.instrument;
+    if (!channel.key_down && (instrument.volume_envelope.active || channel.fading)) {
+        const std::int32_t faded = channel.fade_level - instrument.fadeout;
+        channel.fade_level = faded > 0 ? faded : 0;
+    }
     if (instrument.volume_envelope.active) {
-        if (!channel.key_down) {
-            const std::int32_t faded = channel.fade_level - instrument.fadeout;
-            channel.fade_level = faded > 0 ? faded : 0;
-        }
         advance_envelope_tick(instrument.volume_envelope, channel.key_down,
                               channel.volume_envelope_tick);
     }

@@ -7,74 +7,97 @@
 
 struct PlayRules {
     // Timing and song position.
-    bool tempo_after_first_tick =
-        false; // a tempo set on a row governs its ticks from the second on
-    bool pattern_loop_per_channel =
-        false; // each channel keeps its own loop count, none waits for another
-    bool jumps_while_looping = false; // position jumps and pattern breaks act while a loop repeats
-    bool pattern_delay_reruns_row =
-        false; // each repetition of a delayed row reruns its first tick's
-               // effects (fine slides, note delays), without new notes
-    bool delayed_jump_passes_target_row =
-        false;               // a jump or break on a delayed row lands one row on
-    bool tick_delay = false; // S6x adds x ticks to each repetition of its row, a row's S6x
-                             // together (Impulse Tracker's, which ST3 files carry too)
-    bool first_pattern_delay_wins = false; // of several row delays on a row, the leftmost counts
+    // A tempo set on a row governs its ticks from the second on.
+    bool tempo_after_first_tick = false;
+    // Each channel keeps its own loop count; none waits for another.
+    bool pattern_loop_per_channel = false;
+    // Position jumps and pattern breaks act while a loop repeats.
+    bool jumps_while_looping = false;
+    // Each repetition of a delayed row reruns its first tick's effects (fine slides, note delays),
+    // without new notes.
+    bool pattern_delay_reruns_row = false;
+    // A jump or break on a delayed row lands one row further on.
+    bool delayed_jump_passes_target_row = false;
+    // S6x adds x ticks to each repetition of its row, a row's S6x together (Impulse Tracker's
+    // command, which S3M files carry too).
+    bool tick_delay = false;
+    // Of several row delays on a row, the first that is not 0 counts.
+    bool first_pattern_delay_wins = false;
 
     // Pitch.
-    bool amiga_limits_by_fine_tune = false; // slides keep the period inside the three octaves of
-                                            // the Amiga note table, for the channel's fine tune
-    bool amiga_limits_fixed = false;        // slides keep the period in 452..3424 (the header's
-                                            // Amiga-limits flag of Scream Tracker 3)
-    bool period_limits_of_scream_tracker = false; // periods sound at least at 64, and a slide
-                                                  // that reaches 0 stops the note
-    bool period_ceiling = false;     // the channel period stays at most 32767 (Scream Tracker's own
-                                     // files; others slide on down to 65535)
-    bool no_key_range_limit = false; // a key shifted by its sample's tuning keeps its pitch,
-                                     // however far beyond keys 1..120
-    bool arpeggio_note_kept_for_slides = false; // a pitch slide right after an arpeggio starts from
-                                                // the last note the arpeggio played
-    bool empty_instruments_ignored = false;     // an instrument number naming a slot without a
-                                                // sample changes nothing
-    bool tone_slide_keeps_sample = false; // an instrument beside a tone slide sets the volume but
-                                          // leaves the sample playing
-    bool tone_slide_target_from_slide_note =
-        false; // only a note beside a tone slide sets its target
-    bool tone_slide_target_cleared_when_reached =
-        false;                            // a reached target is gone: the slide stops
-    bool coarse_slide_parameters = false; // 1xx and 2xx slide on every tick but the first, whatever
-                                          // their parameter: none reads as fine or extra fine
-    bool arpeggio_in_note_table = false;  // arpeggio notes come from the Amiga note table of the
-                                          // fine tune, reading on past its end
-    bool vibrato_skips_first_tick =
-        false; // vibrato and tremolo neither apply nor advance on a row's
-               // first tick; later ticks apply the phase, then advance it
+    // Slides keep the period inside the three octaves of the Amiga note table, for the channel's
+    // fine tune.
+    bool amiga_limits_by_fine_tune = false;
+    // Slides keep the period in 452..3424 (the Amiga-limits flag of an S3M header).
+    bool amiga_limits_fixed = false;
+    // Periods sound at least at 64, and a slide that reaches 0 stops the note.
+    bool period_limits_of_scream_tracker = false;
+    // The channel period stays at most 32767 (in Scream Tracker's own files; others slide on
+    // down).
+    bool period_ceiling = false;
+    // A key shifted by its sample's tuning keeps its pitch, however far beyond keys 1..120.
+    bool no_key_range_limit = false;
+    // An arpeggio plays around the note itself, whatever slides did, and a pitch slide right after
+    // it starts from its last note.
+    bool arpeggio_note_kept_for_slides = false;
+    // An instrument number naming a slot without a sample changes nothing.
+    bool empty_instruments_ignored = false;
+    // An instrument beside a tone slide sets the volume but leaves the sample playing.
+    bool tone_slide_keeps_sample = false;
+    // Only a note beside a tone slide sets its target.
+    bool tone_slide_target_from_slide_note = false;
+    // A reached target is gone: the slide stops.
+    bool tone_slide_target_cleared_when_reached = false;
+    // 1xx and 2xx slide on every tick but the first, whatever their parameter: none reads as fine
+    // or extra fine.
+    bool coarse_slide_parameters = false;
+    // Arpeggio notes come from the Amiga note table of the fine tune, reading on past its end.
+    bool arpeggio_in_note_table = false;
+    // Vibrato and tremolo neither apply nor advance on a row's first tick; later ticks apply the
+    // phase, then advance it.
+    bool vibrato_skips_first_tick = false;
 
     // Volume.
-    bool volume_slide_up_first = false;   // Axy with x > 0 slides up by x alone, else down by y
-    bool volume_slide_down_first = false; // Dxy with both nibbles set and neither 15 slides down
-    bool full_volume_slides_every_tick = false;   // D0F and DF0 slide by 15 on the first tick too
-    bool combined_slides_skip_first_tick = false; // the volume slides of Kxy and Lxy never act on
-                                                  // the row's first tick, fine or fast
-    bool key_reopens_stopped_note = false; // a key without instrument plays again after a cut
-    bool note_cut_stops_note = false; // SCx stops the note: no volume or retrigger brings it back
+    // Axy with x > 0 slides up by x alone, else down by y; no nibble makes it fine.
+    bool volume_slide_up_first = false;
+    // Dxy with both nibbles set and neither 15 slides down.
+    bool volume_slide_down_first = false;
+    // D0F and DF0 slide by 15 on the first tick too.
+    bool full_volume_slides_every_tick = false;
+    // The volume slides of Kxy and Lxy never act on the row's first tick, fine or fast.
+    bool combined_slides_skip_first_tick = false;
+    // A key without an instrument plays again after a cut.
+    bool key_reopens_stopped_note = false;
+    // SCx stops the note: no volume or retrigger brings it back.
+    bool note_cut_stops_note = false;
+    // A key-off takes the volume of an instrument without a volume envelope (a volume command may
+    // give it back) and fades the note out, also without an envelope, unless it waited for a note
+    // delay; the volume column acts after it.
+    bool key_off_zeroes_volume = false;
+    // An instrument number beside no note, a key-off or a tone slide recalls the volume and
+    // panning of the sample playing and, but for beside a key-off, starts its instrument's
+    // envelopes and fade again; instrument and sample stay.
+    bool lone_instrument_resets_playing_sample = false;
 
     // Effect parameters.
-    bool shared_effect_memory = false; // every effect's parameter (an empty effect's too) goes
-                                       // to one memory, which D, E, F, I, J, K, L, Q, R and S
-                                       // recall for a parameter of 0
-    bool fine_effects_without_memory = false; // E1x, E2x, EAx, EBx with x = 0 do nothing
-    bool retrigger_on_tick_multiples = false; // E9x restarts on ticks that are multiples of x, also
-                                              // the first when it has no note; E90 does nothing
-    bool instrument_before_note_delay =
-        false;                              // a delayed note's instrument sets volume and sample on
-                                            // the row's first tick; the delay strikes the key alone
-    bool offset_moves_sample_start = false; // 9xx moves the channel's sample start on, once without
-                                            // a note and before and after the start with one; an
-                                            // instrument number sets it back to 0
-    bool note_delay_past_speed_sets_next_pitch =
-        false; // a delay that never strikes in its row gives
-               // the next row without a note its pitch
+    // Every effect's parameter (an empty effect's too) goes to one memory, which D, E, F, I, J, K,
+    // L, Q, R and S recall for a parameter of 0.
+    bool shared_effect_memory = false;
+    // E1x, E2x, EAx and EBx with x = 0 do nothing.
+    bool fine_effects_without_memory = false;
+    // E9x restarts on ticks that are multiples of x, the first too when it has no note; E90 does
+    // nothing.
+    bool retrigger_on_tick_multiples = false;
+    // E90 restarts the note once, on the row's first tick.
+    bool retrigger_zero_once = false;
+    // A delayed note's instrument sets volume and sample on the row's first tick; the delay
+    // strikes the key alone.
+    bool instrument_before_note_delay = false;
+    // 9xx moves the channel's sample start on, once without a note and before and after the start
+    // with one; an instrument number sets it back to 0.
+    bool offset_moves_sample_start = false;
+    // A delay that never strikes in its row gives the next row without a note its pitch.
+    bool note_delay_past_speed_sets_next_pitch = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -100,8 +123,8 @@ constexpr PlayRules protracker_rules{
     .note_delay_past_speed_sets_next_pitch = true,
 };
 
-// Scream Tracker 3.2x; the loader adds the Amiga limits and fast slides that
-// a file's header asks for.
+// Scream Tracker 3.2x; the loader adds what a file's header asks for
+// (Amiga limits) and what only Scream Tracker's own files get.
 constexpr PlayRules scream_tracker_rules{
     .pattern_delay_reruns_row = true,
     .tick_delay = true,
@@ -116,4 +139,18 @@ constexpr PlayRules scream_tracker_rules{
     .key_reopens_stopped_note = true,
     .note_cut_stops_note = true,
     .shared_effect_memory = true,
+};
+
+// FastTracker 2.08/2.09.
+constexpr PlayRules fasttracker_rules{
+    .pattern_loop_per_channel = true,
+    .jumps_while_looping = true,
+    .tone_slide_target_from_slide_note = true,
+    .coarse_slide_parameters = true,
+    .vibrato_skips_first_tick = true,
+    .volume_slide_up_first = true,
+    .key_off_zeroes_volume = true,
+    .lone_instrument_resets_playing_sample = true,
+    .retrigger_on_tick_multiples = true,
+    .retrigger_zero_once = true,
 };

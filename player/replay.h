@@ -90,6 +90,9 @@ struct Channel {
     std::int32_t loop_count;
     // The parameter memory that the effects share where the rules say so.
     std::int32_t shared_memory;
+    // A released note fades out although its instrument has no volume
+    // envelope, where the rules say so.
+    std::int32_t fading;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

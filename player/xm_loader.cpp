@@ -268,6 +268,7 @@ bool load_song(Module& module, const LoadData& data, const XmHeader& header) {
     module.reference_rate = xm_reference_rate;
     module.mix_gain = mix_gain_for_channels(header.channels);
     module.linear_pitch = header.flags & 1;
+    module.rules = fasttracker_rules;
 
     module.order_list = allocate<std::uint8_t>(order_list_size);
     if (!module.order_list) return false;
