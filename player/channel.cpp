@@ -71,16 +71,6 @@ void reset_playing_sample(Channel& channel) {
     if (channel.note.key <= 96) restart_envelopes(channel);
 }
 
-// A key-off. Where the rules say so, an instrument without a volume
-// envelope loses its volume (a volume command may give it back) and, unless
-// the key-off waited for a note delay, fades out too.
-void release_key(Channel& channel) {
-    channel.key_down = 0;
-    if (!channel.replay->module->rules.key_off_zeroes_volume) return;
-    if (!channel.instrument->volume_envelope.active) channel.volume = 0;
-    channel.fading = channel.tick_in_row == 0 ? 1 : 0;
-}
-
 void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
     const Module& module = *channel.replay->module;
     const Instrument& instrument = module.instruments[instrument_number];
@@ -251,8 +241,15 @@ void apply_tick_effects(Channel& channel) {
 void trigger_note(Channel& channel) {
     const Note& note = channel.note;
     const PlayRules& rules = channel.replay->module->rules;
+    // FastTracker 2 releases the key first: an instrument beside it gives the
+    // volume back, and so does the volume column.
+    const bool released_first = note.key > 96 && rules.key_off_zeroes_volume;
+    if (released_first) release_key(channel, channel.tick_in_row == 0, false);
+    // FastTracker 2's K00 ignores the note and instrument beside it.
+    const bool wiped =
+        rules.key_off_effect_on_its_tick && note.effect == effect::key_off && note.param == 0;
     if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count &&
-        !ignored_instrument(channel, note.instrument)) {
+        !ignored_instrument(channel, note.instrument) && !wiped) {
         if (rules.lone_instrument_resets_playing_sample &&
             (note.key == 0 || note.key > 96 || slides(note))) {
             reset_playing_sample(channel);
@@ -270,13 +267,10 @@ void trigger_note(Channel& channel) {
             channel.start_offset = channel.offset_memory * 256;
         }
     }
-    // FastTracker 2 releases the key before the volume column acts.
-    const bool released_first = note.key > 96 && rules.key_off_zeroes_volume;
-    if (released_first) release_key(channel);
     apply_volume_column_row(channel);
-    if (note.key == 0) return;
+    if (note.key == 0 || wiped) return;
     if (note.key > 96) {
-        if (!released_first) release_key(channel);
+        if (!released_first) release_key(channel, channel.tick_in_row == 0, false);
         return;
     }
     trigger_key(channel, note.key);

@@ -5,6 +5,7 @@
 #include "player/effects.h"
 
 #include "player/effect_codes.h"
+#include "player/envelope.h"
 #include "player/lfo.h"
 #include "player/pitch.h"
 #include <algorithm>
@@ -326,7 +327,13 @@ void apply_effect_row(Channel& channel) {
         remember(channel.global_slide_memory, p);
         break;
     case effect::key_off:
-        channel.key_down = 0;
+        // FastTracker 2's Kxx waits for tick xx; beside an instrument or a
+        // volume, K00 fades instead of cutting.
+        if (!rules_of(channel).key_off_effect_on_its_tick) {
+            channel.key_down = 0;
+        } else if (p == 0) {
+            release_key(channel, true, channel.note.instrument != 0 || channel.note.volume != 0);
+        }
         break;
     case effect::set_envelope_position:
         channel.volume_envelope_tick = p;
@@ -474,6 +481,10 @@ void apply_effect_tick(Channel& channel) {
     case effect::note_cut:
     case effect::s3m_note_cut:
         if (channel.tick_in_row == p) cut_note(channel);
+        break;
+    case effect::key_off:
+        if (rules_of(channel).key_off_effect_on_its_tick && channel.tick_in_row == p)
+            release_key(channel, true, false);
         break;
     case effect::arpeggio:
         arpeggio_tick(channel);

@@ -11,3 +11,9 @@ std::int32_t envelope_value_fine(const Envelope& envelope, std::int32_t tick);
 // Moves the channel's active envelopes on by one tick, holding at a sustain
 // point while the key is down and looping; fades out a released note.
 void advance_envelopes(Channel& channel);
+
+// A key-off: the envelopes leave their sustain. Where the rules say so, an
+// instrument without a volume envelope also loses its volume (unless
+// `keep_volume`; a volume command may give it back), and with `fade` the
+// note fades out, envelope or not.
+void release_key(Channel& channel, bool fade, bool keep_volume);

@@ -74,6 +74,9 @@ struct PlayRules {
     // give it back) and fades the note out, also without an envelope, unless it waited for a note
     // delay; the volume column acts after it.
     bool key_off_zeroes_volume = false;
+    // Kxx releases the key on tick xx; K00 ignores the note and instrument beside it, and beside
+    // an instrument or a volume fades the note without taking its volume.
+    bool key_off_effect_on_its_tick = false;
     // An instrument number beside no note, a key-off or a tone slide recalls the volume and
     // panning of the sample playing and, but for beside a key-off, starts its instrument's
     // envelopes and fade again; instrument and sample stay.
@@ -150,6 +153,7 @@ constexpr PlayRules fasttracker_rules{
     .vibrato_skips_first_tick = true,
     .volume_slide_up_first = true,
     .key_off_zeroes_volume = true,
+    .key_off_effect_on_its_tick = true,
     .lone_instrument_resets_playing_sample = true,
     .retrigger_on_tick_multiples = true,
     .retrigger_zero_once = true,
