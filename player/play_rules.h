@@ -13,6 +13,9 @@ struct PlayRules {
     bool pattern_loop_per_channel = false;
     // Position jumps and pattern breaks act while a loop repeats.
     bool jumps_while_looping = false;
+    // A pattern break past the last entry lands on its row of the entry the song goes on with, not
+    // on row 0.
+    bool break_row_survives_wrap = false;
     // Each repetition of a delayed row reruns its first tick's effects (fine slides, note delays),
     // without new notes.
     bool pattern_delay_reruns_row = false;
@@ -110,6 +113,7 @@ constexpr PlayRules protracker_rules{
     .tempo_after_first_tick = true,
     .pattern_loop_per_channel = true,
     .jumps_while_looping = true,
+    .break_row_survives_wrap = true,
     .pattern_delay_reruns_row = true,
     .delayed_jump_passes_target_row = true,
     .amiga_limits_by_fine_tune = true,
@@ -129,6 +133,7 @@ constexpr PlayRules protracker_rules{
 // Scream Tracker 3.2x; the loader adds what a file's header asks for
 // (Amiga limits) and what only Scream Tracker's own files get.
 constexpr PlayRules scream_tracker_rules{
+    .break_row_survives_wrap = true,
     .pattern_delay_reruns_row = true,
     .tick_delay = true,
     .first_pattern_delay_wins = true,
@@ -148,6 +153,7 @@ constexpr PlayRules scream_tracker_rules{
 constexpr PlayRules fasttracker_rules{
     .pattern_loop_per_channel = true,
     .jumps_while_looping = true,
+    .break_row_survives_wrap = true,
     .tone_slide_target_from_slide_note = true,
     .coarse_slide_parameters = true,
     .vibrato_skips_first_tick = true,

@@ -48,7 +48,9 @@ void enter_pending_order(Replay& replay) {
     const std::int32_t length = played_length(module);
     if (replay.pending_order >= length) {
         replay.pending_order = restart_entry(module, length);
-        replay.pending_row = 0;
+        // The trackers keep a break's row across the wrap; the show's rules
+        // start the song over at its first row.
+        if (!module.rules.break_row_survives_wrap) replay.pending_row = 0;
     }
     std::int32_t skipped = 0;
     while (!names_pattern(module, replay.pending_order) && skipped < length) {
