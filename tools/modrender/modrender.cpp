@@ -66,7 +66,10 @@ bool read_file(const char* path, std::vector<std::uint8_t>& bytes, std::string& 
     return ok;
 }
 
-// Recognises the song's end from the rows the replay plays.
+// Recognises the song's end from the rows the replay plays: the first time a
+// row would play again in the same pattern-loop state. A row that a loop
+// repeats comes with other loop counts, so it is new music; a loop without
+// end comes back to a state it was in, and ends the song there.
 class SongEnd {
   public:
     explicit SongEnd(const Replay& replay) { remember(replay); }
@@ -75,39 +78,37 @@ class SongEnd {
     bool reached(const Replay& replay) {
         const bool new_row =
             replay.order_counter != last_order_counter || replay.current_row != last_row;
-        const bool looping = last_loop_repeats_left >= 0 || loop_repeats_left(replay) >= 0;
-        last_loop_repeats_left = loop_repeats_left(replay);
         if (!new_row) return false;
-        if (!played.insert(key(replay)).second && !looping) return true;
+        if (played.count(state(replay)) != 0) return true;
         remember(replay);
         return false;
     }
 
   private:
-    // The repeats an active pattern loop has left, -1 for none: the song's
-    // own, or the most of any channel's where channels loop on their own.
-    static std::int32_t loop_repeats_left(const Replay& replay) {
-        std::int32_t most = replay.loop_repeats_left;
+    // The row and every loop count, folded into 64 bits (FNV-1a).
+    static std::uint64_t state(const Replay& replay) {
+        std::uint64_t hash = 14695981039346656037ull;
+        const auto fold = [&hash](std::int32_t value) {
+            hash = (hash ^ static_cast<std::uint32_t>(value)) * 1099511628211ull;
+        };
+        fold(replay.order_index);
+        fold(replay.current_row);
+        fold(replay.loop_repeats_left);
+        fold(replay.loop_channel);
         for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
-            most = std::max(most, replay.channels[c].loop_count - 1);
+            fold(replay.channels[c].loop_count);
         }
-        return most;
-    }
-    static std::uint64_t key(const Replay& replay) {
-        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(replay.order_index)) << 32 |
-               static_cast<std::uint32_t>(replay.current_row);
+        return hash;
     }
     void remember(const Replay& replay) {
-        played.insert(key(replay));
+        played.insert(state(replay));
         last_order_counter = replay.order_counter;
         last_row = replay.current_row;
-        last_loop_repeats_left = loop_repeats_left(replay);
     }
 
     std::unordered_set<std::uint64_t> played;
     std::uint32_t last_order_counter = 0;
     std::int32_t last_row = 0;
-    std::int32_t last_loop_repeats_left = -1;
 };
 
 // Renders into `wav` until the song ends or the limit; returns the frames
