@@ -11,6 +11,11 @@ struct PlayRules {
     bool tempo_after_first_tick = false;
     // Each channel keeps its own loop count; none waits for another.
     bool pattern_loop_per_channel = false;
+    // A channel's loop start stays when a new pattern begins.
+    bool loop_start_kept_across_patterns = false;
+    // After a loop has jumped back, the next pattern that begins by the end of this one begins at
+    // the loop's row.
+    bool loop_row_starts_next_pattern = false;
     // Position jumps and pattern breaks act while a loop repeats.
     bool jumps_while_looping = false;
     // A pattern break past the last entry lands on its row of the entry the song goes on with, not
@@ -152,6 +157,8 @@ constexpr PlayRules scream_tracker_rules{
 // FastTracker 2.08/2.09.
 constexpr PlayRules fasttracker_rules{
     .pattern_loop_per_channel = true,
+    .loop_start_kept_across_patterns = true,
+    .loop_row_starts_next_pattern = true,
     .jumps_while_looping = true,
     .break_row_survives_wrap = true,
     .tone_slide_target_from_slide_note = true,

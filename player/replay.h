@@ -125,6 +125,7 @@ struct Replay {
     // repetitions of a delayed row still to play, where the rules say so.
     std::int32_t pending_tempo;
     std::int32_t row_repeats_left;
-    bool row_delayed;             // a row delay of the current row has been taken
-    std::int32_t row_extra_ticks; // ticks that tick delays add to the current row
+    bool row_delayed;              // a row delay of the current row has been taken
+    std::int32_t row_extra_ticks;  // ticks that tick delays add to the current row
+    std::int32_t next_pattern_row; // where the next pattern starts when this one ends
 };

@@ -64,6 +64,7 @@ void enter_pending_order(Replay& replay) {
     replay.pending_order = -1;
     if (skipped == length) return;
     replay.order_counter += 1;
+    if (module.rules.loop_start_kept_across_patterns) return;
     for (std::int32_t c = 0; c < module.channel_count; ++c) replay.channels[c].loop_row = 0;
 }
 
@@ -71,7 +72,12 @@ void enter_pending_order(Replay& replay) {
 // down on every pass; jumps and breaks of the row stay as they are.
 void apply_channel_loop(Replay& replay, Channel& channel, std::int32_t param) {
     channel.loop_count = channel.loop_count == 0 ? param : channel.loop_count - 1;
-    if (channel.loop_count != 0) replay.pending_row = channel.loop_row;
+    if (channel.loop_count == 0) return;
+    replay.pending_row = channel.loop_row;
+    // FastTracker 2 keeps the row it jumped to and starts the next pattern
+    // there too, when the pattern ends by itself.
+    if (replay.module->rules.loop_row_starts_next_pattern)
+        replay.next_pattern_row = channel.loop_row;
 }
 
 // Plays `current_row` `repeats` more times from the channel's loop row; only
@@ -191,7 +197,8 @@ void play_row(Replay& replay) {
     replay.ticks_left = replay.ticks_per_row;
     if (replay.pending_row < 0) {
         replay.pending_order = replay.order_index + 1;
-        replay.pending_row = 0;
+        replay.pending_row = replay.next_pattern_row;
+        replay.next_pattern_row = 0;
     }
     if (replay.pending_order >= 0) enter_pending_order(replay);
 
@@ -264,6 +271,7 @@ void start_sequence_at(Replay* replay, std::int32_t entry) {
     replay->loop_channel = -1;
     replay->pending_tempo = 0;
     replay->row_repeats_left = 0;
+    replay->next_pattern_row = 0;
     for (std::int32_t c = 0; c < module.channel_count; ++c) reset_channel(*replay, c);
     for (std::int32_t i = 0; i < crossfade_values; ++i) replay->crossfade_buffer[i] = 0;
     advance_tick(replay);
