@@ -234,6 +234,14 @@ void apply_tick_effects(Channel& channel) {
         // S3M's delay lets the volume column act while the note waits.
         if (note.effect == effect::s3m_note_delay && channel.tick_in_row == note.param)
             trigger_note(channel);
+        // Where the rules say so, each repetition of a delayed row strikes
+        // the delayed note again, on its own tick.
+        const std::int32_t speed = channel.replay->ticks_per_row;
+        if (note.effect == effect::note_delay && note.param != 0 && speed > 0 &&
+            channel.tick_in_row % speed == note.param &&
+            channel.replay->module->rules.note_delay_each_row_repetition) {
+            trigger_note(channel);
+        }
     }
     update_outputs(channel);
 }

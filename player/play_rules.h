@@ -24,6 +24,9 @@ struct PlayRules {
     // Each repetition of a delayed row reruns its first tick's effects (fine slides, note delays),
     // without new notes.
     bool pattern_delay_reruns_row = false;
+    // A note delay beside a row delay strikes its note again on its tick of each repetition of the
+    // row.
+    bool note_delay_each_row_repetition = false;
     // A jump or break on a delayed row lands one row further on.
     bool delayed_jump_passes_target_row = false;
     // S6x adds x ticks to each repetition of its row, a row's S6x together (Impulse Tracker's
@@ -161,6 +164,7 @@ constexpr PlayRules fasttracker_rules{
     .loop_row_starts_next_pattern = true,
     .jumps_while_looping = true,
     .break_row_survives_wrap = true,
+    .note_delay_each_row_repetition = true,
     .tone_slide_target_from_slide_note = true,
     .coarse_slide_parameters = true,
     .vibrato_skips_first_tick = true,
