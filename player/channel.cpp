@@ -89,6 +89,7 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
 
 void trigger_key(Channel& channel, std::int32_t key) {
     const Note& note = channel.note;
+    channel.last_key = key;
     const PlayRules& rules = channel.replay->module->rules;
     const bool slides = ::slides(note);
     if (!slides) channel.sample = sample_for_key(*channel.instrument, key);
@@ -195,6 +196,12 @@ void apply_row_note(Channel& channel, Note note) {
     } else if (effect == 0 && param != 0) {
         effect = effect::arpeggio;
     }
+    // FastTracker 2 strikes the last note again for a delay without one.
+    const PlayRules& rules = channel.replay->module->rules;
+    if (rules.note_delay_repeats_last_note && effect == effect::note_delay && param != 0 &&
+        note.key == 0) {
+        note.key = static_cast<std::uint8_t>(channel.last_key);
+    }
     channel.note = Note{note.key, note.instrument, note.volume, effect, param};
     channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
     channel.tick_in_row = 0;
@@ -275,7 +282,11 @@ void trigger_note(Channel& channel) {
             channel.start_offset = channel.offset_memory * 256;
         }
     }
-    apply_volume_column_row(channel);
+    // FastTracker 2's volume column slides nothing for a delayed instrument.
+    const bool fine_slide = note.volume >= 0x80 && note.volume < 0xA0;
+    const bool delayed_instrument = note.instrument != 0 && channel.tick_in_row > 0 && fine_slide &&
+                                    rules.delayed_instrument_skips_volume_column;
+    if (!delayed_instrument) apply_volume_column_row(channel);
     if (note.key == 0 || wiped) return;
     if (note.key > 96) {
         if (!released_first) release_key(channel, channel.tick_in_row == 0, false);

@@ -110,6 +110,10 @@ struct PlayRules {
     // 9xx moves the channel's sample start on, once without a note and before and after the start
     // with one; an instrument number sets it back to 0.
     bool offset_moves_sample_start = false;
+    // EDx (x > 0) on a row without a note strikes the channel's last note again on tick x.
+    bool note_delay_repeats_last_note = false;
+    // A delayed note with an instrument number leaves its volume column's fine slides undone.
+    bool delayed_instrument_skips_volume_column = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
 };
@@ -174,4 +178,6 @@ constexpr PlayRules fasttracker_rules{
     .lone_instrument_resets_playing_sample = true,
     .retrigger_on_tick_multiples = true,
     .retrigger_zero_once = true,
+    .note_delay_repeats_last_note = true,
+    .delayed_instrument_skips_volume_column = true,
 };

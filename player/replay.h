@@ -93,6 +93,8 @@ struct Channel {
     // A released note fades out although its instrument has no volume
     // envelope, where the rules say so.
     std::int32_t fading;
+    // The key last struck or slid to, for a note delay without a note.
+    std::int32_t last_key;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
