@@ -282,11 +282,12 @@ void trigger_note(Channel& channel) {
             channel.start_offset = channel.offset_memory * 256;
         }
     }
-    // FastTracker 2's volume column slides nothing for a delayed instrument.
+    // FastTracker 2's volume column slides nothing finely for a delayed
+    // instrument.
     const bool fine_slide = note.volume >= 0x80 && note.volume < 0xA0;
-    const bool delayed_instrument = note.instrument != 0 && channel.tick_in_row > 0 && fine_slide &&
-                                    rules.delayed_instrument_skips_volume_column;
-    if (!delayed_instrument) apply_volume_column_row(channel);
+    const bool delayed = channel.tick_in_row > 0 && note.instrument != 0;
+    if (!(fine_slide && delayed && rules.delayed_instrument_breaks_fine_volume_slides))
+        apply_volume_column_row(channel);
     if (note.key == 0 || wiped) return;
     if (note.key > 96) {
         if (!released_first) release_key(channel, channel.tick_in_row == 0, false);

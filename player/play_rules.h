@@ -112,8 +112,10 @@ struct PlayRules {
     bool offset_moves_sample_start = false;
     // EDx (x > 0) on a row without a note strikes the channel's last note again on tick x.
     bool note_delay_repeats_last_note = false;
-    // A delayed note with an instrument number leaves its volume column's fine slides undone.
-    bool delayed_instrument_skips_volume_column = false;
+    // A note delayed with its instrument leaves the volume column's fine slides undone.
+    bool delayed_instrument_breaks_fine_volume_slides = false;
+    // The volume column's slides go on while a note delay waits.
+    bool volume_column_slides_during_note_delay = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
 };
@@ -179,5 +181,5 @@ constexpr PlayRules fasttracker_rules{
     .retrigger_on_tick_multiples = true,
     .retrigger_zero_once = true,
     .note_delay_repeats_last_note = true,
-    .delayed_instrument_skips_volume_column = true,
+    .delayed_instrument_breaks_fine_volume_slides = true,
 };
