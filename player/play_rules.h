@@ -114,8 +114,6 @@ struct PlayRules {
     bool note_delay_repeats_last_note = false;
     // A note delayed with its instrument leaves the volume column's fine slides undone.
     bool delayed_instrument_breaks_fine_volume_slides = false;
-    // The volume column's slides go on while a note delay waits.
-    bool volume_column_slides_during_note_delay = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
 };
