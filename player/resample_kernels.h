@@ -176,11 +176,15 @@ void weighted(const std::int16_t* frames, std::uint64_t at, std::uint64_t step, 
 } // namespace sse2
 #endif
 
-// The kernels the resampler takes: SSE2 where the compiler targets it.
+// The weighted read the resampler takes: SSE2 where the compiler targets it.
+template <std::int32_t taps>
+void native_weighted(const std::int16_t* frames, std::uint64_t at, std::uint64_t step,
+                     std::int32_t count, const std::int16_t* weights, std::int16_t* values) {
 #if defined(__SSE2__)
-namespace native = sse2;
+    sse2::weighted<taps>(frames, at, step, count, weights, values);
 #else
-namespace native = portable;
+    portable::weighted<taps>(frames, at, step, count, weights, values);
 #endif
+}
 
 } // namespace resample_kernels

@@ -2,6 +2,7 @@
 // rounding error goes to its largest weight, so that every row sums to
 // exactly 1 << weight_bits and a constant sample passes unchanged.
 #include "player/resample_tables.h"
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -18,11 +19,6 @@ constexpr std::int32_t band_quarters[sinc_bands] = {4, 5, 6, 8, 10, 12, 16};
 constexpr std::int32_t band_taps(std::int32_t band) {
     return (16 * band_quarters[band] / 4 + 7) / 8 * 8;
 }
-constexpr std::int32_t all_sinc_taps() {
-    std::int32_t taps = 0;
-    for (std::int32_t band = 0; band < sinc_bands; ++band) taps += band_taps(band);
-    return taps;
-}
 static_assert(band_taps(sinc_bands - 1) == most_taps);
 template <std::int32_t... counts>
 constexpr bool listed(std::int32_t taps, std::integer_sequence<std::int32_t, counts...>) {
@@ -36,17 +32,11 @@ constexpr bool all_bands_listed() {
 }
 static_assert(all_bands_listed());
 
-// The window's shape: about -65 dB side lobes; with 16 taps per frame of
-// cutoff the response is down 0.1 dB at 0.8 of the cutoff and 65 dB from
+// The window's shape: about -65 dB side lobes. On 16 taps with the cutoff at
+// the sample's Nyquist frequency (and on as many more as the cutoff is
+// lower) the response is down 0.1 dB at 0.8 of the cutoff and 65 dB from
 // 1.35 times it on.
 constexpr double kaiser_beta = 6.0;
-
-struct Tables {
-    alignas(16) std::int16_t cubic[rows * 4];
-    alignas(16) std::int16_t sinc[rows * all_sinc_taps()];
-    WeightTable cubic_table;
-    WeightTable sinc_tables[sinc_bands];
-};
 
 // Writes one row from its weights in floating point.
 void put_row(const double* weights, std::int32_t taps, std::int16_t* row) {
@@ -104,33 +94,38 @@ void build_sinc(std::int16_t* table, std::int32_t taps, double cutoff) {
     }
 }
 
-void build(Tables& tables) {
-    build_cubic(tables.cubic);
-    tables.cubic_table = WeightTable{4, tables.cubic};
-    std::int16_t* next = tables.sinc;
-    for (std::int32_t band = 0; band < sinc_bands; ++band) {
-        const std::int32_t taps = band_taps(band);
-        build_sinc(next, taps, 4.0 / band_quarters[band]);
-        tables.sinc_tables[band] = WeightTable{taps, next};
-        next += rows * taps;
-    }
+// Each table is built at its first use (as a function-local static, once
+// even with several threads), so a song only pays for the bands it plays.
+// `id` keeps the storage of tables with the same taps apart.
+template <std::int32_t id, std::int32_t taps, typename Build> WeightTable built_table(Build build) {
+    alignas(16) static std::int16_t weights[rows * taps];
+    build(weights);
+    return WeightTable{taps, weights};
 }
 
-const Tables& tables() {
-    static Tables built;
-    static const bool done = (build(built), true);
-    static_cast<void>(done);
-    return built;
+template <std::int32_t band> const WeightTable& sinc_band() {
+    constexpr std::int32_t taps = band_taps(band);
+    static const WeightTable table = built_table<band, taps>(
+        [](std::int16_t* weights) { build_sinc(weights, taps, 4.0 / band_quarters[band]); });
+    return table;
+}
+
+template <std::int32_t... bands>
+constexpr auto band_getters(std::integer_sequence<std::int32_t, bands...>) {
+    return std::array<const WeightTable& (*)(), sizeof...(bands)>{sinc_band<bands>...};
 }
 
 } // namespace
 
 const WeightTable& cubic_table() {
-    return tables().cubic_table;
+    static const WeightTable table = built_table<-1, 4>(build_cubic);
+    return table;
 }
 
 const WeightTable& sinc_table(std::uint64_t step) {
+    static constexpr auto bands =
+        band_getters(std::make_integer_sequence<std::int32_t, sinc_bands>{});
     std::int32_t band = 0;
     while (band + 1 < sinc_bands && step > (std::uint64_t{1} << 30) * band_quarters[band]) ++band;
-    return tables().sinc_tables[band];
+    return bands[band]();
 }

@@ -133,7 +133,7 @@ void read_weighted(const Voice& voice, const std::int16_t* frames, std::uint64_t
                    std::integer_sequence<std::int32_t, counts...>) {
     const WeightTable& table = *voice.table;
     static_cast<void>(
-        ((table.taps == counts && (resample_kernels::native::weighted<counts>(
+        ((table.taps == counts && (resample_kernels::native_weighted<counts>(
                                        frames, at, voice.step, count, table.weights, values),
                                    true)) ||
          ...));
