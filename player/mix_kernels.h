@@ -191,4 +191,11 @@ inline void copy_saturated(const std::int32_t* from, std::int16_t* to, std::size
 } // namespace sse2
 #endif
 
+// The kernels the mixers take: SSE2 where the compiler targets it.
+#if defined(__SSE2__)
+namespace native = sse2;
+#else
+namespace native = portable;
+#endif
+
 } // namespace mix_kernels

@@ -11,37 +11,19 @@
 // (value * gain) >> 15, and the sums cannot overflow.
 #include "player/mixer.h"
 #include "player/mix_kernels.h"
-#include "player/sequencer.h"
+#include "player/tick_mix.h"
 #include <cstring>
 #include <limits>
 
 namespace {
 
 using mix_kernels::Gains;
-using mix_kernels::max_voices;
-#if defined(__SSE2__)
-namespace kernels = mix_kernels::sse2;
-#else
-namespace kernels = mix_kernels::portable;
-#endif
+using tick_mix::block_frames;
+using tick_mix::crossfade_frames;
+namespace kernels = mix_kernels::native;
 
-constexpr std::int32_t crossfade_frames = crossfade_values / 2;
 constexpr auto lookahead_frames = static_cast<std::int32_t>(mix_lookahead_frames);
 static_assert(lookahead_frames == crossfade_frames + 1);
-// Frames whose sample values are read into one block before they are added:
-// about a tick at 125 BPM, so a tick's voices are set up once; the blocks of
-// four voices take 17 KiB of stack.
-constexpr std::int32_t block_frames = 2048;
-
-// The buffer holds the doubled-rate rendering of the longest tick and its
-// look-ahead (mix_buffer_values); the tempo floor keeps every tick inside.
-std::int32_t frames_per_tick(const Replay& replay) {
-    const std::int32_t tempo = replay.tempo_bpm < minimum_tempo ? minimum_tempo : replay.tempo_bpm;
-    const std::int32_t frames = (replay.output_rate * 5) / (tempo * 2);
-    const auto most =
-        static_cast<std::int32_t>(mix_buffer_values(replay.output_rate) / 4) - lookahead_frames;
-    return frames < most ? frames : most;
-}
 
 // Advance per rendered frame, in 1/32768 of a sample frame. frequency * 4096
 // fits 32 bits only because the channel never goes above highest_frequency
@@ -134,8 +116,10 @@ std::uint32_t fill_repeats(const std::int16_t* frames, std::uint32_t fraction, s
     std::uint32_t length = (32768 - fraction + unit_step - 1) / unit_step;
     std::uint32_t overshoot = fraction + length * unit_step - 32768;
     for (std::uint32_t done = 0; done < static_cast<std::uint32_t>(count); ++frames) {
-        for (std::uint32_t i = 0; i < stores; ++i)
+        std::uint32_t i = 0;
+        do { // stores is at least 1
             kernels::store_eight(values + done + 8 * i, *frames);
+        } while (++i < stores);
         done += length;
         const std::uint32_t longer = overshoot < rest ? 1 : 0;
         length = whole + longer;
@@ -186,119 +170,41 @@ bool read_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
     return true;
 }
 
-// The voices that the wide kernel can add: full volume is 16384 split by the
-// balance, so MOD gains fit.
-bool has_narrow_gains(const Voice& voice) {
-    const auto narrow = [](std::int32_t gain) { return gain >= 0 && gain <= 16383; };
-    return narrow(voice.gains.left) && narrow(voice.gains.right);
-}
-
-// Mixes up to max_voices voices into `frame_count` rendered frames, a block
-// of frames at a time. With `overwrite` the frames' old values do not count
-// (the first voices of a tick), so the buffer needs no clearing beforehand.
-template <bool interpolate>
-void mix_voices(Voice* voices, std::int32_t voice_count, std::int32_t frame_count, bool overwrite,
-                std::int32_t* out) {
-    std::int16_t blocks[max_voices][block_frames + fill_overrun];
-    for (std::int32_t start = 0; start < frame_count; start += block_frames) {
-        const std::int32_t count =
-            frame_count - start < block_frames ? frame_count - start : block_frames;
-        std::int32_t* frames = out + 2 * start;
-        bool sounding[max_voices] = {};
-        const std::int16_t* wide_values[max_voices] = {};
-        Gains wide_gains[max_voices] = {};
-        std::int32_t wide_count = 0;
-        for (std::int32_t v = 0; v < voice_count; ++v) {
-            sounding[v] = read_voice<interpolate>(voices[v], count, blocks[v]);
-            if (sounding[v] && has_narrow_gains(voices[v])) {
-                wide_values[wide_count] = blocks[v];
-                wide_gains[wide_count++] = voices[v].gains;
-            }
-        }
-        kernels::add_voices(wide_values, wide_gains, wide_count, count, frames, overwrite);
-        for (std::int32_t v = 0; v < voice_count; ++v) {
-            if (!sounding[v] || has_narrow_gains(voices[v])) continue;
-            mix_kernels::portable::add_scaled(blocks[v], count, voices[v].gains, frames);
-        }
-    }
-}
-
-// Mixes every channel that is audible, up to max_voices at a time; the first
-// group writes the frames (silence when no channel is audible), the others add.
-void mix_channels(Replay& replay, std::int32_t frame_count, std::int32_t* out) {
-    Voice voices[max_voices];
-    std::int32_t voice_count = 0;
-    bool first = true;
-    const auto flush = [&] {
-        if (replay.interpolate) {
-            mix_voices<true>(voices, voice_count, frame_count, first, out);
-        } else {
-            mix_voices<false>(voices, voice_count, frame_count, first, out);
-        }
-        voice_count = 0;
-        first = false;
-    };
-    for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
-        const Channel& channel = replay.channels[c];
-        if (channel.amplitude <= 0) continue;
-        voices[voice_count++] = Voice{channel.sample,
-                                      channel.position,
-                                      channel.fraction,
-                                      frame_step(channel, replay.output_rate),
-                                      Gains{((255 - channel.balance) * channel.amplitude) >> 8,
-                                            (channel.balance * channel.amplitude) >> 8},
-                                      unknown_frames_to_end};
-        if (voice_count == max_voices) flush();
-    }
-    if (voice_count > 0 || first) flush();
-}
-
 // Moves the channel on by the tick's output frames, wrapping into its loop or
 // parking at the end of a sample without one.
 void advance_position(Channel& channel, std::int32_t step, std::int32_t rendered_frames) {
     const Sample& sample = *channel.sample;
     const std::int32_t moved = step * rendered_frames + channel.fraction;
-    channel.position += moved >> 15;
-    if (channel.position > sample.loop_start) {
-        channel.position =
-            sample.loop_length >= 2
-                ? sample.loop_start + (channel.position - sample.loop_start) % sample.loop_length
-                : sample.loop_start;
-    }
+    channel.position = tick_mix::settled_position(sample, channel.position + (moved >> 15));
     channel.fraction = moved & 32767;
-}
-
-// The fade lasts 512 / 48000 s where its 64 frames hold that (up to
-// 131072 Hz); above, it takes all 64 frames.
-void crossfade(std::int32_t* buffer, const std::int32_t* previous, std::int32_t output_rate) {
-    constexpr std::int32_t shortest_step = 256 / crossfade_frames;
-    const std::int32_t weight_step =
-        524288 / output_rate > shortest_step ? 524288 / output_rate : shortest_step;
-    for (std::int32_t j = 0; j < crossfade_frames && j * weight_step < 256; ++j) {
-        const std::int32_t weight = j * weight_step;
-        for (int side = 0; side < 2; ++side) {
-            std::int32_t& value = buffer[2 * j + side];
-            value = (value * weight + previous[2 * j + side] * (256 - weight)) >> 8;
-        }
-    }
 }
 
 } // namespace
 
 std::int32_t mix_tick(Replay* replay, std::int32_t* int_mix_buffer) {
-    const std::int32_t frames = frames_per_tick(*replay);
+    const std::int32_t frames = tick_mix::frames_per_tick(*replay);
     const std::int32_t rendered = (frames + lookahead_frames) * 2;
-    mix_channels(*replay, rendered, int_mix_buffer);
+    const auto make_voice = [replay](const Channel& channel) {
+        return Voice{channel.sample,
+                     channel.position,
+                     channel.fraction,
+                     frame_step(channel, replay->output_rate),
+                     tick_mix::channel_gains(channel),
+                     unknown_frames_to_end};
+    };
+    if (replay->interpolate) {
+        tick_mix::mix_channels<fill_overrun>(*replay, rendered, int_mix_buffer, make_voice,
+                                             read_voice<true>);
+    } else {
+        tick_mix::mix_channels<fill_overrun>(*replay, rendered, int_mix_buffer, make_voice,
+                                             read_voice<false>);
+    }
     for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
         Channel& channel = replay->channels[c];
         advance_position(channel, frame_step(channel, replay->output_rate), 2 * frames);
     }
     kernels::downsample(int_mix_buffer, frames + crossfade_frames);
-    crossfade(int_mix_buffer, replay->crossfade_buffer, replay->output_rate);
-    std::memcpy(replay->crossfade_buffer, int_mix_buffer + 2 * frames,
-                sizeof(std::int32_t) * crossfade_values);
-    advance_tick(replay);
-    return frames;
+    return tick_mix::finish_tick(replay, int_mix_buffer, frames);
 }
 
 void copy_saturated(const std::int32_t* from, std::int16_t* to, std::size_t count) {

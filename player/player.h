@@ -15,6 +15,12 @@
 //     buffer of int_mix_buffer_values values and advances the song by one
 //     tick. The song never ends: past the last entry it starts over, and
 //     replay->order_counter counts every entry entered.
+//     resample_tick (player/resampler.h) keeps the same contract for tools
+//     that render at other rates or interpolations: it renders at the output
+//     rate itself by replay->resampler (nearest, linear, cubic, sinc; show,
+//     the default, is mix_tick). Its weight tables are built once, at the
+//     first tick that needs them (guarded as any function-local static), and
+//     are only read after. The show calls mix_tick alone.
 //  4. copy_saturated: mixer values to 16-bit samples.
 //  5. replay_dispose, then module_dispose.
 //
@@ -31,4 +37,5 @@
 #include "player/mixer.h"
 #include "player/mod_loader.h"
 #include "player/module.h"
+#include "player/resampler.h"
 #include "player/sequencer.h"
