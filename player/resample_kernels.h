@@ -40,8 +40,13 @@ const std::int16_t* taps_at(const std::int16_t* frames, std::uint64_t at) {
     return frames + static_cast<std::int64_t>(at >> 32) - taps_before(taps);
 }
 
+// Weighted reads come out at half scale: a spline or sinc overshoots a
+// full-scale edge, and the bit of headroom keeps it from clipping. The
+// resampler doubles such voices' gains.
+constexpr int weighted_shift = weight_bits + 1;
+
 inline std::int16_t rounded_sum(std::int32_t sum) {
-    const std::int32_t value = (sum + (1 << (weight_bits - 1))) >> weight_bits;
+    const std::int32_t value = (sum + (1 << (weighted_shift - 1))) >> weighted_shift;
     return static_cast<std::int16_t>(value < -32768 ? -32768 : (value > 32767 ? 32767 : value));
 }
 
@@ -111,8 +116,8 @@ inline __m128i load_four(const std::int16_t* at) {
 
 // Four sums rounded, saturated and stored as four values.
 inline void store_sums(__m128i sums, std::int16_t* values) {
-    const __m128i shifted =
-        _mm_srai_epi32(_mm_add_epi32(sums, _mm_set1_epi32(1 << (weight_bits - 1))), weight_bits);
+    const __m128i shifted = _mm_srai_epi32(
+        _mm_add_epi32(sums, _mm_set1_epi32(1 << (weighted_shift - 1))), weighted_shift);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(values), _mm_packs_epi32(shifted, shifted));
 }
 

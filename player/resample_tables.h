@@ -12,15 +12,15 @@ struct WeightTable {
 };
 
 // Every table's number of taps is one of these, the widest last.
-using TableTaps = std::integer_sequence<std::int32_t, 4, 16, 24, 32, 40, 48, 64>;
-constexpr std::int32_t most_taps = 64;
+using TableTaps = std::integer_sequence<std::int32_t, 4, 8, 16, 24, 32>;
+constexpr std::int32_t most_taps = 32;
 
 // 4-point Catmull-Rom spline weights, frames p-1 .. p+2.
 const WeightTable& cubic_table();
 
 // Kaiser-windowed sinc weights for a 32.32 step (sample frames per output
 // frame). Up to a step of 1 the cutoff is the sample's Nyquist frequency, on
-// 16 taps; above, the table for the next of a few step bounds, whose cutoff
+// 8 taps; above, the table for the next of a few step bounds, whose cutoff
 // lies that many times lower and whose taps are that many times more, so
 // that every table has the same transition in proportion; steps above the
 // last bound take its table.

@@ -65,6 +65,9 @@ Voice voice_of(const Channel& channel, Resampler resampler, std::int32_t output_
                 0};
     if constexpr (kernel == Kernel::linear) voice.after = 1;
     if constexpr (kernel == Kernel::weighted) {
+        // The weighted read's half scale, made whole again.
+        voice.gains.left *= 2;
+        voice.gains.right *= 2;
         voice.table = resampler == Resampler::cubic ? &cubic_table() : &sinc_table(voice.step);
         voice.before = resample_kernels::taps_before(voice.table->taps);
         voice.after = voice.table->taps - 1 - voice.before;

@@ -1,14 +1,18 @@
-// Renders a module to a WAV file exactly as the program plays its song:
-// module_load_any (MOD, S3M or XM, picked by the data's signature),
-// new_replay at 48000 Hz, one mix_tick after another and the shared
-// saturating copy. Rendering stops where a tracker user hears the song end (the first
-// time a row that was already played would play again, not counting rows an
-// active pattern loop repeats), or after the requested number of seconds.
+// Renders a module to a WAV file: module_load_any (MOD, S3M or XM, picked
+// by the data's signature, with the rules of the tracker that writes the
+// format), new_replay at the chosen rate, one resample_tick after another
+// with the chosen interpolation and the shared saturating copy; with
+// --as-show, exactly as the show plays its song (its loader, its rules, its
+// mixer). Rendering stops where a tracker user hears the song end (the first
+// time a row would play again in the same pattern-loop state), or after the
+// requested number of seconds.
 #include "base/wav_file.h"
 #include "gridshow_version.h"
 #include "player/mixer.h"
+#include "player/mod_loader.h"
 #include "player/module.h"
 #include "player/module_formats.h"
+#include "player/resampler.h"
 #include "player/sequencer.h"
 #include "tools/modrender/render_options.h"
 
@@ -114,13 +118,15 @@ class SongEnd {
 // Renders into `wav` until the song ends or the limit; returns the frames
 // written, or -1 when a write failed.
 std::int64_t render(Replay& replay, WavFile& wav, std::uint64_t frame_limit) {
-    std::vector<std::int32_t> mix(int_mix_buffer_values);
-    std::vector<std::int16_t> block(write_block_samples + int_mix_buffer_values);
+    const std::size_t values = mix_buffer_values(replay.output_rate);
+    std::vector<std::int32_t> mix(values);
+    std::vector<std::int16_t> block(write_block_samples + values);
     std::size_t pending = 0;
     std::uint64_t frames = 0;
     SongEnd song_end(replay);
     while (frames < frame_limit) {
-        const std::uint64_t rendered = static_cast<std::uint64_t>(mix_tick(&replay, mix.data()));
+        const std::uint64_t rendered =
+            static_cast<std::uint64_t>(resample_tick(&replay, mix.data()));
         const std::uint64_t taken = std::min(rendered, frame_limit - frames);
         copy_saturated(mix.data(), block.data() + pending, taken * 2);
         pending += taken * 2;
@@ -141,9 +147,21 @@ std::string trimmed_title(const Module& module) {
     return title;
 }
 
-bool open_output(WavFile& wav, const char* path) {
-    if (std::strcmp(path, "-") == 0) return wav_open_stream(wav, stdout, output_rate, 2);
-    return wav_open(wav, path, output_rate, 2);
+bool open_output(WavFile& wav, const char* path, std::int32_t rate) {
+    if (std::strcmp(path, "-") == 0) return wav_open_stream(wav, stdout, rate, 2);
+    return wav_open(wav, path, rate, 2);
+}
+
+// The module through the table of formats, or as the show loads its song.
+Module* load(const std::vector<std::uint8_t>& bytes, const RenderOptions& options,
+             char* load_message, LoadedFormat& format) {
+    if (!options.as_show) {
+        return module_load_any(bytes.data(), bytes.size(), load_message, format);
+    }
+    constexpr char name[] = "MOD, show";
+    static_assert(sizeof name <= sizeof format.name);
+    std::memcpy(format.name, name, sizeof name);
+    return module_load(bytes.data(), bytes.size(), load_message);
 }
 
 } // namespace
@@ -173,7 +191,7 @@ int main(int argc, char** argv) {
     }
     char load_message[load_message_size] = {};
     LoadedFormat format{};
-    Module* module = module_load_any(bytes.data(), bytes.size(), load_message, format);
+    Module* module = load(bytes, options, load_message, format);
     if (!module) {
         const std::string reason = load_message[0] ? load_message : "out of memory";
         return fail("cannot load " + std::string(options.input) + ": " + reason);
@@ -184,7 +202,9 @@ int main(int argc, char** argv) {
                      "the missing data plays as silence\n",
                      options.input, static_cast<unsigned long long>(format.missing_bytes));
     }
-    Replay* replay = new_replay(module, output_rate, options.interpolate);
+    Replay* replay =
+        new_replay(module, options.rate, options.as_show && show_interpolates(options));
+    if (replay && !options.as_show) replay->resampler = options.interpolation;
     if (!replay) {
         module_dispose(module);
         return fail("cannot start the replay: out of memory");
@@ -192,7 +212,7 @@ int main(int argc, char** argv) {
 
     WavFile wav;
     std::int64_t frames = -1;
-    if (open_output(wav, options.output)) {
+    if (open_output(wav, options.output, options.rate)) {
         frames = render(*replay, wav, frame_limit(options));
         if (frames < 0) {
             wav_abandon(wav);
@@ -214,6 +234,6 @@ int main(int argc, char** argv) {
                  "\"%s\": %s, song length %d, %d patterns, %d channels, %.3f s rendered "
                  "(%lld frames)\n",
                  title.c_str(), format.name, song_length, pattern_count, channel_count,
-                 static_cast<double>(frames) / output_rate, static_cast<long long>(frames));
+                 static_cast<double>(frames) / options.rate, static_cast<long long>(frames));
     return 0;
 }
