@@ -80,9 +80,14 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     if (sample->panning > 0) channel.panning = (sample->panning - 1) & 255;
     // A sounding channel switches to a looped sample at once, even without a
     // key; where the rules say so, not beside a tone slide.
-    const bool keeps =
-        channel.replay->module->rules.tone_slide_keeps_sample && slides(channel.note);
-    if (channel.period > 0 && sample->loop_length >= 2 && !keeps) channel.sample = sample;
+    const PlayRules& rules = module.rules;
+    const bool keeps = rules.tone_slide_keeps_sample && slides(channel.note);
+    if (rules.lone_instrument_queues_sample) {
+        // The Amiga plays the sample it has to its end before the new one.
+        if (channel.period > 0 && sample != channel.sample) channel.queued_sample = sample;
+    } else if (channel.period > 0 && sample->loop_length >= 2 && !keeps) {
+        channel.sample = sample;
+    }
     channel.start_offset = 0;
     restart_envelopes(channel);
 }
@@ -92,7 +97,10 @@ void trigger_key(Channel& channel, std::int32_t key) {
     channel.last_key = key;
     const PlayRules& rules = channel.replay->module->rules;
     const bool slides = ::slides(note);
-    if (!slides) channel.sample = sample_for_key(*channel.instrument, key);
+    if (!slides) {
+        channel.sample = sample_for_key(*channel.instrument, key);
+        channel.queued_sample = nullptr;
+    }
     std::int32_t fine_tune = channel.sample->fine_tune;
     if (note.effect == effect::fine_tune || note.effect == effect::s3m_fine_tune)
         fine_tune = ((note.param & 15) * 16) - 128;

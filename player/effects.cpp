@@ -80,6 +80,11 @@ void retrigger_on_multiples(Channel& channel, std::int32_t param) {
     }
     if (channel.tick_in_row % param != 0) return;
     if (on_first_tick(channel) && channel.note.key != 0) return;
+    // A restart takes up a sample waiting for the playing one's end.
+    if (channel.queued_sample) {
+        channel.sample = channel.queued_sample;
+        channel.queued_sample = nullptr;
+    }
     channel.position = channel.start_offset;
     channel.fraction = 0;
 }

@@ -53,6 +53,10 @@ struct PlayRules {
     bool arpeggio_note_kept_for_slides = false;
     // An instrument number naming a slot without a sample changes nothing.
     bool empty_instruments_ignored = false;
+    // An instrument number without a note (or beside a tone slide) on a sounding channel sets
+    // volume and fine tune at once, but its sample takes over only when the playing one reaches
+    // its end or its loop's end, from its loop start; a restart takes it up at once.
+    bool lone_instrument_queues_sample = false;
     // An instrument beside a tone slide sets the volume but leaves the sample playing.
     bool tone_slide_keeps_sample = false;
     // Only a note beside a tone slide sets its target.
@@ -129,6 +133,7 @@ constexpr PlayRules protracker_rules{
     .pattern_delay_reruns_row = true,
     .delayed_jump_passes_target_row = true,
     .amiga_limits_by_fine_tune = true,
+    .lone_instrument_queues_sample = true,
     .tone_slide_target_from_slide_note = true,
     .tone_slide_target_cleared_when_reached = true,
     .coarse_slide_parameters = true,

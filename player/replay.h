@@ -95,6 +95,9 @@ struct Channel {
     std::int32_t fading;
     // The key last struck or slid to, for a note delay without a note.
     std::int32_t last_key;
+    // The sample that takes over when the playing one reaches its end (of
+    // its loop), where the rules say so; null for none.
+    const Sample* queued_sample;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

@@ -28,8 +28,9 @@ static_assert(window_frames > 4 * most_taps);
 
 struct Voice {
     const Sample* sample;
-    std::uint64_t at;   // 32.32 frames along the stream
-    std::uint64_t step; // 32.32 frames per output frame
+    const Sample* queued; // takes over at the sample's end, where the rules say so
+    std::uint64_t at;     // 32.32 frames along the stream
+    std::uint64_t step;   // 32.32 frames per output frame
     Gains gains;
     const WeightTable* table; // for Kernel::weighted
     std::int32_t before;      // the taps before the position
@@ -57,6 +58,7 @@ template <Kernel kernel>
 Voice voice_of(const Channel& channel, Resampler resampler, std::int32_t output_rate) {
     const Sample& sample = *channel.sample;
     Voice voice{&sample,
+                channel.queued_sample,
                 position_of(channel),
                 step_of(channel, output_rate),
                 tick_mix::channel_gains(channel),
@@ -155,6 +157,15 @@ void read_run(const Voice& voice, const std::int16_t* frames, std::int32_t count
     }
 }
 
+// The queued sample takes over `past` frames after the playing one's end:
+// from its loop start, as the Amiga's next sample would.
+void take_queued(Voice& voice, std::int64_t past) {
+    voice.sample = voice.queued;
+    voice.queued = nullptr;
+    const std::int64_t start = voice.sample->loop_start;
+    voice.at = (static_cast<std::uint64_t>(start + past) << 32) | (voice.at & 0xFFFFFFFF);
+}
+
 // Reads the voice's next `count` values; false when it had already ended.
 template <Kernel kernel> bool read_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
     const Sample& sample = *voice.sample;
@@ -166,6 +177,10 @@ template <Kernel kernel> bool read_voice(Voice& voice, std::int32_t count, std::
     std::int32_t done = 0;
     while (done < count) {
         auto whole = static_cast<std::int64_t>(voice.at >> 32);
+        if (voice.queued && whole - (looped ? voice.before : 0) >= end) {
+            take_queued(voice, whole - end);
+            return read_voice<kernel>(voice, count - done, values + done) || done > 0;
+        }
         if (looped && whole - voice.before >= end) {
             const std::int64_t loops =
                 (whole - voice.before - sample.loop_start) / sample.loop_length;
@@ -203,8 +218,16 @@ void mix(const Replay& replay, std::int32_t frame_count, std::int32_t* out) {
 // Moves the channel on by the tick's output frames, wrapping into its loop or
 // parking at the end of a sample without one.
 void advance_position(Channel& channel, std::int32_t output_rate, std::int32_t frames) {
-    const std::uint64_t at =
+    std::uint64_t at =
         position_of(channel) + step_of(channel, output_rate) * static_cast<std::uint64_t>(frames);
+    const std::int64_t end = channel.sample->loop_start + channel.sample->loop_length;
+    if (channel.queued_sample && static_cast<std::int64_t>(at >> 32) >= end) {
+        const std::int64_t past = static_cast<std::int64_t>(at >> 32) - end;
+        channel.sample = channel.queued_sample;
+        channel.queued_sample = nullptr;
+        at = (static_cast<std::uint64_t>(channel.sample->loop_start + past) << 32) |
+             (at & 0xFFFFFFFF);
+    }
     channel.position =
         tick_mix::settled_position(*channel.sample, static_cast<std::int64_t>(at >> 32));
     channel.fraction = static_cast<std::int32_t>((at >> 17) & 32767);
