@@ -273,7 +273,9 @@ void trigger_note(Channel& channel) {
         rules.key_off_effect_on_its_tick && note.effect == effect::key_off && note.param == 0;
     if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count &&
         !ignored_instrument(channel, note.instrument) && !wiped) {
-        if (rules.lone_instrument_resets_playing_sample &&
+        // Before any instrument, a lone one is taken up as with a note.
+        const bool playing = channel.instrument != &channel.replay->module->instruments[0];
+        if (rules.lone_instrument_resets_playing_sample && playing &&
             (note.key == 0 || note.key > 96 || slides(note))) {
             reset_playing_sample(channel);
         } else {

@@ -94,7 +94,8 @@ void advance_tremolo(Channel& channel) {
 }
 
 // Signed nibble difference hi - lo, the step of the XM global and panning slides.
-constexpr std::int32_t nibble_slide(std::int32_t q) {
+std::int32_t nibble_slide(const Channel& channel, std::int32_t q) {
+    if (rules_of(channel).volume_slide_up_first) return (q >> 4) > 0 ? q >> 4 : -(q & 15);
     return (q >> 4) - (q & 15);
 }
 
@@ -459,12 +460,12 @@ void apply_effect_tick(Channel& channel) {
     case effect::global_volume_slide: {
         std::int32_t& global_volume = channel.replay->global_volume;
         global_volume =
-            std::clamp(global_volume + nibble_slide(channel.global_slide_memory), 0, 64);
+            std::clamp(global_volume + nibble_slide(channel, channel.global_slide_memory), 0, 64);
         break;
     }
     case effect::panning_slide:
-        channel.panning =
-            std::clamp(channel.panning + nibble_slide(channel.panning_slide_memory), 0, 255);
+        channel.panning = std::clamp(
+            channel.panning + nibble_slide(channel, channel.panning_slide_memory), 0, 255);
         break;
     case effect::multi_retrigger:
     case effect::s3m_retrigger:

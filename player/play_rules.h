@@ -71,9 +71,16 @@ struct PlayRules {
     // Vibrato and tremolo neither apply nor advance on a row's first tick; later ticks apply the
     // phase, then advance it.
     bool vibrato_skips_first_tick = false;
+    // Channels are panned by the square root of their share (FastTracker 2's law), not linearly.
+    bool square_root_panning = false;
+    // The volume column's panning is x * 16, so that its full right is 240.
+    bool panning_column_by_16 = false;
+    // The volume column's pan slide left by 0 pans hard left on every tick but the first.
+    bool pan_slide_left_by_zero_to_left = false;
 
     // Volume.
-    // Axy with x > 0 slides up by x alone, else down by y; no nibble makes it fine.
+    // Axy (and FastTracker 2's Hxy and Pxy) with x > 0 slide up by x alone, else down by y; no
+    // nibble makes them fine.
     bool volume_slide_up_first = false;
     // Dxy with both nibbles set and neither 15 slides down.
     bool volume_slide_down_first = false;
@@ -177,6 +184,9 @@ constexpr PlayRules fasttracker_rules{
     .tone_slide_target_from_slide_note = true,
     .coarse_slide_parameters = true,
     .vibrato_skips_first_tick = true,
+    .square_root_panning = true,
+    .panning_column_by_16 = true,
+    .pan_slide_left_by_zero_to_left = true,
     .volume_slide_up_first = true,
     .key_off_zeroes_volume = true,
     .key_off_effect_on_its_tick = true,

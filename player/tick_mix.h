@@ -8,6 +8,8 @@
 #include "player/mix_kernels.h"
 #include "player/replay.h"
 #include "player/sequencer.h"
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace tick_mix {
@@ -32,8 +34,35 @@ inline std::int32_t frames_per_tick(const Replay& replay) {
     return frames < most ? frames : most;
 }
 
-// The channel's amplitude split by its balance.
+// round(65536 * sqrt(n / 256)) for n = 0..256: FastTracker 2's panning table.
+constexpr std::array<std::int32_t, 257> square_root_pan = [] {
+    std::array<std::int32_t, 257> table{};
+    for (std::int64_t n = 0; n <= 256; ++n) {
+        // The largest r with r * r <= 4 * n * 2^24, halved and rounded.
+        const std::int64_t x = 4 * n << 24;
+        std::int64_t r = 0;
+        for (std::int64_t bit = std::int64_t{1} << 20; bit > 0; bit >>= 1) {
+            if ((r + bit) * (r + bit) <= x) r += bit;
+        }
+        table[static_cast<std::size_t>(n)] = static_cast<std::int32_t>((r + 1) / 2);
+    }
+    return table;
+}();
+static_assert(square_root_pan[256] == 65536 && square_root_pan[64] == 32768);
+
+// The channel's amplitude split by its balance: linearly, or where the
+// rules say so by FastTracker 2's square-root law (sqrt((256 - balance)
+// / 256) to the left, sqrt(balance / 256) to the right, in 1/65536).
 inline Gains channel_gains(const Channel& channel) {
+    if (channel.replay->module->rules.square_root_panning) {
+        const std::int32_t balance = std::clamp(channel.balance, 0, 255);
+        const auto side = [&channel](std::int32_t n) {
+            return static_cast<std::int32_t>(std::int64_t{channel.amplitude} *
+                                                 square_root_pan[static_cast<std::size_t>(n)] >>
+                                             16);
+        };
+        return Gains{side(256 - balance), side(balance)};
+    }
     return Gains{((255 - channel.balance) * channel.amplitude) >> 8,
                  (channel.balance * channel.amplitude) >> 8};
 }

@@ -32,7 +32,8 @@ void apply_volume_column_row(Channel& channel) {
         set_vibrato_value(channel, 5);
         break;
     case 0xC:
-        channel.panning = x * 17;
+        // FastTracker 2 multiplies by 16: its full right is 240.
+        channel.panning = x * (channel.replay->module->rules.panning_column_by_16 ? 16 : 17);
         break;
     case 0xF:
         if (x != 0) channel.tone_slide_speed = x;
@@ -56,7 +57,10 @@ void apply_volume_column_tick(Channel& channel) {
         vibrato_tick(channel, 5);
         break;
     case 0xD:
-        channel.panning = std::max(channel.panning - x, 0);
+        // FastTracker 2's slide left by 0 goes all the way.
+        channel.panning = x == 0 && channel.replay->module->rules.pan_slide_left_by_zero_to_left
+                              ? 0
+                              : std::max(channel.panning - x, 0);
         break;
     case 0xE:
         channel.panning = std::min(channel.panning + x, 255);
