@@ -2,7 +2,7 @@
 // panning slides, vibrato speed and depth, and tone slide. Its row action runs
 // inside the note trigger, before the key; its tick action before the effect's.
 #include "player/volume_column.h"
-#include "player/effects.h"
+#include "player/effect_steps.h"
 #include <algorithm>
 
 void apply_volume_column_row(Channel& channel) {

@@ -1,0 +1,236 @@
+// The steps that effects share: pitch and tone slides, volume slides, the
+// oscillators' values, retriggers, tremor, arpeggio and note cuts.
+#include "player/effect_steps.h"
+#include "player/lfo.h"
+#include "player/pitch.h"
+#include <algorithm>
+
+namespace {
+
+// Where the rules keep slides inside the Amiga's note table.
+void limit_to_amiga_range(Channel& channel) {
+    if (rules_of(channel).amiga_limits_fixed) {
+        channel.period = std::clamp(channel.period, 452, 3424);
+        return;
+    }
+    if (!rules_of(channel).amiga_limits_by_fine_tune) return;
+    const PeriodRange range =
+        amiga_period_range(*channel.replay->module, channel.sample->fine_tune);
+    channel.period = std::clamp(channel.period, range.highest_pitch, range.lowest_pitch);
+}
+
+std::int32_t retriggered_volume(std::int32_t volume, std::int32_t mode) {
+    switch (mode) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+        return volume - (1 << (mode - 1));
+    case 6:
+        return volume * 2 / 3;
+    case 7:
+        return volume / 2;
+    case 9:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+        return volume + (1 << (mode - 9));
+    case 14:
+        return volume * 3 / 2;
+    case 15:
+        return volume * 2;
+    default:
+        return volume;
+    }
+}
+
+// ProTracker's arpeggio reads its notes from the note table (so a note past
+// its end plays period 0, or one of the next fine tune's): the offset to the
+// base period, not a semitone scale.
+void arpeggio_from_table(Channel& channel, std::int32_t semitones) {
+    const std::int32_t period = amiga_table_step(*channel.replay->module, channel.sample->fine_tune,
+                                                 channel.period, semitones);
+    channel.period_offset = period - channel.period;
+}
+
+} // namespace
+
+// Silences the note: its volume goes to 0, and where the rules say so the
+// note stops, so that nothing but a new note brings it back.
+void cut_note(Channel& channel) {
+    channel.volume = 0;
+    if (rules_of(channel).note_cut_stops_note) channel.key_down = 0;
+}
+
+// E9x where the rules count ticks from the row's start: every multiple of
+// the parameter restarts the note from where its notes start, the first
+// tick too when the row has no note; E90 nothing, or where the rules say
+// so, one restart on the first tick.
+void retrigger_on_multiples(Channel& channel, std::int32_t param) {
+    if (param == 0) {
+        if (rules_of(channel).retrigger_zero_once && on_first_tick(channel)) {
+            channel.position = channel.start_offset;
+            channel.fraction = 0;
+        }
+        return;
+    }
+    if (channel.tick_in_row % param != 0) return;
+    if (on_first_tick(channel) && channel.note.key != 0) return;
+    // A restart takes up a sample waiting for the playing one's end.
+    if (channel.queued_sample) {
+        channel.sample = channel.queued_sample;
+        channel.queued_sample = nullptr;
+    }
+    channel.position = channel.start_offset;
+    channel.fraction = 0;
+}
+
+void advance_tremolo(Channel& channel) {
+    channel.tremolo_position = grow_counter(channel.tremolo_position, channel.tremolo_step);
+}
+
+// Signed nibble difference hi - lo, the step of the XM global and panning slides.
+std::int32_t nibble_slide(const Channel& channel, std::int32_t q) {
+    if (rules_of(channel).volume_slide_up_first) return (q >> 4) > 0 ? q >> 4 : -(q & 15);
+    return (q >> 4) - (q & 15);
+}
+
+void arpeggio_tick(Channel& channel) {
+    const std::int32_t memory = channel.arpeggio_memory;
+    const bool from_table = rules_of(channel).arpeggio_in_note_table;
+    switch (channel.tick_in_row) {
+    case 1:
+        if (from_table) {
+            arpeggio_from_table(channel, memory >> 4);
+        } else {
+            channel.semitone_offset = memory >> 4;
+        }
+        break;
+    case 2:
+        if (from_table) {
+            arpeggio_from_table(channel, memory & 15);
+        } else {
+            channel.semitone_offset = memory & 15;
+        }
+        break;
+    default:
+        // Every third tick plays the note itself and starts the cycle again.
+        channel.tick_in_row = 0;
+        channel.semitone_offset = 0;
+        break;
+    }
+}
+
+void advance_vibrato(Channel& channel) {
+    channel.vibrato_position = grow_counter(channel.vibrato_position, channel.vibrato_step);
+}
+
+void pitch_slide_up(Channel& channel, std::int32_t q) {
+    if (q & coarse_slide) {
+        if (!on_first_tick(channel)) channel.period -= (q & 255) * 4;
+    } else if (q >= 0xF0) {
+        if (on_first_tick(channel)) channel.period -= (q & 15) * 4;
+    } else if (q >= 0xE0) {
+        if (on_first_tick(channel)) channel.period -= q & 15;
+    } else if (!on_first_tick(channel)) {
+        channel.period -= q * 4;
+    }
+    if (channel.period < 0) channel.period = 0;
+    // Scream Tracker stops a note whose slide reaches period 0.
+    if (channel.period == 0 && rules_of(channel).period_limits_of_scream_tracker)
+        channel.key_down = 0;
+    limit_to_amiga_range(channel);
+}
+
+void pitch_slide_down(Channel& channel, std::int32_t q) {
+    if (channel.period <= 0) return;
+    if (q & coarse_slide) {
+        if (!on_first_tick(channel)) channel.period += (q & 255) * 4;
+    } else if (q >= 0xF0) {
+        if (on_first_tick(channel)) channel.period += (q & 15) * 4;
+    } else if (q >= 0xE0) {
+        if (on_first_tick(channel)) channel.period += q & 15;
+    } else if (!on_first_tick(channel)) {
+        channel.period += q * 4;
+    }
+    const PlayRules& rules = rules_of(channel);
+    const std::int32_t lowest = rules.period_ceiling                    ? 32767
+                                : rules.period_limits_of_scream_tracker ? unlimited_period
+                                                                        : 65535;
+    if (channel.period > lowest) channel.period = lowest;
+    limit_to_amiga_range(channel);
+}
+
+void tone_slide(Channel& channel) {
+    if (channel.period <= 0) return;
+    const bool cleared = rules_of(channel).tone_slide_target_cleared_when_reached;
+    if (cleared && channel.target_period == 0) return;
+    const std::int32_t speed = channel.tone_slide_speed * 4;
+    if (channel.period < channel.target_period) {
+        channel.period = std::min(channel.period + speed, channel.target_period);
+    } else {
+        channel.period = std::max(channel.period - speed, channel.target_period);
+    }
+    if (cleared && channel.period == channel.target_period) channel.target_period = 0;
+}
+
+void slide_volume(Channel& channel) {
+    std::int32_t up = channel.volume_slide_memory >> 4;
+    const std::int32_t down = channel.volume_slide_memory & 15;
+    if (rules_of(channel).volume_slide_down_first && down > 0 && down < 15 && up < 15) up = 0;
+    if (rules_of(channel).volume_slide_up_first) {
+        if (!on_first_tick(channel)) channel.volume += up > 0 ? up : -down;
+    } else if (up > 0 && down == 15) {
+        if (on_first_tick(channel)) channel.volume += up;
+    } else if (up == 15 && down > 0) {
+        if (on_first_tick(channel)) channel.volume -= down;
+    } else if (!on_first_tick(channel) || channel.replay->module->volume_slide_on_first_tick ||
+               (rules_of(channel).full_volume_slides_every_tick && up + down == 15)) {
+        channel.volume += up - down;
+    }
+    channel.volume = std::clamp(channel.volume, 0, 64);
+}
+
+void set_vibrato_value(Channel& channel, std::int32_t shift) {
+    channel.period_offset =
+        lfo_value(channel, channel.vibrato_position, channel.vibrato_shape & 3) *
+            channel.vibrato_amount >>
+        shift;
+}
+
+void vibrato_tick(Channel& channel, std::int32_t shift) {
+    if (rules_of(channel).vibrato_skips_first_tick) {
+        set_vibrato_value(channel, shift);
+        advance_vibrato(channel);
+    } else {
+        advance_vibrato(channel);
+        set_vibrato_value(channel, shift);
+    }
+}
+
+void set_tremolo_value(Channel& channel) {
+    channel.volume_offset =
+        lfo_value(channel, channel.tremolo_position, channel.tremolo_shape & 3) *
+            channel.tremolo_amount >>
+        6;
+}
+
+void multi_retrigger(Channel& channel) {
+    if (channel.ticks_since_trigger < channel.retrigger_interval) return;
+    channel.position = 0;
+    channel.fraction = 0;
+    channel.ticks_since_trigger = 0;
+    channel.volume =
+        std::clamp(retriggered_volume(channel.volume, channel.retrigger_volume_mode), 0, 64);
+}
+
+void tremor_step(Channel& channel) {
+    if (channel.ticks_since_trigger < channel.tremor_audible_ticks) return;
+    channel.volume_offset = -64;
+    if (channel.ticks_since_trigger >= channel.tremor_audible_ticks + channel.tremor_silent_ticks) {
+        channel.ticks_since_trigger = 0;
+        channel.volume_offset = 0;
+    }
+}

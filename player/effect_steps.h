@@ -1,0 +1,56 @@
+// The steps that effects share, each changing a channel: slides of pitch,
+// tone and volume, the oscillators' values, retriggers, tremor, arpeggio,
+// note cuts; the effect commands (effects.h) and the volume column
+// (volume_column.h) are made of them.
+#pragma once
+#include "player/replay.h"
+#include <cstdint>
+
+inline bool on_first_tick(const Channel& channel) {
+    return channel.tick_in_row == 0;
+}
+
+inline const PlayRules& rules_of(const Channel& channel) {
+    return channel.replay->module->rules;
+}
+
+// Pitch slides: q >= 0xF0 fine and 0xE0..0xEF extra fine (first tick only),
+// anything else coarse (every tick but the first); with coarse_slide set,
+// the low byte is coarse whatever its value.
+constexpr std::int32_t coarse_slide = 0x100;
+void pitch_slide_up(Channel& channel, std::int32_t q);
+void pitch_slide_down(Channel& channel, std::int32_t q);
+void tone_slide(Channel& channel);
+void slide_volume(Channel& channel);
+// Moves the vibrato phase on by its step, once per tick.
+void advance_vibrato(Channel& channel);
+// Sets period_offset from the vibrato oscillator; `shift` is 5, or 7 for the
+// fine vibrato.
+void set_vibrato_value(Channel& channel, std::int32_t shift);
+// A vibrato's tick: the phase moves on and the value follows, or where the
+// rules skip the first tick, the value at the phase comes first.
+void vibrato_tick(Channel& channel, std::int32_t shift);
+void set_tremolo_value(Channel& channel);
+void multi_retrigger(Channel& channel);
+void tremor_step(Channel& channel);
+
+// Silences the note: its volume goes to 0, and where the rules say so the
+// note stops, so that nothing but a new note brings it back.
+void cut_note(Channel& channel);
+// E9x where the rules count ticks from the row's start.
+void retrigger_on_multiples(Channel& channel, std::int32_t param);
+// Moves the tremolo phase on by its step, once per tick.
+void advance_tremolo(Channel& channel);
+// The step of the global and panning slides from their nibbles.
+std::int32_t nibble_slide(const Channel& channel, std::int32_t q);
+// Arpeggio's tick: the note, then the two offsets, then the note again.
+void arpeggio_tick(Channel& channel);
+
+// Adds a small non-negative step to a counter that only grows. Its readers
+// look only at the low bits (oscillator phases) or compare it with small
+// limits, so instead of overflowing it drops back by 2^29 once it reaches
+// 2^30: the low 29 bits and every small comparison stay as they were.
+constexpr std::int32_t grow_counter(std::int32_t value, std::int32_t step) {
+    value += step;
+    return value >= (1 << 30) ? value - (1 << 29) : value;
+}
