@@ -59,6 +59,7 @@ void restart_envelopes(Channel& channel) {
     channel.fade_level = 32768;
     channel.key_down = 1;
     channel.fading = 0;
+    channel.tremor_state = 0;
 }
 
 // The volume and panning of the sample playing, as FastTracker 2 recalls

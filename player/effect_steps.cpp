@@ -217,6 +217,28 @@ void set_tremolo_value(Channel& channel) {
         6;
 }
 
+void count_retrigger(Channel& channel) {
+    if (++channel.retrigger_count < channel.retrigger_interval) return;
+    channel.retrigger_count = 0;
+    channel.position = 0;
+    channel.fraction = 0;
+    channel.volume =
+        std::clamp(retriggered_volume(channel.volume, channel.retrigger_volume_mode), 0, 64);
+}
+
+void count_tremor(Channel& channel) {
+    // Bit 7 says the note sounds; the rest counts the phase's ticks down,
+    // each phase one tick longer than its nibble.
+    std::int32_t sounds = channel.tremor_state & 0x80;
+    std::int32_t left = (channel.tremor_state & 0x7F) - 1;
+    if (left < 0) {
+        sounds ^= 0x80;
+        left = sounds != 0 ? channel.tremor_audible_ticks : channel.tremor_silent_ticks;
+    }
+    channel.tremor_state = sounds | left;
+    channel.volume_offset = sounds != 0 ? 0 : -64;
+}
+
 void multi_retrigger(Channel& channel) {
     if (channel.ticks_since_trigger < channel.retrigger_interval) return;
     channel.position = 0;

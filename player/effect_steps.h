@@ -32,6 +32,11 @@ void set_vibrato_value(Channel& channel, std::int32_t shift);
 void vibrato_tick(Channel& channel, std::int32_t shift);
 void set_tremolo_value(Channel& channel);
 void multi_retrigger(Channel& channel);
+// FastTracker 2's Rxy: every tick counts, and the interval's last restarts
+// the note with the volume change.
+void count_retrigger(Channel& channel);
+// FastTracker 2's Txy: the phases count down from x + 1 and y + 1 ticks.
+void count_tremor(Channel& channel);
 void tremor_step(Channel& channel);
 
 // Silences the note: its volume goes to 0, and where the rules say so the

@@ -115,12 +115,29 @@ void apply_effect_row(Channel& channel) {
     case effect::multi_retrigger:
     case effect::s3m_retrigger:
         remember_nibbles(p, channel.retrigger_volume_mode, channel.retrigger_interval);
-        multi_retrigger(channel);
+        if (!rules_of(channel).counted_retrigger_and_tremor) {
+            multi_retrigger(channel);
+        } else if (channel.note.volume == 0) {
+            // A volume beside it leaves the first tick out of the count; a
+            // note or instrument starts the count again.
+            if (channel.note.key != 0 || channel.note.instrument != 0) channel.retrigger_count = 0;
+            count_retrigger(channel);
+        }
         break;
     case effect::tremor:
     case effect::s3m_tremor:
-        remember_nibbles(p, channel.tremor_audible_ticks, channel.tremor_silent_ticks);
-        tremor_step(channel);
+        if (!rules_of(channel).counted_retrigger_and_tremor) {
+            remember_nibbles(p, channel.tremor_audible_ticks, channel.tremor_silent_ticks);
+            tremor_step(channel);
+        } else {
+            if (p != 0) {
+                channel.tremor_audible_ticks = p >> 4;
+                channel.tremor_silent_ticks = p & 15;
+            }
+            // The row's first tick counts nothing: a phase under way goes on.
+            if (channel.tremor_state != 0 && (channel.tremor_state & 0x80) == 0)
+                channel.volume_offset = -64;
+        }
         break;
     case effect::extra_fine_slide: {
         const std::int32_t q = remember(channel.extra_fine_slide_memory, p);
@@ -233,11 +250,19 @@ void apply_effect_tick(Channel& channel) {
         break;
     case effect::multi_retrigger:
     case effect::s3m_retrigger:
-        multi_retrigger(channel);
+        if (rules_of(channel).counted_retrigger_and_tremor) {
+            count_retrigger(channel);
+        } else {
+            multi_retrigger(channel);
+        }
         break;
     case effect::tremor:
     case effect::s3m_tremor:
-        tremor_step(channel);
+        if (rules_of(channel).counted_retrigger_and_tremor) {
+            count_tremor(channel);
+        } else {
+            tremor_step(channel);
+        }
         break;
     case effect::retrigger:
         if (rules_of(channel).retrigger_on_tick_multiples) {

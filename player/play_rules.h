@@ -113,6 +113,11 @@ struct PlayRules {
     // E9x restarts on ticks that are multiples of x, the first too when it has no note; E90 does
     // nothing.
     bool retrigger_on_tick_multiples = false;
+    // Rxy counts every tick (the first too unless a volume is beside it; a note or instrument
+    // starts it again) and restarts on its interval's last; Txy counts its phases down from x + 1
+    // and y + 1 ticks, from the row's second tick on, T00 repeating both nibbles; an instrument
+    // starts it again.
+    bool counted_retrigger_and_tremor = false;
     // E90 restarts the note once, on the row's first tick.
     bool retrigger_zero_once = false;
     // A delayed note's instrument sets volume and sample on the row's first tick; the delay
@@ -192,6 +197,7 @@ constexpr PlayRules fasttracker_rules{
     .key_off_effect_on_its_tick = true,
     .lone_instrument_resets_playing_sample = true,
     .retrigger_on_tick_multiples = true,
+    .counted_retrigger_and_tremor = true,
     .retrigger_zero_once = true,
     .note_delay_repeats_last_note = true,
     .delayed_instrument_breaks_fine_volume_slides = true,

@@ -98,6 +98,9 @@ struct Channel {
     // The sample that takes over when the playing one reaches its end (of
     // its loop), where the rules say so; null for none.
     const Sample* queued_sample;
+    // FastTracker 2's counters of Rxy and Txy, where the rules count them.
+    std::int32_t retrigger_count;
+    std::int32_t tremor_state;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
