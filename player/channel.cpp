@@ -108,6 +108,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     std::int32_t period = key_period(*channel.replay->module, shifted_key(channel, key), fine_tune);
     if (rules.period_ceiling) period = std::min(period, highest_scream_tracker_period);
     if (slides || !rules.tone_slide_target_from_slide_note) channel.target_period = period;
+    if (slides) channel.slide_direction = channel.period < period ? 1 : -1;
     if (slides) return;
     channel.period = period;
     if (rules.key_reopens_stopped_note && channel.key_down == 0) {

@@ -168,10 +168,15 @@ void tone_slide(Channel& channel) {
     const bool cleared = rules_of(channel).tone_slide_target_cleared_when_reached;
     if (cleared && channel.target_period == 0) return;
     const std::int32_t speed = channel.tone_slide_speed * 4;
-    if (channel.period < channel.target_period) {
+    // FastTracker 2 keeps the direction it set out in; one that rose to its
+    // target turns down, so a slide that finds itself past it jumps there.
+    const bool kept = rules_of(channel).tone_slide_keeps_direction && channel.slide_direction != 0;
+    const bool down = kept ? channel.slide_direction > 0 : channel.period < channel.target_period;
+    if (down) {
         channel.period = std::min(channel.period + speed, channel.target_period);
     } else {
         channel.period = std::max(channel.period - speed, channel.target_period);
+        if (kept && channel.period == channel.target_period) channel.slide_direction = 1;
     }
     if (cleared && channel.period == channel.target_period) channel.target_period = 0;
 }
@@ -211,10 +216,12 @@ void vibrato_tick(Channel& channel, std::int32_t shift) {
 }
 
 void set_tremolo_value(Channel& channel) {
+    std::int32_t phase = channel.tremolo_position;
+    // FastTracker 2's falling tremolo takes its half cycle from the vibrato.
+    if ((channel.tremolo_shape & 3) == 1 && rules_of(channel).tremolo_ramp_follows_vibrato)
+        phase = (phase & 31) | (channel.vibrato_position & 32);
     channel.volume_offset =
-        lfo_value(channel, channel.tremolo_position, channel.tremolo_shape & 3) *
-            channel.tremolo_amount >>
-        6;
+        lfo_value(channel, phase, channel.tremolo_shape & 3) * channel.tremolo_amount >> 6;
 }
 
 void count_retrigger(Channel& channel) {

@@ -107,7 +107,12 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::set_envelope_position:
         channel.volume_envelope_tick = p;
-        channel.panning_envelope_tick = p;
+        // FastTracker 2 moves the panning envelope only where the volume
+        // envelope has a sustain point.
+        if (!rules_of(channel).envelope_position_pans_only_with_sustain ||
+            channel.instrument->volume_envelope.has_sustain) {
+            channel.panning_envelope_tick = p;
+        }
         break;
     case effect::panning_slide:
         remember(channel.panning_slide_memory, p);

@@ -63,6 +63,9 @@ struct PlayRules {
     bool tone_slide_target_from_slide_note = false;
     // A reached target is gone: the slide stops.
     bool tone_slide_target_cleared_when_reached = false;
+    // A tone slide keeps the direction its note set; one that rose to its target turns down, so
+    // that a later slide past the target jumps to it.
+    bool tone_slide_keeps_direction = false;
     // 1xx and 2xx slide on every tick but the first, whatever their parameter: none reads as fine
     // or extra fine.
     bool coarse_slide_parameters = false;
@@ -77,6 +80,10 @@ struct PlayRules {
     bool panning_column_by_16 = false;
     // The volume column's pan slide left by 0 pans hard left on every tick but the first.
     bool pan_slide_left_by_zero_to_left = false;
+    // The falling tremolo takes the half of its cycle from the vibrato's phase.
+    bool tremolo_ramp_follows_vibrato = false;
+    // Lxx moves the panning envelope only where the volume envelope has a sustain point.
+    bool envelope_position_pans_only_with_sustain = false;
 
     // Volume.
     // Axy (and FastTracker 2's Hxy and Pxy) with x > 0 slide up by x alone, else down by y; no
@@ -187,11 +194,14 @@ constexpr PlayRules fasttracker_rules{
     .break_row_survives_wrap = true,
     .note_delay_each_row_repetition = true,
     .tone_slide_target_from_slide_note = true,
+    .tone_slide_keeps_direction = true,
     .coarse_slide_parameters = true,
     .vibrato_skips_first_tick = true,
     .square_root_panning = true,
     .panning_column_by_16 = true,
     .pan_slide_left_by_zero_to_left = true,
+    .tremolo_ramp_follows_vibrato = true,
+    .envelope_position_pans_only_with_sustain = true,
     .volume_slide_up_first = true,
     .key_off_zeroes_volume = true,
     .key_off_effect_on_its_tick = true,

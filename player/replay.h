@@ -101,6 +101,8 @@ struct Channel {
     // FastTracker 2's counters of Rxy and Txy, where the rules count them.
     std::int32_t retrigger_count;
     std::int32_t tremor_state;
+    // The way a tone slide set out: 1 down (periods grow), -1 up, 0 none.
+    std::int32_t slide_direction;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
