@@ -17,6 +17,8 @@ constexpr std::size_t cell_bytes = 4;
 // A stored four-channel pattern; FLT8 keeps its eight channels as two of them.
 constexpr std::size_t half_pattern_bytes = 1024;
 constexpr ModLayout show_layout{4, 31, false};
+// A MOD's order list: 128 entries, all read, whatever the song length.
+constexpr std::int32_t mod_orders = 128;
 
 // Where the parts of a layout lie: the song length byte follows the sample
 // headers, the order list follows it and one unused byte, and 31-sample files
@@ -28,7 +30,7 @@ std::size_t order_list_offset(const ModLayout& layout) {
     return song_length_offset(layout) + 2;
 }
 std::size_t first_pattern_offset(const ModLayout& layout) {
-    return order_list_offset(layout) + order_list_size + (layout.instrument_count == 31 ? 4 : 0);
+    return order_list_offset(layout) + mod_orders + (layout.instrument_count == 31 ? 4 : 0);
 }
 std::size_t pattern_bytes(const ModLayout& layout) {
     return mod_row_count * static_cast<std::size_t>(layout.channel_count) * cell_bytes;
@@ -48,10 +50,11 @@ std::size_t sample_data_offset(const ModLayout& layout, std::int32_t pattern_cou
 
 // Slides without an amount become "no effect", the combined slides with no
 // amount keep only their tone-portamento or vibrato part, and panning is dropped.
-void normalise_effect(std::uint8_t& effect, std::uint8_t& param) {
+void normalise_effect(std::uint8_t& effect, std::uint8_t& param, const ModLayout& layout) {
     if (param == 0 && (effect == 0x1 || effect == 0x2 || effect == 0xA)) effect = 0;
     if (param == 0 && (effect == 0x5 || effect == 0x6)) effect -= 2;
-    if (effect == 0x8) effect = param = 0;
+    // ProTracker pans nothing; the trackers of more channels pan with 8xx.
+    if (effect == 0x8 && layout.channel_count == 4) effect = param = 0;
 }
 
 // Offset of a cell of pattern p. FLT8 stores channels 0..3 of each pattern
@@ -80,7 +83,7 @@ void decode_pattern(std::uint8_t* notes, const LoadData& data, const ModLayout& 
         note[2] = 0;
         note[3] = b2 & 0x0F;
         note[4] = b3;
-        normalise_effect(note[3], note[4]);
+        normalise_effect(note[3], note[4], layout);
     }
 }
 
@@ -170,7 +173,7 @@ bool load_instruments(Module& module, const LoadData& data, const ModLayout& lay
 // whose entries are not all even were written otherwise and are kept.
 bool orders_are_doubled(const LoadData& data, const ModLayout& layout) {
     if (!layout.paired_patterns) return false;
-    for (std::int32_t i = 0; i < order_list_size; ++i) {
+    for (std::int32_t i = 0; i < mod_orders; ++i) {
         if ((data.byte(order_list_offset(layout) + i) & 1) != 0) return false;
     }
     return true;
@@ -181,7 +184,7 @@ bool orders_are_doubled(const LoadData& data, const ModLayout& layout) {
 std::int32_t read_order_list(std::uint8_t* orders, const LoadData& data, const ModLayout& layout) {
     std::int32_t highest = 0;
     const int order_shift = orders_are_doubled(data, layout) ? 1 : 0;
-    for (std::int32_t i = 0; i < order_list_size; ++i) {
+    for (std::int32_t i = 0; i < mod_orders; ++i) {
         orders[i] = static_cast<std::uint8_t>((data.byte(order_list_offset(layout) + i) & 0x7F) >>
                                               order_shift);
         if (orders[i] > highest) highest = orders[i];
@@ -194,9 +197,7 @@ bool load_mod(Module& module, const LoadData& data, const ModLayout& layout) {
     // The order list has 128 entries; a longer song would read past it, and an
     // empty one has no entry to play, so the length is kept within 1..128.
     const std::int32_t length_byte = data.byte(song_length_offset(layout));
-    module.song_length = length_byte < 1                 ? 1
-                         : length_byte > order_list_size ? order_list_size
-                                                         : length_byte;
+    module.song_length = length_byte < 1 ? 1 : length_byte > mod_orders ? mod_orders : length_byte;
 
     module.order_list = allocate<std::uint8_t>(order_list_size);
     if (!module.order_list) return false;
@@ -297,7 +298,9 @@ Module* mod_load(const std::uint8_t* data, std::size_t length, const ModLayout& 
         module_dispose(module);
         return nullptr;
     }
-    module->rules = protracker_rules;
+    // Four channels are ProTracker's; the PC trackers that write more play
+    // them as FastTracker 2 does.
+    module->rules = layout.channel_count == 4 ? protracker_rules : fasttracker_rules;
     // A quarter of each channel reaches the other side, as PC players mix
     // the Amiga's hard left and right for headphones.
     for (std::int32_t c = 0; c < layout.channel_count; ++c)

@@ -67,7 +67,8 @@ struct Pattern {
     std::uint8_t* notes; // row_count * channel_count * note_size bytes
 };
 
-constexpr int order_list_size = 128;
+// Order-list entries a module holds: XM and S3M carry up to 256.
+constexpr int order_list_size = 256;
 
 struct Module {
     char title[32];

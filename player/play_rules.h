@@ -89,6 +89,8 @@ struct PlayRules {
     // Axy (and FastTracker 2's Hxy and Pxy) with x > 0 slide up by x alone, else down by y; no
     // nibble makes them fine.
     bool volume_slide_up_first = false;
+    // Volume-column bytes 0x51..0x5F do nothing; only 0x50 sets 64.
+    bool volume_column_above_64_ignored = false;
     // Dxy with both nibbles set and neither 15 slides down.
     bool volume_slide_down_first = false;
     // D0F and DF0 slide by 15 on the first tick too.
@@ -203,6 +205,7 @@ constexpr PlayRules fasttracker_rules{
     .tremolo_ramp_follows_vibrato = true,
     .envelope_position_pans_only_with_sustain = true,
     .volume_slide_up_first = true,
+    .volume_column_above_64_ignored = true,
     .key_off_zeroes_volume = true,
     .key_off_effect_on_its_tick = true,
     .lone_instrument_resets_playing_sample = true,

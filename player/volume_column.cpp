@@ -16,7 +16,9 @@ void apply_volume_column_row(Channel& channel) {
         channel.volume = command - 16;
         break;
     case 0x5:
-        channel.volume = 64;
+        // FastTracker 2 sets 64 with 0x50 alone; 0x51..0x5F do nothing.
+        if (command == 0x50 || !channel.replay->module->rules.volume_column_above_64_ignored)
+            channel.volume = 64;
         break;
     case 0x8:
         channel.volume = std::max(channel.volume - x, 0);

@@ -255,7 +255,7 @@ Step load_instruments(Module& module, const LoadData& data, std::uint64_t& offse
 // stored patterns names an empty one, as in FastTracker 2.
 bool load_song(Module& module, const LoadData& data, const XmHeader& header) {
     convert_name(module.title, data, 17, 20);
-    // The order list holds 128 entries; longer songs play their first 128.
+    // The header's order table has 256 entries.
     module.song_length = std::clamp(header.song_length, 1, order_list_size);
     module.restart_position = header.restart; // the replay ignores one past the song
     module.channel_count = header.channels;

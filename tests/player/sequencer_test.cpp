@@ -377,10 +377,10 @@ TEST(AdvanceTick, NeverReadsPastTheOrderListWhateverTheSongLength) {
               joined({rows_of(0, 0, 0), rows_of(0, 0, 0), rows_of(0, 0, 0)}));
     EXPECT_EQ(replay->order_counter, 4u);
 
-    module->song_length = 300; // plays all 128 entries, then entry 0 again
+    module->song_length = 300; // plays all 256 entries, then entry 0 again
     start_sequence_at(replay.get(), 0);
-    next_rows(*replay, 127);
-    EXPECT_EQ(position(*replay), Position(127, 0));
+    next_rows(*replay, order_list_size - 1);
+    EXPECT_EQ(position(*replay), Position(order_list_size - 1, 0));
     EXPECT_EQ(next_rows(*replay, 1)[0], Position(0, 0));
 }
 
