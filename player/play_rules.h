@@ -9,15 +9,14 @@ struct PlayRules {
     // Timing and song position.
     // A tempo set on a row governs its ticks from the second on.
     bool tempo_after_first_tick = false;
-    // Each channel keeps its own loop count; none waits for another.
+    // Each channel keeps its own loop count, none waits for another, and jumps and breaks act
+    // while loops repeat.
     bool pattern_loop_per_channel = false;
     // A channel's loop start stays when a new pattern begins.
     bool loop_start_kept_across_patterns = false;
     // After a loop has jumped back, the next pattern that begins by the end of this one begins at
     // the loop's row.
     bool loop_row_starts_next_pattern = false;
-    // Position jumps and pattern breaks act while a loop repeats.
-    bool jumps_while_looping = false;
     // A pattern break past the last entry lands on its row of the entry the song goes on with, not
     // on row 0.
     bool break_row_survives_wrap = false;
@@ -74,6 +73,8 @@ struct PlayRules {
     // Vibrato and tremolo neither apply nor advance on a row's first tick; later ticks apply the
     // phase, then advance it.
     bool vibrato_skips_first_tick = false;
+
+    // Panning.
     // Channels are panned by the square root of their share (FastTracker 2's law), not linearly.
     bool square_root_panning = false;
     // The volume column's panning is x * 16, so that its full right is 240.
@@ -149,7 +150,6 @@ constexpr PlayRules show_rules{};
 constexpr PlayRules protracker_rules{
     .tempo_after_first_tick = true,
     .pattern_loop_per_channel = true,
-    .jumps_while_looping = true,
     .break_row_survives_wrap = true,
     .pattern_delay_reruns_row = true,
     .delayed_jump_passes_target_row = true,
@@ -192,7 +192,6 @@ constexpr PlayRules fasttracker_rules{
     .pattern_loop_per_channel = true,
     .loop_start_kept_across_patterns = true,
     .loop_row_starts_next_pattern = true,
-    .jumps_while_looping = true,
     .break_row_survives_wrap = true,
     .note_delay_each_row_repetition = true,
     .tone_slide_target_from_slide_note = true,

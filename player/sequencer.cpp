@@ -118,9 +118,10 @@ void set_tempo(Replay& replay, std::int32_t tempo) {
     }
 }
 
-// Where a pattern loop repeats, the show's rules let it finish first.
+// Where a pattern loop repeats, the show's rules let it finish first; loops
+// per channel hold nothing back.
 bool may_jump(const Replay& replay) {
-    return replay.loop_repeats_left < 0 || replay.module->rules.jumps_while_looping;
+    return replay.loop_repeats_left < 0;
 }
 
 // A delayed row lasts (p + 1) rows: by rows of its own where each starts
