@@ -86,14 +86,14 @@ def likeness(ours, theirs):
 def render(tool, song, out):
     commands = {
         "modrender": [ARGS.modrender, song, out],
-        "xmp": ["xmp", "-q", "-i", "nearest", "-f", str(RATE), "-o", out, song],
+        "xmp": ["xmp", "-q", "-f", str(RATE), "-o", out, song],
         "openmpt123": [
-            "openmpt123", "--batch", "--quiet", "--samplerate", str(RATE), "--no-float", "--filter", "1",
+            "openmpt123", "--batch", "--quiet", "--samplerate", str(RATE), "--no-float",
             "--force", "-o", out, song,
         ],
     }
-    result = subprocess.run(commands[tool], stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, text=True, check=False)
+    result = subprocess.run(commands[tool], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                            text=True, errors="replace", check=False)
     if result.returncode != 0 or not os.path.exists(out):
         return None, result.stderr.strip().splitlines()[-1:] or ["failed"]
     return read_wav(out), None

@@ -147,14 +147,38 @@ TEST_F(Modrender, StopsAfterTheRequestedSeconds) {
     EXPECT_EQ(wav_frames(render(song_with_a_note({0}), "--seconds 100")), 64 * frames_per_row);
 }
 
-TEST_F(Modrender, InterpolatesOnlyWhenAsked) {
+TEST_F(Modrender, RendersAtTheAskedRateByEachInterpolationOrAsTheShow) {
     ModBuilder builder = song_with_a_note({0});
     builder.set_note(0, 0, 0, 300, 1); // a pitch between sample frames
-    const std::vector<std::uint8_t> nearest = render(builder, "--seconds 1");
-    const std::vector<std::uint8_t> smooth = render(builder, "--seconds 1 --interpolate");
-    EXPECT_EQ(wav_frames(nearest), 48000u);
-    EXPECT_EQ(wav_frames(smooth), 48000u);
-    EXPECT_NE(nearest, smooth);
+    std::vector<std::vector<std::uint8_t>> renders;
+    for (const char* mode : {"none", "linear", "cubic", "sinc"}) {
+        renders.push_back(render(builder, std::string("--seconds 1 --interpolation ") + mode));
+        EXPECT_EQ(wav_frames(renders.back()), 48000u) << mode;
+        for (std::size_t i = 0; i + 1 < renders.size(); ++i) EXPECT_NE(renders[i], renders.back());
+    }
+    EXPECT_EQ(render(builder, "--seconds 1"), renders[3]);               // sinc by default
+    EXPECT_EQ(render(builder, "--seconds 1 --interpolate"), renders[1]); // the same as linear
+    const std::vector<std::uint8_t> shows = render(builder, "--seconds 1 --as-show");
+    EXPECT_EQ(wav_frames(shows), 48000u);
+    EXPECT_NE(shows, renders[0]); // the show's own mixer, at twice the rate
+
+    const std::vector<std::uint8_t> low = render(builder, "--seconds 1 --rate 22050");
+    ASSERT_GE(low.size(), 44u);
+    EXPECT_EQ(u32(low, 24), 22050u);
+    EXPECT_EQ(u32(low, 40), 22050u * 4);
+
+    const fs::path in = folder / "in.mod";
+    for (const char* bad : {"--rate 7999", "--rate 192001", "--interpolation spline",
+                            "--as-show --interpolation cubic"}) {
+        const ToolResult refused = run_tool(in.string() + " " + out().string() + " " + bad);
+        EXPECT_EQ(refused.exit_code, 2) << bad;
+        EXPECT_NE(refused.error_output.find("usage:"), std::string::npos) << bad;
+    }
+    S3mBuilder s3m;
+    const fs::path song = write_module(s3m.build(), "song.s3m");
+    const ToolResult shown = run_tool(song.string() + " " + out().string() + " --as-show");
+    EXPECT_EQ(shown.exit_code, 1);
+    EXPECT_NE(shown.error_output.find("Not an S3M file!"), std::string::npos) << shown.error_output;
 }
 
 TEST_F(Modrender, ReportsUnusableInputWithoutLeavingAFile) {
