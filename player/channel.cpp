@@ -30,14 +30,6 @@ bool slides(const Note& note) {
            note.effect == effect::s3m_tone_slide_volume_slide;
 }
 
-// A key moved by its sample's relative note: within keys 1..120, or far
-// beyond where the rules let the sample's tuning carry it.
-std::int32_t shifted_key(const Channel& channel, std::int32_t key) {
-    const std::int32_t shifted = key + channel.sample->relative_note;
-    if (channel.replay->module->rules.no_key_range_limit) return std::clamp(shifted, -60, 180);
-    return std::clamp(shifted, 1, 120);
-}
-
 // Scream Tracker's channel period stays at most 32767.
 constexpr std::int32_t highest_scream_tracker_period = 32767;
 
@@ -105,7 +97,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     std::int32_t fine_tune = channel.sample->fine_tune;
     if (note.effect == effect::fine_tune || note.effect == effect::s3m_fine_tune)
         fine_tune = ((note.param & 15) * 16) - 128;
-    std::int32_t period = key_period(*channel.replay->module, shifted_key(channel, key), fine_tune);
+    std::int32_t period = note_period(*channel.replay->module, *channel.sample, key, fine_tune);
     if (rules.period_ceiling) period = std::min(period, highest_scream_tracker_period);
     if (slides || !rules.tone_slide_target_from_slide_note) channel.target_period = period;
     if (slides) channel.slide_direction = channel.period < period ? 1 : -1;
@@ -141,8 +133,8 @@ void take_delayed_pitch(Channel& channel) {
     if (!channel.replay->module->rules.note_delay_past_speed_sets_next_pitch) return;
     if (waiting.effect != effect::note_delay || waiting.param <= channel.tick_in_row) return;
     if (waiting.key == 0 || waiting.key > 96) return;
-    channel.period = key_period(*channel.replay->module, shifted_key(channel, waiting.key),
-                                channel.sample->fine_tune);
+    channel.period = note_period(*channel.replay->module, *channel.sample, waiting.key,
+                                 channel.sample->fine_tune);
 }
 
 // A delayed note's instrument takes effect on the row's first tick; the

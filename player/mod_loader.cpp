@@ -5,9 +5,11 @@
 // codes are normalised, 8-bit samples become 16-bit and loops are repaired
 // here, so the replay and the mixer never need to check them.
 #include "player/mod_loader.h"
+#include "player/effect_codes.h"
 #include "player/fixed_point.h"
 #include "player/load_data.h"
 #include "player/module.h"
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -16,7 +18,7 @@ constexpr std::int32_t mod_row_count = 64;
 constexpr std::size_t cell_bytes = 4;
 // A stored four-channel pattern; FLT8 keeps its eight channels as two of them.
 constexpr std::size_t half_pattern_bytes = 1024;
-constexpr ModLayout show_layout{4, 31, false};
+constexpr ModLayout show_layout{4, 31, false, false};
 // A MOD's order list: 128 entries, all read, whatever the song length.
 constexpr std::int32_t mod_orders = 128;
 
@@ -53,8 +55,8 @@ std::size_t sample_data_offset(const ModLayout& layout, std::int32_t pattern_cou
 void normalise_effect(std::uint8_t& effect, std::uint8_t& param, const ModLayout& layout) {
     if (param == 0 && (effect == 0x1 || effect == 0x2 || effect == 0xA)) effect = 0;
     if (param == 0 && (effect == 0x5 || effect == 0x6)) effect -= 2;
-    // ProTracker pans nothing; the trackers of more channels pan with 8xx.
-    if (effect == 0x8 && layout.channel_count == 4) effect = param = 0;
+    // The show's song pans nothing; the trackers' MODs pan with 8xx.
+    if (effect == 0x8 && !layout.pans) effect = param = 0;
 }
 
 // Offset of a cell of pattern p. FLT8 stores channels 0..3 of each pattern
@@ -259,6 +261,25 @@ bool plausible_15_samples(const LoadData& data) {
     return data.length >= pattern_offset + 1024 * static_cast<std::size_t>(highest + 1);
 }
 
+// Some trackers pan with 8xx from 0 to 0x80 only: where no 8xx goes
+// beyond 0x80, the range is taken to be that one.
+void halve_panning_range(Module& module) {
+    std::int32_t most = 0;
+    const auto each_panning = [&module](auto visit) {
+        for (std::int32_t p = 0; p < module.pattern_count; ++p) {
+            const Pattern& pattern = module.patterns[p];
+            for (std::int32_t n = 0; n < pattern.row_count * pattern.channel_count; ++n) {
+                std::uint8_t* note = pattern.notes + n * note_size;
+                if (note[3] == effect::set_panning) visit(note[4]);
+            }
+        }
+    };
+    each_panning([&most](std::uint8_t& param) { most = std::max<std::int32_t>(most, param); });
+    if (most == 0 || most > 0x80) return;
+    each_panning(
+        [](std::uint8_t& param) { param = static_cast<std::uint8_t>(std::min(param * 2, 255)); });
+}
+
 } // namespace
 
 std::uint8_t period_to_key(std::int32_t period) {
@@ -298,9 +319,14 @@ Module* mod_load(const std::uint8_t* data, std::size_t length, const ModLayout& 
         module_dispose(module);
         return nullptr;
     }
+    halve_panning_range(*module);
     // Four channels are ProTracker's; the PC trackers that write more play
     // them as FastTracker 2 does.
     module->rules = layout.channel_count == 4 ? protracker_rules : fasttracker_rules;
+    // A MOD's channels keep their linear panning whoever wrote it, and its
+    // notes are the Amiga's.
+    module->rules.square_root_panning = false;
+    module->rules.protracker_period_table = true;
     // A quarter of each channel reaches the other side, as PC players mix
     // the Amiga's hard left and right for headphones.
     for (std::int32_t c = 0; c < layout.channel_count; ++c)

@@ -21,6 +21,7 @@ struct ModLayout {
     std::int32_t channel_count;
     std::int32_t instrument_count;
     bool paired_patterns;
+    bool pans = true; // 8xx pans: in every MOD but the show's song
 };
 
 // Where a 31-sample MOD carries its 4-byte signature.

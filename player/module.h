@@ -34,6 +34,9 @@ struct Sample {
     std::int16_t relative_note; // semitones
     std::int16_t fine_tune;     // 1/128 semitone
     std::int16_t* data;
+    // The rate of middle C where the format gives one (S3M's C2SPD), for the
+    // trackers' own period arithmetic; 0 for none.
+    std::int32_t middle_c;
 };
 
 struct Instrument {

@@ -12,6 +12,12 @@ constexpr std::int32_t unlimited_period = 1 << 22;
 // The period of a key (1..120) with a fine tune in 1/128 semitone.
 std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune);
 
+// The period of a pattern key played on `sample`: its relative note and the
+// fine tune added (keys within 1..120), or by the tracker's own table and
+// the sample's C2SPD where the rules say so.
+std::int32_t note_period(const Module& module, const Sample& sample, std::int32_t key,
+                         std::int32_t fine_tune);
+
 // The three octaves of the Amiga's note table (keys 37..72) for a fine tune:
 // the highest and lowest periods that ProTracker's slides reach.
 struct PeriodRange {

@@ -35,6 +35,12 @@ struct PlayRules {
     bool first_pattern_delay_wins = false;
 
     // Pitch.
+    // Amiga periods come from ProTracker's table of sixteen fine tunes, not from the exponential
+    // scale.
+    bool protracker_period_table = false;
+    // A sample's periods come from Scream Tracker's octave table, scaled by its C2SPD, not from
+    // its relative note and fine tune.
+    bool scream_tracker_period_table = false;
     // Slides keep the period inside the three octaves of the Amiga note table, for the channel's
     // fine tune.
     bool amiga_limits_by_fine_tune = false;
@@ -45,8 +51,6 @@ struct PlayRules {
     // The channel period stays at most 32767 (in Scream Tracker's own files; others slide on
     // down).
     bool period_ceiling = false;
-    // A key shifted by its sample's tuning keeps its pitch, however far beyond keys 1..120.
-    bool no_key_range_limit = false;
     // An arpeggio plays around the note itself, whatever slides did, and a pitch slide right after
     // it starts from its last note.
     bool arpeggio_note_kept_for_slides = false;
@@ -153,6 +157,7 @@ constexpr PlayRules protracker_rules{
     .break_row_survives_wrap = true,
     .pattern_delay_reruns_row = true,
     .delayed_jump_passes_target_row = true,
+    .protracker_period_table = true,
     .amiga_limits_by_fine_tune = true,
     .lone_instrument_queues_sample = true,
     .tone_slide_target_from_slide_note = true,
@@ -175,8 +180,8 @@ constexpr PlayRules scream_tracker_rules{
     .pattern_delay_reruns_row = true,
     .tick_delay = true,
     .first_pattern_delay_wins = true,
+    .scream_tracker_period_table = true,
     .period_limits_of_scream_tracker = true,
-    .no_key_range_limit = true,
     .arpeggio_note_kept_for_slides = true,
     .empty_instruments_ignored = true,
     .tone_slide_keeps_sample = true,

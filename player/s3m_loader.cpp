@@ -135,6 +135,7 @@ bool load_patterns(Module& module, const LoadData& data, const S3mHeader& header
 void set_tuning(Sample& sample, std::uint32_t c2spd) {
     if (c2spd == 0) c2spd = s3m_reference_rate;
     c2spd = std::min<std::uint32_t>(c2spd, 1u << 20);
+    sample.middle_c = static_cast<std::int32_t>(c2spd);
     const std::int64_t ratio = static_cast<std::int64_t>(c2spd) * 32768 / s3m_reference_rate;
     const std::int32_t octaves =
         fixed_log2(static_cast<std::int32_t>(std::max<std::int64_t>(ratio, 1)));

@@ -193,7 +193,7 @@ TEST(ResampleTick, SincKeepsOutTonesPastTheOutputNyquistAndPassesTheBandBelow) {
     EXPECT_GT(level_db(73, 5, Resampler::nearest), -1); // far above: aliased unfiltered
     EXPECT_LT(level_db(73, 5, Resampler::sinc), -60);
     EXPECT_LT(level_db(61, 20.0 / 9, Resampler::sinc), -60);
-    EXPECT_NEAR(level_db(52, 5, Resampler::sinc), 0, 0.1);       // half the output band
+    EXPECT_NEAR(level_db(52, 5, Resampler::sinc), 0, 0.1);        // half the output band
     EXPECT_NEAR(level_db(52, 10.0 / 3, Resampler::sinc), 0, 1.0); // 0.74 of it
 }
 

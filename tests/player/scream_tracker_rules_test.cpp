@@ -73,9 +73,9 @@ TEST(ScreamTrackerRules, Pitch) {
     low.samples[0].c2spd = 1000;
     with_and_without(low.build(), &PlayRules::period_ceiling,
                      [](RulesDriver& d, bool on) { EXPECT_EQ(d.channel().period == 32767, on); });
-    with_and_without(low.build(), &PlayRules::no_key_range_limit, [](RulesDriver& d, bool on) {
-        // Key 1 less three octaves by the tuning, or key 1 itself.
-        EXPECT_EQ(d.channel().target_period > key_period(*d.module, 1, 0), on);
+    const auto table = song({{0, 0, 0x4B, 1, -1, 0, 0}}).build(); // B-4 at 8363 Hz
+    with_and_without(table, &PlayRules::scream_tracker_period_table, [](RulesDriver& d, bool on) {
+        EXPECT_EQ(d.channel().period, on ? 907 : key_period(*d.module, 60, 0));
     });
 
     const auto arpeggio = song({{0, 0, c4, 1, -1, J, 0x0C}, {1, 0, 255, 0, -1, F, 0x01}}).build();
