@@ -67,23 +67,12 @@ void write_operator(OplChip& chip, std::uint8_t reg, std::uint8_t value) {
     OplChannel* channel = nullptr;
     OplOperator* op = operator_at(chip, reg & 0x1F, &channel);
     if (op == nullptr) return;
-    switch (reg & 0xE0) {
-    case 0x20:
-        op->characteristic = value;
-        break;
-    case 0x40:
-        op->levels = value;
-        break;
-    case 0x60:
-        op->attack_decay = value;
-        break;
-    case 0x80:
-        op->sustain_release = value;
-        break;
-    default:
-        op->waveform = value & 3;
-        break;
-    }
+    // The byte that each group of registers holds: 0x20, 0x40, 0x60, 0x80,
+    // and 0xE0 (of whose bits the chip has two).
+    std::uint8_t* const fields[8] = {nullptr,           &op->characteristic,  &op->levels,
+                                     &op->attack_decay, &op->sustain_release, nullptr,
+                                     nullptr,           &op->waveform};
+    *fields[reg >> 5] = reg >= 0xE0 ? value & 3 : value;
     update_operator(*op, *channel, chip.note_select);
 }
 
