@@ -13,13 +13,15 @@
 
 namespace {
 
-// An instrument slot without a sample, where the rules pass over it.
+// An instrument slot without a sample (or FM registers), where the rules
+// pass over it.
 bool ignored_instrument(const Channel& channel, std::int32_t number) {
     const Module& module = *channel.replay->module;
     if (!module.rules.empty_instruments_ignored) return false;
     const Instrument& instrument = module.instruments[number];
     const Sample& first = instrument.samples[0];
-    return instrument.sample_count == 1 && first.loop_start + first.loop_length == 0;
+    return instrument.sample_count == 1 && first.loop_start + first.loop_length == 0 &&
+           !first.is_fm;
 }
 
 // Whether the note slides to its key instead of striking it.
@@ -107,8 +109,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
         channel.key_down = 1;
         channel.fade_level = 32768;
     }
-    channel.position = channel.start_offset;
-    channel.fraction = 0;
+    restart_voice(channel, channel.start_offset);
     if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
     if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
     channel.ticks_since_trigger = 0;
@@ -379,6 +380,9 @@ void update_amplitude(Channel& channel) {
     volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
     channel.amplitude =
         static_cast<std::int32_t>(std::int64_t{envelope} * replay.global_volume * volume >> 20);
+    // An FM channel plays no samples: the chip (fm_voices.h) sounds its notes.
+    if (replay.module->channel_fm && replay.module->channel_fm[channel.index] != 0)
+        channel.amplitude = 0;
 
     std::int32_t pan_swing = 0;
     if (instrument.panning_envelope.active) {

@@ -71,8 +71,7 @@ void cut_note(Channel& channel) {
 void retrigger_on_multiples(Channel& channel, std::int32_t param) {
     if (param == 0) {
         if (rules_of(channel).retrigger_zero_once && on_first_tick(channel)) {
-            channel.position = channel.start_offset;
-            channel.fraction = 0;
+            restart_voice(channel, channel.start_offset);
         }
         return;
     }
@@ -83,8 +82,7 @@ void retrigger_on_multiples(Channel& channel, std::int32_t param) {
         channel.sample = channel.queued_sample;
         channel.queued_sample = nullptr;
     }
-    channel.position = channel.start_offset;
-    channel.fraction = 0;
+    restart_voice(channel, channel.start_offset);
 }
 
 void advance_tremolo(Channel& channel) {
@@ -227,8 +225,7 @@ void set_tremolo_value(Channel& channel) {
 void count_retrigger(Channel& channel) {
     if (++channel.retrigger_count < channel.retrigger_interval) return;
     channel.retrigger_count = 0;
-    channel.position = 0;
-    channel.fraction = 0;
+    restart_voice(channel, 0);
     channel.volume =
         std::clamp(retriggered_volume(channel.volume, channel.retrigger_volume_mode), 0, 64);
 }
@@ -248,6 +245,8 @@ void count_tremor(Channel& channel) {
 
 void multi_retrigger(Channel& channel) {
     if (channel.ticks_since_trigger < channel.retrigger_interval) return;
+    // The sample starts again; an FM note sounds on, as Scream Tracker's Qxy
+    // leaves its AdLib notes.
     channel.position = 0;
     channel.fraction = 0;
     channel.ticks_since_trigger = 0;

@@ -14,6 +14,13 @@ inline const PlayRules& rules_of(const Channel& channel) {
     return channel.replay->module->rules;
 }
 
+// The voice starts again `from` the given frame: a new note or a retrigger.
+inline void restart_voice(Channel& channel, std::int32_t from) {
+    channel.position = from;
+    channel.fraction = 0;
+    channel.struck = 1;
+}
+
 // Pitch slides: q >= 0xF0 fine and 0xE0..0xEF extra fine (first tick only),
 // anything else coarse (every tick but the first); with coarse_slide set,
 // the low byte is coarse whatever its value.

@@ -274,8 +274,7 @@ void apply_effect_tick(Channel& channel) {
             retrigger_on_multiples(channel, p);
         } else if (channel.tick_in_row >= p) {
             channel.tick_in_row = 0;
-            channel.position = 0;
-            channel.fraction = 0;
+            restart_voice(channel, 0);
         }
         break;
     case effect::note_cut:

@@ -22,6 +22,10 @@ struct Envelope {
     std::int16_t point_values[16]; // 0..64
 };
 
+// An FM instrument's register bytes: modulator and carrier of each of five
+// operator registers, the channel's feedback and connection, one unused.
+constexpr int fm_patch_size = 12;
+
 // Signed 16-bit mono frames with a forward loop. No length field: a sample
 // without a loop has loop_start == its length and loop_length 0. `data` holds
 // length + 1 elements; data[loop_start + loop_length] == data[loop_start].
@@ -37,6 +41,10 @@ struct Sample {
     // The rate of middle C where the format gives one (S3M's C2SPD), for the
     // trackers' own period arithmetic; 0 for none.
     std::int32_t middle_c;
+    // An S3M AdLib instrument: no frames, but the FM chip's register bytes,
+    // heard on the song's FM channels (Module.channel_fm).
+    std::uint8_t is_fm;
+    std::uint8_t fm_patch[fm_patch_size];
 };
 
 struct Instrument {
@@ -96,6 +104,9 @@ struct Module {
     // How the tracker that wrote the song plays it; the show's own rules
     // (all off) for the show's song.
     PlayRules rules;
+    // Per channel, 0 for a sample channel or n for the FM chip's channel
+    // n - 1 (S3M's AdLib channels); null when the song has none.
+    std::uint8_t* channel_fm;
 };
 
 // The room every loader has for the reason of a refusal.

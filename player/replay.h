@@ -8,6 +8,7 @@
 // way (unsigned arithmetic) instead of overflowing.
 #pragma once
 #include "player/module.h"
+#include "player/opl_chip.h"
 #include <cstdint>
 
 // The lowest tempo the tempo commands set and the mixer serves; a slower tick
@@ -103,6 +104,9 @@ struct Channel {
     std::int32_t tremor_state;
     // The way a tone slide set out: 1 down (periods grow), -1 up, 0 none.
     std::int32_t slide_direction;
+    // The note (re)started since the FM chip last took the channel's state:
+    // an FM channel keys its chip channel on again.
+    std::int32_t struck;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
@@ -138,4 +142,7 @@ struct Replay {
     bool row_delayed;              // a row delay of the current row has been taken
     std::int32_t row_extra_ticks;  // ticks that tick delays add to the current row
     std::int32_t next_pattern_row; // where the next pattern starts when this one ends
+    // The FM chip of a song with FM channels (fm_voices.h); null without.
+    OplChip* fm_chip;
+    std::int16_t* fm_buffers; // opl_channel_count * fm_block_frames values
 };

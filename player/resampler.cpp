@@ -9,6 +9,7 @@
 // of the stream copied aside. No frame is tested on its own, and both kinds
 // of run give the same values.
 #include "player/resampler.h"
+#include "player/fm_voices.h"
 #include "player/mixer.h"
 #include "player/resample_kernels.h"
 #include "player/resample_tables.h"
@@ -253,5 +254,8 @@ std::int32_t resample_tick(Replay* replay, std::int32_t* buffer) {
     }
     for (std::int32_t c = 0; c < replay->module->channel_count; ++c)
         advance_position(replay->channels[c], replay->output_rate, frames);
-    return tick_mix::finish_tick(replay, buffer, frames);
+    tick_mix::join_ticks(replay, buffer, frames);
+    fm_voices_add_tick(*replay, buffer, frames);
+    advance_tick(replay);
+    return frames;
 }

@@ -1,7 +1,7 @@
-// The S3M loader. Sample channels keep their order, AdLib and disabled
-// channels are left out; orders, packed patterns, effect letters, the volume
-// column and samples of every stored kind become the data model's values, so
-// the replay plays the song without knowing its format.
+// The S3M loader. Sample and AdLib melody channels keep their order;
+// disabled channels and AdLib drums are left out; orders, packed patterns, effect letters, the
+// volume column and samples of every stored kind become the data model's values, so the replay
+// plays the song without knowing its format.
 #include "player/s3m_loader.h"
 #include "player/effect_codes.h"
 #include "player/fixed_point.h"
@@ -35,6 +35,11 @@ constexpr std::int32_t amiga_limits = 0x10;
 constexpr std::uint8_t stereo_flag = 0x80;
 constexpr std::uint8_t pan_table_present = 252;
 constexpr std::size_t instrument_header_bytes = 80;
+// Channel settings: 0..7 left and 8..15 right sample channels, 16..24 the
+// AdLib melody channels (the FM chip's channels 0..8), 25..29 AdLib drums
+// (the chip's rhythm mode, not played), bit 7 disabled, 255 unused.
+constexpr std::uint8_t first_fm_setting = 16, last_fm_setting = 24;
+constexpr std::uint8_t sample_instrument = 1, fm_instrument = 2;
 
 struct S3mHeader {
     std::int32_t order_count;
@@ -44,6 +49,7 @@ struct S3mHeader {
     std::size_t instrument_pointers;
     std::size_t pattern_pointers;
     std::int8_t channel_map[s3m_channel_slots]; // module channel, or -1
+    bool has_fm_channels;
 };
 
 std::size_t paragraph(const LoadData& data, std::size_t pointer_offset) {
@@ -146,7 +152,16 @@ void set_tuning(Sample& sample, std::uint32_t c2spd) {
     sample.fine_tune = static_cast<std::int16_t>(fine - semitones * 128);
 }
 
-// One instrument: its sample, or silence for AdLib and packed samples.
+// An AdLib instrument: its register bytes, volume and C2SPD, no frames.
+void load_fm_instrument(Sample& sample, const LoadData& data, std::size_t at) {
+    sample.is_fm = 1;
+    for (int i = 0; i < fm_patch_size; ++i)
+        sample.fm_patch[i] = data.byte(at + 16 + static_cast<std::size_t>(i));
+    sample.volume = static_cast<std::int16_t>(std::min<std::int32_t>(data.byte(at + 28), 64));
+    set_tuning(sample, data.little_dword(at + 32));
+}
+
+// One instrument: its sample, its FM registers, or silence for packed samples.
 bool load_instrument(Instrument& instrument, const LoadData& data, std::size_t at,
                      const S3mHeader& header, std::uint64_t& announced_end) {
     instrument.sample_count = 1;
@@ -154,7 +169,8 @@ bool load_instrument(Instrument& instrument, const LoadData& data, std::size_t a
     if (!instrument.samples) return false;
     Sample& sample = instrument.samples[0];
     SampleSource source{data.bytes, data.length};
-    const bool is_sample = at != 0 && data.byte(at) == 1 && data.byte(at + 30) == 0;
+    const bool is_sample = at != 0 && data.byte(at) == sample_instrument && data.byte(at + 30) == 0;
+    if (at != 0 && data.byte(at) == fm_instrument) load_fm_instrument(sample, data, at);
     if (at != 0) {
         convert_name(instrument.name, data, at + 48, 28);
         announced_end = std::max<std::uint64_t>(announced_end, at + instrument_header_bytes);
@@ -199,9 +215,14 @@ bool load_instruments(Module& module, const LoadData& data, const S3mHeader& hea
 
 // Left channels slightly left, right channels slightly right, as the
 // tracker plays them; a pan table may place each; a mono song is centred.
+// The FM chip is mono: its channels sound in the middle whatever the table.
 bool load_panning(Module& module, const LoadData& data, const S3mHeader& header) {
     module.channel_panning = allocate<std::uint8_t>(module.channel_count);
     if (!module.channel_panning) return false;
+    if (header.has_fm_channels) {
+        module.channel_fm = allocate<std::uint8_t>(module.channel_count);
+        if (!module.channel_fm) return false;
+    }
     const bool stereo = (data.byte(51) & stereo_flag) != 0;
     const bool pan_table = data.byte(53) == pan_table_present;
     const std::size_t pans =
@@ -212,6 +233,11 @@ bool load_panning(Module& module, const LoadData& data, const S3mHeader& header)
         std::int32_t pan = data.byte(64 + slot) < 8 ? 3 * 17 : 12 * 17;
         if (pan_table && (data.byte(pans + slot) & 0x20) != 0)
             pan = (data.byte(pans + slot) & 15) * 17;
+        const std::uint8_t setting = data.byte(64 + slot);
+        if (setting >= first_fm_setting) {
+            module.channel_fm[channel] = static_cast<std::uint8_t>(setting - first_fm_setting + 1);
+            pan = 128;
+        }
         module.channel_panning[channel] = static_cast<std::uint8_t>(stereo ? pan : 128);
     }
     return true;
@@ -243,6 +269,31 @@ bool load_orders(Module& module, const LoadData& data, const S3mHeader& header) 
     return true;
 }
 
+// Scream Tracker's own files carry a version 0x1xxx.
+bool by_scream_tracker(const LoadData& data) {
+    return (data.little_word(40) & 0xF000) == 0x1000;
+}
+
+// Scream Tracker keeps the Gravis UltraSound's memory address of each sample
+// in its header; a song saved for the Sound Blaster has none.
+bool saved_for_gus(const LoadData& data, const S3mHeader& header) {
+    for (std::int32_t n = 0; n < std::min(header.instrument_count, most_instruments); ++n) {
+        const std::size_t at = paragraph(data, header.instrument_pointers + 2 * n);
+        if (at != 0 && data.byte(at) == sample_instrument && data.little_word(at + 40) != 0)
+            return true;
+    }
+    return false;
+}
+
+// The Sound Blaster's mix is scaled by the master volume (low seven bits, at
+// least 16; 64 plays samples as loud as the other formats), the
+// UltraSound's is not: it plays as at 48. The FM chip's level is its own.
+void set_mix_gain(Module& module, const LoadData& data, const S3mHeader& header) {
+    const bool gus = by_scream_tracker(data) && saved_for_gus(data, header);
+    const std::int32_t master = gus ? 48 : std::max(data.byte(51) & 0x7F, 16);
+    module.mix_gain = mix_gain_for_channels(module.channel_count) * master / 64;
+}
+
 S3mHeader read_header(const LoadData& data) {
     S3mHeader header{};
     header.order_count = data.little_word(32);
@@ -254,11 +305,12 @@ S3mHeader read_header(const LoadData& data) {
         header.instrument_pointers + 2 * static_cast<std::size_t>(header.instrument_count);
     std::int8_t next = 0;
     for (std::int32_t slot = 0; slot < s3m_channel_slots; ++slot) {
-        // 0..7 left and 8..15 right sample channels; 16..31 AdLib; bit 7
-        // disabled; 255 unused.
-        const bool sample_channel = data.byte(64 + slot) < 16;
-        header.channel_map[slot] = sample_channel ? next : std::int8_t{-1};
-        if (sample_channel) ++next;
+        const std::uint8_t setting = data.byte(64 + slot);
+        const bool fm_channel = setting >= first_fm_setting && setting <= last_fm_setting;
+        const bool played = setting < first_fm_setting || fm_channel;
+        header.channel_map[slot] = played ? next : std::int8_t{-1};
+        if (played) ++next;
+        if (fm_channel) header.has_fm_channels = true;
     }
     return header;
 }
@@ -271,21 +323,14 @@ void set_header_values(Module& module, const LoadData& data) {
     // Tempos below 33 are not tempos in Scream Tracker.
     module.initial_tempo = data.byte(50) < 33 ? 125 : data.byte(50);
     module.reference_rate = s3m_reference_rate;
-    // The master volume (low seven bits, at least 16) scales the mix; 48,
-    // the tracker's default, is normal. Above it the gain stays that of the
-    // other formats, so that no S3M is louder than a MOD of as many channels.
-    const std::int32_t gain = mix_gain_for_channels(module.channel_count);
-    const std::int32_t master = std::max(data.byte(51) & 0x7F, 16);
-    module.mix_gain = std::min(gain * master / 48, gain);
     module.volume_slide_on_first_tick = (data.little_word(38) & fast_volume_slides) != 0 ||
                                         data.little_word(40) == fast_slides_version;
     module.rules = scream_tracker_rules;
     module.rules.amiga_limits_fixed = (data.little_word(38) & amiga_limits) != 0;
     // Some of Scream Tracker's ways only its own files get: other trackers
     // that write S3M play them otherwise.
-    const bool by_scream_tracker = (data.little_word(40) & 0xF000) == 0x1000;
-    module.rules.period_ceiling = by_scream_tracker;
-    module.rules.combined_slides_skip_first_tick = by_scream_tracker;
+    module.rules.period_ceiling = by_scream_tracker(data);
+    module.rules.combined_slides_skip_first_tick = by_scream_tracker(data);
 }
 
 } // namespace
@@ -303,7 +348,7 @@ Module* s3m_load(const std::uint8_t* data, std::size_t length, char load_message
     announced_end = header.pattern_pointers + 2 * static_cast<std::size_t>(header.pattern_count) +
                     (s3m.byte(53) == pan_table_present ? s3m_channel_slots : 0);
     if (channels == 0) {
-        set_message(load_message, "S3M file has no sample channels");
+        set_message(load_message, "S3M file has no sample or AdLib channels");
         return nullptr;
     }
     if (!plays_a_pattern(s3m, header)) {
@@ -314,6 +359,7 @@ Module* s3m_load(const std::uint8_t* data, std::size_t length, char load_message
     if (!module) return nullptr;
     module->channel_count = channels;
     set_header_values(*module, s3m);
+    set_mix_gain(*module, s3m, header);
     if (!load_panning(*module, s3m, header) || !load_orders(*module, s3m, header) ||
         !load_patterns(*module, s3m, header, announced_end) ||
         !load_instruments(*module, s3m, header, announced_end)) {

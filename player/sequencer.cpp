@@ -5,6 +5,7 @@
 #include "base/alloc.h"
 #include "player/channel.h"
 #include "player/effect_codes.h"
+#include "player/fm_voices.h"
 #include <cstdint>
 #include <limits>
 
@@ -247,7 +248,13 @@ Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpol
         static_cast<std::int32_t*>(mem_alloc(sizeof(std::int32_t) * crossfade_values));
     replay->channels = static_cast<Channel*>(
         mem_alloc(sizeof(Channel) * static_cast<std::size_t>(module->channel_count)));
-    if (!replay->crossfade_buffer || !replay->channels) {
+    if (module->channel_fm) {
+        replay->fm_chip = static_cast<OplChip*>(mem_alloc(sizeof(OplChip)));
+        replay->fm_buffers = static_cast<std::int16_t*>(
+            mem_alloc(sizeof(std::int16_t) * opl_channel_count * fm_block_frames));
+    }
+    const bool fm_ready = !module->channel_fm || (replay->fm_chip && replay->fm_buffers);
+    if (!replay->crossfade_buffer || !replay->channels || !fm_ready) {
         replay_dispose(replay);
         return nullptr;
     }
@@ -275,6 +282,7 @@ void start_sequence_at(Replay* replay, std::int32_t entry) {
     replay->next_pattern_row = 0;
     for (std::int32_t c = 0; c < module.channel_count; ++c) reset_channel(*replay, c);
     for (std::int32_t i = 0; i < crossfade_values; ++i) replay->crossfade_buffer[i] = 0;
+    if (replay->fm_chip) *replay->fm_chip = OplChip{};
     advance_tick(replay);
 }
 
@@ -303,7 +311,9 @@ void advance_tick(Replay* replay) {
 }
 
 void replay_dispose(Replay* replay) {
-    mem_free(replay->crossfade_buffer);
+    mem_free(replay->fm_buffers);
+    mem_free(replay->fm_chip);
     mem_free(replay->channels);
+    mem_free(replay->crossfade_buffer);
     mem_free(replay);
 }

@@ -158,13 +158,19 @@ inline void crossfade(std::int32_t* buffer, const std::int32_t* previous,
     }
 }
 
-// Ends a tick of `frames` output frames, whose look-ahead follows them in
-// the buffer: fades the previous tick's look-ahead into its start, keeps the
-// new one and advances the replay. Returns `frames`.
-inline std::int32_t finish_tick(Replay* replay, std::int32_t* buffer, std::int32_t frames) {
+// Joins a tick of `frames` output frames, whose look-ahead follows them in
+// the buffer, to the previous one: fades the previous tick's look-ahead into
+// its start and keeps the new one.
+inline void join_ticks(Replay* replay, std::int32_t* buffer, std::int32_t frames) {
     crossfade(buffer, replay->crossfade_buffer, replay->output_rate);
     std::memcpy(replay->crossfade_buffer, buffer + 2 * frames,
                 sizeof(std::int32_t) * crossfade_values);
+}
+
+// Ends a tick: joins it to the previous one and advances the replay.
+// Returns `frames`.
+inline std::int32_t finish_tick(Replay* replay, std::int32_t* buffer, std::int32_t frames) {
+    join_ticks(replay, buffer, frames);
     advance_tick(replay);
     return frames;
 }

@@ -18,8 +18,10 @@ struct S3mCell {
 struct S3mSampleSpec {
     std::uint8_t type = 1; // 1 sample, 2 AdLib
     std::uint32_t frames = 0, loop_start = 0, loop_end = 0, c2spd = 8363;
-    std::uint8_t volume = 64, flags = 0; // flags: 1 loop, 2 stereo, 4 16-bit
-    std::vector<std::uint8_t> data;      // stored bytes
+    std::uint8_t volume = 64, flags = 0;     // flags: 1 loop, 2 stereo, 4 16-bit
+    std::vector<std::uint8_t> data;          // stored bytes
+    std::array<std::uint8_t, 12> fm_patch{}; // an AdLib instrument's registers
+    std::uint16_t gus_address = 0;           // Scream Tracker's UltraSound address
 };
 
 struct S3mBuilder {
@@ -81,12 +83,18 @@ struct S3mBuilder {
             const S3mSampleSpec& s = samples[i];
             const std::size_t at = align(out), h = headers[i];
             out[h] = s.type;
-            put16(out, h + 14, at / 16);
-            put32(out, h + 16, s.frames);
-            put32(out, h + 20, s.loop_start);
-            put32(out, h + 24, s.loop_end);
+            if (s.type == 2) {
+                std::copy(s.fm_patch.begin(), s.fm_patch.end(),
+                          out.begin() + static_cast<std::ptrdiff_t>(h + 16));
+            } else {
+                put16(out, h + 14, at / 16);
+                put32(out, h + 16, s.frames);
+                put32(out, h + 20, s.loop_start);
+                put32(out, h + 24, s.loop_end);
+            }
             out[h + 28] = s.volume, out[h + 31] = s.flags;
             put32(out, h + 32, s.c2spd);
+            put16(out, h + 40, s.gus_address);
             std::copy_n("SCRS", 4, out.begin() + static_cast<std::ptrdiff_t>(h + 76));
             out.insert(out.end(), s.data.begin(), s.data.end());
         }

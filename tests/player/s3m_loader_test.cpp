@@ -24,27 +24,62 @@ std::vector<int> header_values(const Module& m) {
 
 TEST(S3mLoader, KeepsSampleChannelsWithTheirPanningAndHeaderValues) {
     S3mBuilder s3m;
-    s3m.channels[2] = 20, s3m.channels[3] = 0x81, s3m.channels[4] = 10; // AdLib, disabled, right
+    // AdLib drum, disabled, right
+    s3m.channels[2] = 27, s3m.channels[3] = 0x81, s3m.channels[4] = 10;
     s3m.speed = 4, s3m.tempo = 150, s3m.global = 80, s3m.master = 0x80 | 24;
     AnyModulePtr module = load_any(s3m.build());
     ASSERT_TRUE(module);
     EXPECT_EQ(std::string(module->title, 9), "s3m test ");
     EXPECT_EQ(header_values(*module),
-              (std::vector<int>{3, 4, 150, 64, 32, 8363, 0, 0, 1, 1, 51, 204}));
+              (std::vector<int>{3, 4, 150, 64, 24, 8363, 0, 0, 1, 1, 51, 204}));
+    EXPECT_EQ(module->channel_fm, nullptr);
 
-    s3m.master = 48; // mono, master volume normal
+    s3m.master = 48; // mono
     s3m.pans.assign(32, 0x20 | 15);
     s3m.version = 0x1300; // fast volume slides
     module = load_any(s3m.build());
     EXPECT_EQ(header_values(*module),
-              (std::vector<int>{3, 4, 150, 64, 64, 8363, 0, 1, 1, 1, 128, 128}));
+              (std::vector<int>{3, 4, 150, 64, 48, 8363, 0, 1, 1, 1, 128, 128}));
     s3m.master = 0xB0; // stereo: the pan table places every channel
     EXPECT_EQ(load_any(s3m.build())->channel_panning[1], 255);
 
     std::string message;
-    s3m.channels.fill(20);
+    s3m.channels.fill(27);
     EXPECT_FALSE(load_any(s3m.build(), &message));
-    EXPECT_EQ(message, "S3M file has no sample channels");
+    EXPECT_EQ(message, "S3M file has no sample or AdLib channels");
+}
+
+TEST(S3mLoader, KeepsAdLibChannelsAndInstrumentsAndTheMixLevelOfTheSoundCard) {
+    S3mBuilder s3m;
+    // AdLib melody 1, left sample, AdLib drum (dropped), AdLib melody 5.
+    s3m.channels = {16, 0, 25, 20, 0x90};
+    std::fill(s3m.channels.begin() + 5, s3m.channels.end(), 255);
+    s3m.pans.assign(32, 0x20 | 2);
+    s3m.samples.resize(2);
+    s3m.samples[0].type = 2;
+    s3m.samples[0].fm_patch = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    s3m.samples[0].volume = 50;
+    s3m.samples[0].c2spd = 16726;
+    s3m.master = 0x80 | 100;
+    AnyModulePtr module = load_any(s3m.build());
+    ASSERT_EQ(module->channel_count, 3);
+    EXPECT_EQ(Bytes(module->channel_fm, module->channel_fm + 3), (Bytes{1, 0, 5}));
+    // The FM chip is mono.
+    EXPECT_EQ(Bytes(module->channel_panning, module->channel_panning + 3), (Bytes{128, 34, 128}));
+    const Sample& fm = module->instruments[1].samples[0];
+    EXPECT_TRUE(fm.is_fm);
+    EXPECT_EQ(Bytes(fm.fm_patch, fm.fm_patch + 12),
+              Bytes(s3m.samples[0].fm_patch.begin(), s3m.samples[0].fm_patch.end()));
+    EXPECT_EQ(std::vector<int>({fm.volume, fm.middle_c, fm.relative_note}),
+              (std::vector<int>{50, 16726, 12}));
+    EXPECT_FALSE(module->instruments[2].samples[0].is_fm);
+    // The Sound Blaster's mix follows the master volume.
+    EXPECT_EQ(module->mix_gain, 100);
+    // The UltraSound's does not, in Scream Tracker's own files.
+    s3m.samples[1].gus_address = 1;
+    EXPECT_EQ(load_any(s3m.build())->mix_gain, 48);
+    s3m.version = 0x2013;
+    EXPECT_EQ(load_any(s3m.build())->mix_gain, 100);
 }
 
 TEST(S3mLoader, EndsTheSongAtTheEndMarkerAndKeepsMarkersInPlace) {
