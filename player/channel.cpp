@@ -172,7 +172,8 @@ bool shares_memory(std::uint8_t effect) {
 void keep_arpeggio_note(Channel& channel) {
     if (!channel.replay->module->rules.arpeggio_note_kept_for_slides) return;
     if (channel.note.effect != effect::arpeggio || channel.semitone_offset == 0) return;
-    channel.period = static_cast<std::int32_t>(std::int64_t{channel.period} * 32768 /
+    const std::int64_t period = channel.period + channel.period_offset;
+    channel.period = static_cast<std::int32_t>(period * 32768 /
                                                fixed_exp2((channel.semitone_offset * 32768) / 12));
 }
 

@@ -95,9 +95,15 @@ std::int32_t nibble_slide(const Channel& channel, std::int32_t q) {
     return (q >> 4) - (q & 15);
 }
 
+void arpeggio_around_note(Channel& channel) {
+    if (rules_of(channel).arpeggio_note_kept_for_slides && channel.target_period > 0)
+        channel.period_offset = channel.target_period - channel.period;
+}
+
 void arpeggio_tick(Channel& channel) {
     const std::int32_t memory = channel.arpeggio_memory;
     const bool from_table = rules_of(channel).arpeggio_in_note_table;
+    arpeggio_around_note(channel);
     switch (channel.tick_in_row) {
     case 1:
         if (from_table) {

@@ -57,6 +57,9 @@ void advance_tremolo(Channel& channel);
 std::int32_t nibble_slide(const Channel& channel, std::int32_t q);
 // Arpeggio's tick: the note, then the two offsets, then the note again.
 void arpeggio_tick(Channel& channel);
+// Where the rules say so, the arpeggio plays around the note itself, whatever
+// slides did to the period since, and leaves the period as they made it.
+void arpeggio_around_note(Channel& channel);
 
 // Adds a small non-negative step to a counter that only grows. Its readers
 // look only at the low bits (oscillator phases) or compare it with small

@@ -183,10 +183,7 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::arpeggio:
         remember(channel.arpeggio_memory, p);
-        // Scream Tracker plays the arpeggio around the note itself, whatever
-        // slides did to the period since.
-        if (rules_of(channel).arpeggio_note_kept_for_slides && channel.target_period > 0)
-            channel.period = channel.target_period;
+        arpeggio_around_note(channel);
         break;
     case effect::s3m_fine_vibrato:
         remember_nibbles(p, channel.vibrato_step, channel.vibrato_amount);

@@ -51,8 +51,8 @@ struct PlayRules {
     // The channel period stays at most 32767 (in Scream Tracker's own files; others slide on
     // down).
     bool period_ceiling = false;
-    // An arpeggio plays around the note itself, whatever slides did, and a pitch slide right after
-    // it starts from its last note.
+    // An arpeggio plays around the note itself, whatever slides did, and leaves their period to
+    // the rows after; a pitch slide right after it starts from its last note.
     bool arpeggio_note_kept_for_slides = false;
     // An instrument number naming a slot without a sample changes nothing.
     bool empty_instruments_ignored = false;

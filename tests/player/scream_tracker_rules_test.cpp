@@ -85,6 +85,20 @@ TEST(ScreamTrackerRules, Pitch) {
                          d.ticks(6); // the arpeggio ends an octave up
                          EXPECT_EQ(d.channel().period, on ? c / 2 : c);
                      });
+    // Around the note, not the slid period, which the next row plays again.
+    const auto around =
+        song({{0, 0, c4, 1, -1, F, 0x08}, {1, 0, 255, 0, -1, J, 0x0C}, {2, 0, 255, 0}}).build();
+    with_and_without(around, &PlayRules::arpeggio_note_kept_for_slides,
+                     [](RulesDriver& d, bool on) {
+                         const std::int32_t note = d.channel().frequency;
+                         d.ticks(6);
+                         const std::int32_t slid = d.channel().period;
+                         const std::int32_t slid_frequency = d.channel().frequency;
+                         d.ticks(2); // an octave up
+                         EXPECT_NEAR(d.channel().frequency, 2 * (on ? note : slid_frequency), 2);
+                         d.ticks(4);
+                         EXPECT_EQ(d.channel().period, slid);
+                     });
 }
 
 TEST(ScreamTrackerRules, Instruments) {
