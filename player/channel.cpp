@@ -24,8 +24,12 @@ bool ignored_instrument(const Channel& channel, std::int32_t number) {
            !first.is_fm;
 }
 
-// Whether the note slides to its key instead of striking it.
-bool slides(const Note& note) {
+// Whether the note slides to its key instead of striking it; where the
+// rules say so, a silent channel has nothing to slide from and strikes it.
+bool slides(const Channel& channel) {
+    const Note& note = channel.note;
+    if (channel.period == 0 && channel.replay->module->rules.tone_slide_from_silence_strikes)
+        return false;
     return note.volume >= 0xF0 || note.effect == effect::tone_slide ||
            note.effect == effect::tone_slide_volume_slide ||
            note.effect == effect::s3m_tone_slide ||
@@ -76,7 +80,7 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     // A sounding channel switches to a looped sample at once, even without a
     // key; where the rules say so, not beside a tone slide.
     const PlayRules& rules = module.rules;
-    const bool keeps = rules.tone_slide_keeps_sample && slides(channel.note);
+    const bool keeps = rules.tone_slide_keeps_sample && slides(channel);
     if (rules.lone_instrument_queues_sample) {
         // The Amiga plays the sample it has to its end before the new one.
         if (channel.period > 0 && sample != channel.sample) channel.queued_sample = sample;
@@ -91,7 +95,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     const Note& note = channel.note;
     channel.last_key = key;
     const PlayRules& rules = channel.replay->module->rules;
-    const bool slides = ::slides(note);
+    const bool slides = ::slides(channel);
     if (!slides) {
         channel.sample = sample_for_key(*channel.instrument, key);
         channel.queued_sample = nullptr;
@@ -272,7 +276,7 @@ void trigger_note(Channel& channel) {
         // Before any instrument, a lone one is taken up as with a note.
         const bool playing = channel.instrument != &channel.replay->module->instruments[0];
         if (rules.lone_instrument_resets_playing_sample && playing &&
-            (note.key == 0 || note.key > 96 || slides(note))) {
+            (note.key == 0 || note.key > 96 || slides(channel))) {
             reset_playing_sample(channel);
         } else {
             trigger_instrument(channel, note.instrument, note.key);

@@ -12,6 +12,9 @@ struct PlayRules {
     // Each channel keeps its own loop count, none waits for another, and jumps and breaks act
     // while loops repeat.
     bool pattern_loop_per_channel = false;
+    // A jump or break while a pattern loop repeats waits for the loop's end and then acts, instead
+    // of being dropped.
+    bool breaks_wait_for_loop_end = false;
     // A channel's loop start stays when a new pattern begins.
     bool loop_start_kept_across_patterns = false;
     // After a loop has jumped back, the next pattern that begins by the end of this one begins at
@@ -60,6 +63,8 @@ struct PlayRules {
     // volume and fine tune at once, but its sample takes over only when the playing one reaches
     // its end or its loop's end, from its loop start; a restart takes it up at once.
     bool lone_instrument_queues_sample = false;
+    // A tone slide on a channel that plays nothing strikes its note.
+    bool tone_slide_from_silence_strikes = false;
     // An instrument beside a tone slide sets the volume but leaves the sample playing.
     bool tone_slide_keeps_sample = false;
     // Only a note beside a tone slide sets its target.
@@ -176,6 +181,7 @@ constexpr PlayRules protracker_rules{
 // Scream Tracker 3.2x; the loader adds what a file's header asks for
 // (Amiga limits) and what only Scream Tracker's own files get.
 constexpr PlayRules scream_tracker_rules{
+    .breaks_wait_for_loop_end = true,
     .break_row_survives_wrap = true,
     .pattern_delay_reruns_row = true,
     .tick_delay = true,
@@ -184,6 +190,7 @@ constexpr PlayRules scream_tracker_rules{
     .period_limits_of_scream_tracker = true,
     .arpeggio_note_kept_for_slides = true,
     .empty_instruments_ignored = true,
+    .tone_slide_from_silence_strikes = true,
     .tone_slide_keeps_sample = true,
     .volume_slide_down_first = true,
     .full_volume_slides_every_tick = true,

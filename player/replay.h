@@ -142,6 +142,10 @@ struct Replay {
     bool row_delayed;              // a row delay of the current row has been taken
     std::int32_t row_extra_ticks;  // ticks that tick delays add to the current row
     std::int32_t next_pattern_row; // where the next pattern starts when this one ends
+    // A jump or break that waits for the pattern loop's end, where the rules
+    // say so: the entry (-1 none) and row it goes to.
+    std::int32_t waiting_order;
+    std::int32_t waiting_row;
     // The FM chip of a song with FM channels (fm_voices.h); null without.
     OplChip* fm_chip;
     std::int16_t* fm_buffers; // opl_channel_count * fm_block_frames values

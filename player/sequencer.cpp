@@ -102,6 +102,11 @@ void apply_pattern_loop(Replay& replay, Channel& channel, std::int32_t param) {
         replay.pending_row = channel.loop_row;
     } else {
         channel.loop_row = replay.current_row + 1;
+        if (replay.waiting_order >= 0) {
+            replay.pending_order = replay.waiting_order;
+            replay.pending_row = replay.waiting_row;
+            replay.waiting_order = -1;
+        }
     }
     replay.loop_repeats_left -= 1;
 }
@@ -123,6 +128,14 @@ void set_tempo(Replay& replay, std::int32_t tempo) {
 // per channel hold nothing back.
 bool may_jump(const Replay& replay) {
     return replay.loop_repeats_left < 0;
+}
+
+// Where the rules say so, a jump that a pattern loop holds back acts at the
+// loop's end.
+void wait_for_loop_end(Replay& replay, std::int32_t order, std::int32_t row) {
+    if (!replay.module->rules.breaks_wait_for_loop_end) return;
+    replay.waiting_order = order;
+    replay.waiting_row = row;
 }
 
 // A delayed row lasts (p + 1) rows: by rows of its own where each starts
@@ -152,6 +165,8 @@ void apply_sequencer_command(Replay& replay, Channel& channel) {
         if (may_jump(replay)) {
             replay.pending_order = p;
             replay.pending_row = 0;
+        } else {
+            wait_for_loop_end(replay, p, 0);
         }
         break;
     case effect::pattern_break:
@@ -159,6 +174,10 @@ void apply_sequencer_command(Replay& replay, Channel& channel) {
         if (may_jump(replay)) {
             if (replay.pending_order < 0) replay.pending_order = replay.order_index + 1;
             replay.pending_row = (p >> 4) * 10 + (p & 15);
+        } else {
+            const std::int32_t waiting = replay.waiting_order;
+            wait_for_loop_end(replay, waiting >= 0 ? waiting : replay.order_index + 1,
+                              (p >> 4) * 10 + (p & 15));
         }
         break;
     case effect::speed_or_tempo:
@@ -277,6 +296,7 @@ void start_sequence_at(Replay* replay, std::int32_t entry) {
     }
     replay->loop_repeats_left = -1;
     replay->loop_channel = -1;
+    replay->waiting_order = -1;
     replay->pending_tempo = 0;
     replay->row_repeats_left = 0;
     replay->next_pattern_row = 0;

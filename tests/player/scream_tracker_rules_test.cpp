@@ -7,7 +7,7 @@
 namespace {
 
 constexpr std::uint8_t c4 = 0x40, cut = 254;
-enum Letter : std::uint8_t { D = 4, E = 5, F = 6, G = 7, H = 8, J = 10, K = 11, S = 19 };
+enum Letter : std::uint8_t { C = 3, D = 4, E = 5, F = 6, G = 7, H = 8, J = 10, K = 11, S = 19 };
 
 // Samples 1 and 2: 256 looped frames at volumes 64 and 20; slot 3 is empty.
 S3mBuilder song(std::vector<S3mCell> cells, std::uint16_t version = 0x1320) {
@@ -51,6 +51,16 @@ TEST(ScreamTrackerRules, RowDelays) {
             .build();
     with_and_without(delays, &PlayRules::first_pattern_delay_wins, [](RulesDriver& d, bool on) {
         EXPECT_EQ(first_row_ticks(d), on ? 2 * 6 : 4 * 6);
+    });
+    // Row 1 loops back to row 0 once, whose break then waits for the loop.
+    const auto loop =
+        song({{0, 0, 255, 0, -1, C, 3}, {1, 0, 255, 0, -1, S, 0xB1}, {3, 0, 255, 0, -1, C, 1}})
+            .build();
+    with_and_without(loop, &PlayRules::breaks_wait_for_loop_end, [](RulesDriver& d, bool on) {
+        std::vector<int> rows;
+        for (int r = 0; r < 6; ++r, d.ticks(6)) rows.push_back(d.replay->current_row);
+        EXPECT_EQ(rows,
+                  on ? (std::vector<int>{0, 3, 1, 0, 1, 3}) : (std::vector<int>{0, 3, 1, 0, 1, 2}));
     });
 }
 
@@ -102,6 +112,12 @@ TEST(ScreamTrackerRules, Pitch) {
 }
 
 TEST(ScreamTrackerRules, Instruments) {
+    const auto silent = song({{0, 0, c4, 1, -1, G, 0x10}}).build();
+    with_and_without(silent, &PlayRules::tone_slide_from_silence_strikes,
+                     [](RulesDriver& d, bool on) {
+                         EXPECT_EQ(d.channel().period > 0, on);
+                         EXPECT_EQ(d.channel().sample == &d.module->instruments[1].samples[0], on);
+                     });
     const auto empty = song({{0, 0, c4, 1, -1, 0, 0}, {1, 0, 255, 3, -1, 0, 0}}).build();
     with_and_without(empty, &PlayRules::empty_instruments_ignored, [](RulesDriver& d, bool on) {
         d.ticks(6);

@@ -89,7 +89,7 @@ class SongEnd {
     }
 
   private:
-    // The row and every loop count, folded into 64 bits (FNV-1a).
+    // The row, every loop count and a jump waiting for a loop, folded into 64 bits (FNV-1a).
     static std::uint64_t state(const Replay& replay) {
         std::uint64_t hash = 14695981039346656037ull;
         const auto fold = [&hash](std::int32_t value) {
@@ -99,6 +99,8 @@ class SongEnd {
         fold(replay.current_row);
         fold(replay.loop_repeats_left);
         fold(replay.loop_channel);
+        fold(replay.waiting_order);
+        fold(replay.waiting_row);
         for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
             fold(replay.channels[c].loop_count);
         }
