@@ -59,10 +59,10 @@ void fm_voices_add_tick(Replay& replay, std::int32_t* buffer, std::int32_t frame
         const std::int32_t count = std::min(frames - start, fm_block_frames);
         opl_render(chip, outputs, count);
         std::int32_t* out = buffer + 2 * start;
-        for (int fm = 0; fm < opl_channel_count; ++fm) {
-            if (!outputs[fm]) continue;
+        for (const std::int16_t* output : outputs) {
+            if (!output) continue;
             for (std::int32_t i = 0; i < count; ++i) {
-                const std::int32_t value = (outputs[fm][i] * fm_gain) >> 15;
+                const std::int32_t value = (output[i] * fm_gain) >> 15;
                 out[2 * i] += value;
                 out[2 * i + 1] += value;
             }
