@@ -214,7 +214,7 @@ void apply_row_note(Channel& channel, Note note) {
     channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
     channel.tick_in_row = 0;
     channel.semitone_offset = 0;
-    channel.volume_offset = 0;
+    channel.volume_offset = lasting_tremor_offset(channel);
     channel.period_offset = 0;
     if (!(is_note_delay(effect) && param != 0)) {
         trigger_note(channel);

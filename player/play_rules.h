@@ -137,6 +137,9 @@ struct PlayRules {
     // and y + 1 ticks, from the row's second tick on, T00 repeating both nibbles; an instrument
     // starts it again.
     bool counted_retrigger_and_tremor = false;
+    // The silence of a Txy phase lasts past its rows until an instrument number or a volume command
+    // (volume column, Axy, Cxx, EAx, EBx, 5xy, 6xy) sets a volume.
+    bool tremor_silence_lasts = false;
     // E90 restarts the note once, on the row's first tick.
     bool retrigger_zero_once = false;
     // A delayed note's instrument sets volume and sample on the row's first tick; the delay
@@ -222,6 +225,7 @@ constexpr PlayRules fasttracker_rules{
     .lone_instrument_resets_playing_sample = true,
     .retrigger_on_tick_multiples = true,
     .counted_retrigger_and_tremor = true,
+    .tremor_silence_lasts = true,
     .retrigger_zero_once = true,
     .note_delay_repeats_last_note = true,
     .delayed_instrument_breaks_fine_volume_slides = true,

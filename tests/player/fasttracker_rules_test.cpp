@@ -170,6 +170,16 @@ TEST(FastTrackerRules, RetriggersTremorAndDelays) {
                          d.ticks(3);
                          EXPECT_EQ(d.channel().amplitude == 0, on);
                      });
+    XmBuilder lasting = song();
+    lasting.set_note(0, 0, 0, c4, 1, 0, tremor, 0x03); // one tick on, then silent to the row's end
+    lasting.set_note(0, 2, 0, 0, 0, 0x30);
+    with_and_without(lasting.build(), &PlayRules::tremor_silence_lasts,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(7); // the row after, without tremor
+                         EXPECT_EQ(d.channel().amplitude == 0, on);
+                         d.ticks(6); // a volume sounds the note again
+                         EXPECT_NE(d.channel().amplitude, 0);
+                     });
     XmBuilder once = song();
     once.set_note(0, 0, 0, c4, 1);
     once.set_note(0, 1, 0, 0, 0, 0, ext, 0x90);
