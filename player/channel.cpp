@@ -60,13 +60,17 @@ void restart_envelopes(Channel& channel) {
     channel.tremor_state = 0;
 }
 
+// A sample's volume, and its panning where it has one.
+void take_sample_levels(Channel& channel, const Sample& sample) {
+    channel.volume = sample.volume >= 64 ? 64 : sample.volume & 63;
+    if (sample.panning > 0) channel.panning = (sample.panning - 1) & 255;
+}
+
 // The volume and panning of the sample playing, as FastTracker 2 recalls
 // them for an instrument number beside no note, a key-off or a tone slide;
 // but for beside a key-off, the instrument starts again.
 void reset_playing_sample(Channel& channel) {
-    const Sample& sample = *channel.sample;
-    channel.volume = sample.volume >= 64 ? 64 : sample.volume & 63;
-    if (sample.panning > 0) channel.panning = (sample.panning - 1) & 255;
+    take_sample_levels(channel, *channel.sample);
     if (channel.note.key <= 96) restart_envelopes(channel);
 }
 
@@ -75,8 +79,7 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     const Instrument& instrument = module.instruments[instrument_number];
     channel.instrument = &instrument;
     const Sample* sample = sample_for_key(instrument, key < 97 ? key : 0);
-    channel.volume = sample->volume >= 64 ? 64 : sample->volume & 63;
-    if (sample->panning > 0) channel.panning = (sample->panning - 1) & 255;
+    take_sample_levels(channel, *sample);
     // A sounding channel switches to a looped sample at once, even without a
     // key; where the rules say so, not beside a tone slide.
     const PlayRules& rules = module.rules;
@@ -149,6 +152,18 @@ void take_instrument_early(Channel& channel) {
     if (note.instrument == 0 || note.instrument > channel.replay->module->instrument_count) return;
     trigger_instrument(channel, note.instrument, note.key);
     note.instrument = 0;
+}
+
+// FastTracker 2 starts the envelopes and fade of the channel's instrument
+// again for a delayed note without one, though volume and panning stay;
+// then the volume column and the key (or key-off) act.
+void trigger_delayed_note(Channel& channel) {
+    const bool playing = channel.instrument != &channel.replay->module->instruments[0];
+    if (channel.replay->module->rules.note_delay_restarts_instrument && playing &&
+        channel.note.instrument == 0) {
+        restart_envelopes(channel);
+    }
+    trigger_note(channel);
 }
 
 // The effects whose parameter of 0 repeats the last one of any of them.
@@ -242,7 +257,7 @@ void apply_tick_effects(Channel& channel) {
     const Note& note = channel.note;
     if (note.effect == effect::note_delay && channel.tick_in_row <= note.param) {
         // While the note waits, no volume-column or effect tick actions run.
-        if (channel.tick_in_row == note.param) trigger_note(channel);
+        if (channel.tick_in_row == note.param) trigger_delayed_note(channel);
     } else {
         apply_volume_column_tick(channel);
         apply_effect_tick(channel);
@@ -255,7 +270,7 @@ void apply_tick_effects(Channel& channel) {
         if (note.effect == effect::note_delay && note.param != 0 && speed > 0 &&
             channel.tick_in_row % speed == note.param &&
             channel.replay->module->rules.note_delay_each_row_repetition) {
-            trigger_note(channel);
+            trigger_delayed_note(channel);
         }
     }
     update_outputs(channel);

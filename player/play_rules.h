@@ -150,6 +150,9 @@ struct PlayRules {
     bool offset_moves_sample_start = false;
     // EDx (x > 0) on a row without a note strikes the channel's last note again on tick x.
     bool note_delay_repeats_last_note = false;
+    // A delayed note (or key-off) without an instrument starts the envelopes and fade of the
+    // channel's instrument again; volume and panning stay.
+    bool note_delay_restarts_instrument = false;
     // A note delayed with its instrument leaves the volume column's fine slides undone.
     bool delayed_instrument_breaks_fine_volume_slides = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
@@ -228,5 +231,6 @@ constexpr PlayRules fasttracker_rules{
     .tremor_silence_lasts = true,
     .retrigger_zero_once = true,
     .note_delay_repeats_last_note = true,
+    .note_delay_restarts_instrument = true,
     .delayed_instrument_breaks_fine_volume_slides = true,
 };

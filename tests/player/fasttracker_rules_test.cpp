@@ -198,6 +198,14 @@ TEST(FastTrackerRules, RetriggersTremorAndDelays) {
                          d.render(8);
                          EXPECT_EQ(d.channel().position == 0, on);
                      });
+    XmBuilder again = song();
+    again.set_note(0, 0, 0, c4, 2);
+    again.set_note(0, 1, 0, 0, 0, 0, ext, 0xD2); // no instrument: its envelope starts anew
+    with_and_without(again.build(), &PlayRules::note_delay_restarts_instrument,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(9);
+                         EXPECT_EQ(d.channel().volume_envelope_tick < 3, on);
+                     });
     XmBuilder fine = song();
     fine.set_note(0, 0, 0, c4, 1);
     fine.set_note(0, 1, 0, c4, 1, 0x85, ext, 0xD1); // delayed with its instrument

@@ -100,7 +100,9 @@ TEST(XmLoader, ReadsTheHeader) {
     EXPECT_EQ(module->initial_speed, 31);
     EXPECT_EQ(module->initial_tempo, 32);
     EXPECT_EQ(module->reference_rate, 8363);
-    EXPECT_EQ(module->mix_gain, 36); // 36 * 36 * 12 <= 128 * 128 < 37 * 37 * 12
+    // 36 * 36 * 12 <= 128 * 128 < 37 * 37 * 12 for twelve channels, and
+    // FastTracker 2 mixes at three quarters of that.
+    EXPECT_EQ(module->mix_gain, 36 * 3 / 4);
     EXPECT_EQ(module->channel_panning[11], 128);
     EXPECT_EQ(mix_gain_for_channels(4), 64);
     EXPECT_EQ(mix_gain_for_channels(32), 22);
