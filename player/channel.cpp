@@ -229,7 +229,7 @@ void apply_row_note(Channel& channel, Note note) {
     channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
     channel.tick_in_row = 0;
     channel.semitone_offset = 0;
-    channel.volume_offset = lasting_tremor_offset(channel);
+    channel.volume_offset = lasting_volume_offset(channel);
     channel.period_offset = 0;
     if (!(is_note_delay(effect) && param != 0)) {
         trigger_note(channel);
@@ -244,7 +244,7 @@ void repeat_row(Channel& channel) {
     channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
     channel.tick_in_row = 0;
     channel.semitone_offset = 0;
-    channel.volume_offset = 0;
+    channel.volume_offset = lasting_volume_offset(channel);
     channel.period_offset = 0;
     apply_effect_row(channel);
     update_outputs(channel);

@@ -247,14 +247,13 @@ void count_tremor(Channel& channel) {
         left = sounds != 0 ? channel.tremor_audible_ticks : channel.tremor_silent_ticks;
     }
     channel.tremor_state = sounds | left;
-    channel.tremor_silenced = sounds != 0 ? 0 : 1;
     channel.volume_offset = sounds != 0 ? 0 : -64;
 }
 
-// FastTracker 2's tremor silences the volume it plays, not the channel's
-// own: the silence stays until something sets a volume.
-std::int32_t lasting_tremor_offset(Channel& channel) {
-    if (!channel.replay->module->rules.tremor_silence_lasts) return 0;
+// FastTracker 2's tremolo and tremor change the volume it plays, not the
+// channel's own: what they last played stays until something sets a volume.
+std::int32_t lasting_volume_offset(const Channel& channel) {
+    if (!channel.replay->module->rules.tremolo_and_tremor_volume_lasts) return 0;
     const Note& note = channel.note;
     const bool volume_column = note.volume >= 0x10 && note.volume < 0xA0;
     const bool volume_effect =
@@ -262,8 +261,8 @@ std::int32_t lasting_tremor_offset(Channel& channel) {
         note.effect == effect::fine_volume_up || note.effect == effect::fine_volume_down ||
         note.effect == effect::tone_slide_volume_slide ||
         note.effect == effect::vibrato_volume_slide;
-    if (note.instrument != 0 || volume_column || volume_effect) channel.tremor_silenced = 0;
-    return channel.tremor_silenced != 0 ? -64 : 0;
+    if (note.instrument != 0 || volume_column || volume_effect) return 0;
+    return channel.volume_offset;
 }
 
 void multi_retrigger(Channel& channel) {

@@ -44,8 +44,9 @@ void multi_retrigger(Channel& channel);
 void count_retrigger(Channel& channel);
 // FastTracker 2's Txy: the phases count down from x + 1 and y + 1 ticks.
 void count_tremor(Channel& channel);
-// The volume offset a row starts with: a tremor's silence where it lasts.
-std::int32_t lasting_tremor_offset(Channel& channel);
+// The volume offset a row starts with: that of the tremolo or tremor
+// before, where it lasts.
+std::int32_t lasting_volume_offset(const Channel& channel);
 void tremor_step(Channel& channel);
 
 // Silences the note: its volume goes to 0, and where the rules say so the

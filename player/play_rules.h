@@ -137,9 +137,10 @@ struct PlayRules {
     // and y + 1 ticks, from the row's second tick on, T00 repeating both nibbles; an instrument
     // starts it again.
     bool counted_retrigger_and_tremor = false;
-    // The silence of a Txy phase lasts past its rows until an instrument number or a volume command
-    // (volume column, Axy, Cxx, EAx, EBx, 5xy, 6xy) sets a volume.
-    bool tremor_silence_lasts = false;
+    // The volume 7xy or Txy last played (a tremor's silence too) stays on the row's first tick and
+    // the rows after, until an instrument number or a volume command (volume column, Axy, Cxx,
+    // EAx, EBx, 5xy, 6xy) sets a volume.
+    bool tremolo_and_tremor_volume_lasts = false;
     // E90 restarts the note once, on the row's first tick.
     bool retrigger_zero_once = false;
     // A delayed note's instrument sets volume and sample on the row's first tick; the delay
@@ -228,7 +229,7 @@ constexpr PlayRules fasttracker_rules{
     .lone_instrument_resets_playing_sample = true,
     .retrigger_on_tick_multiples = true,
     .counted_retrigger_and_tremor = true,
-    .tremor_silence_lasts = true,
+    .tremolo_and_tremor_volume_lasts = true,
     .retrigger_zero_once = true,
     .note_delay_repeats_last_note = true,
     .note_delay_restarts_instrument = true,

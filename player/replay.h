@@ -102,9 +102,6 @@ struct Channel {
     // FastTracker 2's counters of Rxy and Txy, where the rules count them.
     std::int32_t retrigger_count;
     std::int32_t tremor_state;
-    // Txy last left the note silent, for rules where that lasts until a
-    // volume is set.
-    std::int32_t tremor_silenced;
     // The way a tone slide set out: 1 down (periods grow), -1 up, 0 none.
     std::int32_t slide_direction;
     // The note (re)started since the FM chip last took the channel's state:

@@ -173,12 +173,22 @@ TEST(FastTrackerRules, RetriggersTremorAndDelays) {
     XmBuilder lasting = song();
     lasting.set_note(0, 0, 0, c4, 1, 0, tremor, 0x03); // one tick on, then silent to the row's end
     lasting.set_note(0, 2, 0, 0, 0, 0x30);
-    with_and_without(lasting.build(), &PlayRules::tremor_silence_lasts,
+    with_and_without(lasting.build(), &PlayRules::tremolo_and_tremor_volume_lasts,
                      [](RulesDriver& d, bool on) {
                          d.ticks(7); // the row after, without tremor
                          EXPECT_EQ(d.channel().amplitude == 0, on);
                          d.ticks(6); // a volume sounds the note again
                          EXPECT_NE(d.channel().amplitude, 0);
+                     });
+    XmBuilder wavering = song();
+    wavering.set_note(0, 0, 0, c4, 1, 0, tremolo, 0x48);
+    with_and_without(wavering.build(), &PlayRules::tremolo_and_tremor_volume_lasts,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(5);
+                         const std::int32_t last = d.channel().volume_offset;
+                         EXPECT_NE(last, 0);
+                         d.ticks(1); // the row after, without tremolo
+                         EXPECT_EQ(d.channel().volume_offset, on ? last : 0);
                      });
     XmBuilder once = song();
     once.set_note(0, 0, 0, c4, 1);
