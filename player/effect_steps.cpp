@@ -77,7 +77,9 @@ void retrigger_on_multiples(Channel& channel, std::int32_t param) {
         return;
     }
     if (channel.tick_in_row % param != 0) return;
-    if (on_first_tick(channel) && channel.note.key != 0) return;
+    if (on_first_tick(channel) &&
+        (channel.note.key != 0 || rules_of(channel).retrigger_never_on_first_tick))
+        return;
     // A restart takes up a sample waiting for the playing one's end.
     if (channel.queued_sample) {
         channel.sample = channel.queued_sample;

@@ -141,6 +141,8 @@ struct PlayRules {
     // the rows after, until an instrument number or a volume command (volume column, Axy, Cxx,
     // EAx, EBx, 5xy, 6xy) sets a volume.
     bool tremolo_and_tremor_volume_lasts = false;
+    // E9x never restarts on the row's first tick, even without a note there.
+    bool retrigger_never_on_first_tick = false;
     // E90 restarts the note once, on the row's first tick.
     bool retrigger_zero_once = false;
     // A delayed note's instrument sets volume and sample on the row's first tick; the delay
@@ -230,6 +232,7 @@ constexpr PlayRules fasttracker_rules{
     .retrigger_on_tick_multiples = true,
     .counted_retrigger_and_tremor = true,
     .tremolo_and_tremor_volume_lasts = true,
+    .retrigger_never_on_first_tick = true,
     .retrigger_zero_once = true,
     .note_delay_repeats_last_note = true,
     .note_delay_restarts_instrument = true,

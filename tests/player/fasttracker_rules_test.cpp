@@ -200,6 +200,14 @@ TEST(FastTrackerRules, RetriggersTremorAndDelays) {
         EXPECT_NE(d.channel().position, 0);
     });
 
+    XmBuilder later = song();
+    later.set_note(0, 0, 0, c4, 1);
+    later.set_note(0, 1, 0, 0, 0, 0, ext, 0x92); // ticks 2 and 4 only
+    with_and_without(later.build(), &PlayRules::retrigger_never_on_first_tick,
+                     [](RulesDriver& d, bool on) {
+                         d.render(6);
+                         EXPECT_EQ(d.channel().position != 0, on);
+                     });
     XmBuilder rogue = song();
     rogue.set_note(0, 0, 0, c4, 1);
     rogue.set_note(0, 1, 0, 0, 0, 0, ext, 0xD2); // the last note, again
