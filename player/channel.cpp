@@ -256,8 +256,13 @@ void apply_tick_effects(Channel& channel) {
     channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
     const Note& note = channel.note;
     if (note.effect == effect::note_delay && channel.tick_in_row <= note.param) {
-        // While the note waits, no volume-column or effect tick actions run.
-        if (channel.tick_in_row == note.param) trigger_delayed_note(channel);
+        // While the note waits, no effect tick actions run, and volume-column
+        // ones only where the rules say so.
+        const bool slides = channel.replay->module->rules.note_delay_breaks_volume_column_slides;
+        const bool struck = channel.tick_in_row == note.param;
+        const bool with_instrument = note.instrument != 0;
+        if (struck) trigger_delayed_note(channel);
+        if (slides && !(struck && with_instrument)) apply_volume_column_tick(channel);
     } else {
         apply_volume_column_tick(channel);
         apply_effect_tick(channel);
@@ -307,11 +312,10 @@ void trigger_note(Channel& channel) {
             channel.start_offset = channel.offset_memory * 256;
         }
     }
-    // FastTracker 2's volume column slides nothing finely for a delayed
-    // instrument.
+    // FastTracker 2's volume column slides nothing finely for a delayed note.
     const bool fine_slide = note.volume >= 0x80 && note.volume < 0xA0;
-    const bool delayed = channel.tick_in_row > 0 && note.instrument != 0;
-    if (!(fine_slide && delayed && rules.delayed_instrument_breaks_fine_volume_slides))
+    const bool delayed = channel.tick_in_row > 0;
+    if (!(fine_slide && delayed && rules.note_delay_breaks_volume_column_slides))
         apply_volume_column_row(channel);
     if (note.key == 0 || wiped) return;
     if (note.key > 96) {

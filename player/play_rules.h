@@ -156,8 +156,9 @@ struct PlayRules {
     // A delayed note (or key-off) without an instrument starts the envelopes and fade of the
     // channel's instrument again; volume and panning stay.
     bool note_delay_restarts_instrument = false;
-    // A note delayed with its instrument leaves the volume column's fine slides undone.
-    bool delayed_instrument_breaks_fine_volume_slides = false;
+    // Beside a note delay the volume column's slides run on each tick but the first while the note
+    // waits, and on the delayed tick only without an instrument; its fine slides never run.
+    bool note_delay_breaks_volume_column_slides = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
 };
@@ -236,5 +237,5 @@ constexpr PlayRules fasttracker_rules{
     .retrigger_zero_once = true,
     .note_delay_repeats_last_note = true,
     .note_delay_restarts_instrument = true,
-    .delayed_instrument_breaks_fine_volume_slides = true,
+    .note_delay_breaks_volume_column_slides = true,
 };

@@ -227,9 +227,17 @@ TEST(FastTrackerRules, RetriggersTremorAndDelays) {
     XmBuilder fine = song();
     fine.set_note(0, 0, 0, c4, 1);
     fine.set_note(0, 1, 0, c4, 1, 0x85, ext, 0xD1); // delayed with its instrument
-    with_and_without(fine.build(), &PlayRules::delayed_instrument_breaks_fine_volume_slides,
+    with_and_without(fine.build(), &PlayRules::note_delay_breaks_volume_column_slides,
                      [](RulesDriver& d, bool on) {
                          d.ticks(7);
                          EXPECT_EQ(d.channel().volume, on ? 40 : 35);
+                     });
+    XmBuilder waiting = song();
+    waiting.set_note(0, 0, 0, c4, 1);
+    waiting.set_note(0, 1, 0, 0, 0, 0x62, ext, 0xD3); // slides while the note waits
+    with_and_without(waiting.build(), &PlayRules::note_delay_breaks_volume_column_slides,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(9);
+                         EXPECT_EQ(d.channel().volume, on ? 34 : 40);
                      });
 }
