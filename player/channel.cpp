@@ -30,6 +30,7 @@ bool slides(const Channel& channel) {
     const Note& note = channel.note;
     if (channel.period == 0 && channel.replay->module->rules.tone_slide_from_silence_strikes)
         return false;
+    if (delay_keeps_volume_column_tone_slide(channel)) return false;
     return note.volume >= 0xF0 || note.effect == effect::tone_slide ||
            note.effect == effect::tone_slide_volume_slide ||
            note.effect == effect::s3m_tone_slide ||

@@ -71,6 +71,8 @@ struct PlayRules {
     bool tone_slide_target_from_slide_note = false;
     // A reached target is gone: the slide stops.
     bool tone_slide_target_cleared_when_reached = false;
+    // The volume column's tone slide speed is x * 16.
+    bool tone_slide_column_by_16 = false;
     // A tone slide keeps the direction its note set; one that rose to its target turns down, so
     // that a later slide past the target jumps to it.
     bool tone_slide_keeps_direction = false;
@@ -159,6 +161,9 @@ struct PlayRules {
     // Beside a note delay the volume column's slides run on each tick but the first while the note
     // waits, and on the delayed tick only without an instrument; its fine slides never run.
     bool note_delay_breaks_volume_column_slides = false;
+    // A volume-column tone slide beside a note delay keeps its old speed and target; the delayed
+    // note strikes as a note.
+    bool note_delay_keeps_tone_slide = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
 };
@@ -217,6 +222,7 @@ constexpr PlayRules fasttracker_rules{
     .break_row_survives_wrap = true,
     .note_delay_each_row_repetition = true,
     .tone_slide_target_from_slide_note = true,
+    .tone_slide_column_by_16 = true,
     .tone_slide_keeps_direction = true,
     .coarse_slide_parameters = true,
     .vibrato_skips_first_tick = true,
@@ -238,4 +244,5 @@ constexpr PlayRules fasttracker_rules{
     .note_delay_repeats_last_note = true,
     .note_delay_restarts_instrument = true,
     .note_delay_breaks_volume_column_slides = true,
+    .note_delay_keeps_tone_slide = true,
 };

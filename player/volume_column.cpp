@@ -2,8 +2,15 @@
 // panning slides, vibrato speed and depth, and tone slide. Its row action runs
 // inside the note trigger, before the key; its tick action before the effect's.
 #include "player/volume_column.h"
+#include "player/effect_codes.h"
 #include "player/effect_steps.h"
 #include <algorithm>
+
+bool delay_keeps_volume_column_tone_slide(const Channel& channel) {
+    const Note& note = channel.note;
+    return note.volume >= 0xF0 && note.effect == effect::note_delay && note.param != 0 &&
+           channel.replay->module->rules.note_delay_keeps_tone_slide;
+}
 
 void apply_volume_column_row(Channel& channel) {
     const std::int32_t command = channel.note.volume;
@@ -38,7 +45,10 @@ void apply_volume_column_row(Channel& channel) {
         channel.panning = x * (channel.replay->module->rules.panning_column_by_16 ? 16 : 17);
         break;
     case 0xF:
-        if (x != 0) channel.tone_slide_speed = x;
+        // FastTracker 2 reads its speed in sixteens, into 3xx's memory.
+        if (x != 0 && !delay_keeps_volume_column_tone_slide(channel))
+            channel.tone_slide_speed =
+                x * (channel.replay->module->rules.tone_slide_column_by_16 ? 16 : 1);
         break;
     default:
         break;

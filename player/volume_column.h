@@ -3,6 +3,10 @@
 #pragma once
 #include "player/replay.h"
 
+// Where the rules say so, a volume-column tone slide beside a note delay
+// keeps its speed and target, and the delayed note strikes.
+bool delay_keeps_volume_column_tone_slide(const Channel& channel);
+
 // Row action of the volume column, inside trigger_note before the key.
 void apply_volume_column_row(Channel& channel);
 // Tick action of the volume column, before the effect's.

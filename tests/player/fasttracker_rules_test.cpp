@@ -70,7 +70,7 @@ TEST(FastTrackerRules, PatternLoopsAndDelays) {
                      });
 }
 
-TEST(FastTrackerRules, TonePortamentoKeepsItsDirection) {
+TEST(FastTrackerRules, TonePortamento) {
     XmBuilder b = song();
     b.set_note(0, 0, 0, c4 - 1, 1);
     b.set_note(0, 1, 0, c4, 0, 0, tone_porta, 0xFF); // reached from below at once
@@ -80,6 +80,24 @@ TEST(FastTrackerRules, TonePortamentoKeepsItsDirection) {
                      [](RulesDriver& d, bool on) {
                          d.ticks(6 * 3 + 1);
                          EXPECT_EQ(d.channel().period == d.channel().target_period, on);
+                     });
+
+    XmBuilder column = song();
+    column.set_note(0, 0, 0, c4, 1);
+    column.set_note(0, 1, 0, c4 + 12, 0, 0xF2);
+    column.set_note(0, 2, 0, c4 - 12, 0, 0xF8, ext, 0xD2); // strikes on tick 2
+    with_and_without(column.build(), &PlayRules::tone_slide_column_by_16,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(7);
+                         EXPECT_EQ(d.channel().tone_slide_speed, on ? 32 : 2);
+                     });
+    with_and_without(column.build(), &PlayRules::note_delay_keeps_tone_slide,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(12);
+                         const std::int32_t target = d.channel().target_period;
+                         d.ticks(2);
+                         EXPECT_EQ(d.channel().target_period == target, on);
+                         EXPECT_EQ(d.channel().tone_slide_speed, on ? 32 : 128);
                      });
 }
 
