@@ -37,6 +37,9 @@ bool slides(const Channel& channel) {
            note.effect == effect::s3m_tone_slide_volume_slide;
 }
 
+// The linear period of the note above B-7, the end of FastTracker 2's table.
+constexpr std::int32_t highest_linear_note_period = 7680 - 96 * 64;
+
 // Scream Tracker's channel period stays at most 32767.
 constexpr std::int32_t highest_scream_tracker_period = 32767;
 
@@ -358,6 +361,9 @@ void update_frequency(Channel& channel) {
     std::int32_t period = channel.period + channel.period_offset;
     if (module.linear_pitch) {
         period -= channel.semitone_offset * 64;
+        // FastTracker 2's arpeggio goes no higher than its note table's end.
+        if (channel.semitone_offset > 0 && module.rules.arpeggio_stops_at_table_end)
+            period = std::max(period, highest_linear_note_period);
         // Out-of-range pitch in either direction plays the lowest pitch.
         if (period < 28 || period > 7680) period = 7680;
         // Period 28 is 5.96 octaves above period 4608: fixed_exp2 stays below

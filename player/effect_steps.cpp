@@ -107,6 +107,15 @@ void arpeggio_tick(Channel& channel) {
     const std::int32_t memory = channel.arpeggio_memory;
     const bool from_table = rules_of(channel).arpeggio_in_note_table;
     arpeggio_around_note(channel);
+    if (rules_of(channel).arpeggio_counts_down_from_speed) {
+        // FastTracker 2 counts a row's ticks down from its speed: the note,
+        // x and y follow each other backwards from the row's end.
+        const std::int32_t speed = std::max(channel.replay->ticks_per_row, 1);
+        const std::int32_t tick = channel.tick_in_row % speed;
+        const std::int32_t step = tick == 0 ? 0 : (speed - tick) % 3;
+        channel.semitone_offset = step == 0 ? 0 : step == 1 ? memory >> 4 : memory & 15;
+        return;
+    }
     switch (channel.tick_in_row) {
     case 1:
         if (from_table) {

@@ -81,6 +81,12 @@ struct PlayRules {
     bool coarse_slide_parameters = false;
     // Arpeggio notes come from the Amiga note table of the fine tune, reading on past its end.
     bool arpeggio_in_note_table = false;
+    // An arpeggio's ticks count down from the row's speed: tick t plays the note, x or y for
+    // (speed - t) % 3 = 0, 1 or 2.
+    bool arpeggio_counts_down_from_speed = false;
+    // An arpeggio note of a linear-pitch song goes no higher than the note above B-7, even from a
+    // note above it.
+    bool arpeggio_stops_at_table_end = false;
     // Vibrato and tremolo neither apply nor advance on a row's first tick; later ticks apply the
     // phase, then advance it.
     bool vibrato_skips_first_tick = false;
@@ -225,6 +231,8 @@ constexpr PlayRules fasttracker_rules{
     .tone_slide_column_by_16 = true,
     .tone_slide_keeps_direction = true,
     .coarse_slide_parameters = true,
+    .arpeggio_counts_down_from_speed = true,
+    .arpeggio_stops_at_table_end = true,
     .vibrato_skips_first_tick = true,
     .square_root_panning = true,
     .panning_column_by_16 = true,

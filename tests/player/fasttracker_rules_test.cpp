@@ -140,6 +140,26 @@ TEST(FastTrackerRules, Oscillators) {
                          d.ticks(6 * 2 + 1);
                          EXPECT_EQ(d.channel().volume_offset > 0, on);
                      });
+
+    XmBuilder arp = song();
+    arp.set_note(0, 0, 0, c4, 1, 0, 0, 0x37);
+    with_and_without(arp.build(), &PlayRules::arpeggio_counts_down_from_speed,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(1); // (6 - 1) % 3 = 2: y first
+                         EXPECT_EQ(d.channel().semitone_offset, on ? 7 : 3);
+                     });
+    XmBuilder top = song();
+    top.set_note(0, 0, 0, 96, 1); // B-7
+    top.set_note(0, 1, 0, 0, 0, 0, 0, 0x33);
+    with_and_without(top.build(), &PlayRules::arpeggio_stops_at_table_end,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(6);
+                         const std::int32_t note = d.channel().frequency;
+                         d.ticks(1);
+                         const std::int32_t up = d.channel().frequency;
+                         EXPECT_GT(up, note);
+                         EXPECT_EQ(up < note * 9 / 8, on); // one semitone, not three
+                     });
 }
 
 TEST(FastTrackerRules, KeyOffs) {
