@@ -3,7 +3,10 @@
 # rendering the same modules to 48 kHz WAV files, side by side: the runs
 # alternate, and each tool's median wall time of RUNS runs is reported with
 # its median CPU time, and the real-time factor of modrender's wall time
-# (seconds of audio per second).
+# (seconds of audio per second). Each tool runs at its own default settings
+# unless MODRENDER_ARGS or XMP_ARGS say otherwise, for example
+# MODRENDER_ARGS="--interpolation none" XMP_ARGS="-i nearest" to compare the
+# two without interpolation.
 # Usage: modrender-vs-xmp.sh MODULE...   (BUILD_DIR, RUNS, FRESH optional)
 # Each tool overwrites its own output run after run, so opening it (which
 # truncates) waits for the writeback of the previous run's file; FRESH=1
@@ -30,9 +33,11 @@ for module in "$@"; do
   : >"$work/ours" && : >"$work/theirs"
   for ((i = 0; i < runs; i++)); do
     [[ ${FRESH:-0} == 1 ]] && rm -f "$work/ours.wav"
-    timed_ms "$modrender" "$module" "$work/ours.wav" >>"$work/ours"
+    # shellcheck disable=SC2086 # the extra arguments are words
+    timed_ms "$modrender" "$module" "$work/ours.wav" ${MODRENDER_ARGS:-} >>"$work/ours"
     [[ ${FRESH:-0} == 1 ]] && rm -f "$work/xmp.wav"
-    timed_ms xmp -q -i nearest -f 48000 -o "$work/xmp.wav" "$module" >>"$work/theirs"
+    # shellcheck disable=SC2086
+    timed_ms xmp -q ${XMP_ARGS:-} -f 48000 -o "$work/xmp.wav" "$module" >>"$work/theirs"
   done
   audio_s=$(awk -v bytes="$(stat -c %s "$work/ours.wav")" 'BEGIN { printf "%.1f", (bytes - 44) / 4 / 48000 }')
   ours_wall=$(cut -d' ' -f1 "$work/ours" | median)

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark executable (build/bin/bench_*), then times modrender
-# against xmp on the generated busy module and on the show's song.
+# against xmp on the generated busy module and on the show's song, each at
+# its defaults and both without interpolation, and modrender's real-time
+# factor in each interpolation mode on the show's song.
 # BUILD_DIR overrides the build folder (default: build/ at the repository root).
 set -euo pipefail
 
@@ -22,4 +24,9 @@ if [[ -x $bin/modrender && -x $bin/bench_mix ]] && command -v xmp >/dev/null; th
   "$bin/bench_mix" --write-mod "$work/busy.mod"
   echo "== modrender against xmp"
   "$root/bench/modrender-vs-xmp.sh" "$work/busy.mod" "$root/player/song.mod"
+  echo "== modrender without interpolation against xmp's nearest"
+  MODRENDER_ARGS="--interpolation none" XMP_ARGS="-i nearest" \
+    "$root/bench/modrender-vs-xmp.sh" "$work/busy.mod" "$root/player/song.mod"
+  echo "== modrender's interpolation modes"
+  "$root/bench/modrender-modes.sh" "$root/player/song.mod"
 fi

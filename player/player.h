@@ -20,7 +20,10 @@
 //     rate itself by replay->resampler (nearest, linear, cubic, sinc; show,
 //     the default, is mix_tick). Its weight tables are built once, at the
 //     first tick that needs them (guarded as any function-local static), and
-//     are only read after. The show calls mix_tick alone.
+//     are only read after. A module with FM channels (S3M AdLib) sounds
+//     them through resample_tick alone: new_replay then also allocates the
+//     FM chip and its buffers, and replay_dispose frees them. The show calls
+//     mix_tick alone.
 //  4. copy_saturated: mixer values to 16-bit samples.
 //  5. replay_dispose, then module_dispose.
 //
