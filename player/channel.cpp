@@ -1,6 +1,7 @@
 // Per-channel processing: a row's note, a tick's frame, the note trigger, and
 // the outputs (frequency, amplitude, balance) that the mixer reads.
 #include "player/channel.h"
+#include "player/channel_output.h"
 
 #include "player/effect_codes.h"
 #include "player/effects.h"
@@ -36,12 +37,6 @@ bool slides(const Channel& channel) {
            note.effect == effect::s3m_tone_slide ||
            note.effect == effect::s3m_tone_slide_volume_slide;
 }
-
-// The linear period of the note above B-7, the end of FastTracker 2's table.
-constexpr std::int32_t highest_linear_note_period = 7680 - 96 * 64;
-
-// Scream Tracker's channel period stays at most 32767.
-constexpr std::int32_t highest_scream_tracker_period = 32767;
 
 constexpr bool is_note_delay(std::uint8_t effect) {
     return effect == effect::note_delay || effect == effect::s3m_note_delay;
@@ -125,17 +120,6 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
     channel.ticks_since_trigger = 0;
     channel.auto_vibrato_ticks = 0;
-}
-
-// The pitch clamps keep the loaders' songs below highest_frequency (at most
-// 8363 * 1712 / 28 = 511340 Hz, 522 * 2^21 >> 11 = 519 kHz linear); a
-// hand-built reference rate could go beyond, and is held there.
-std::int32_t to_frequency(std::int64_t hertz) {
-    return hertz < highest_frequency ? static_cast<std::int32_t>(hertz) : highest_frequency;
-}
-std::int32_t to_fine_frequency(std::int64_t units) {
-    constexpr std::int32_t highest = highest_frequency * 256 + 255;
-    return units < highest ? static_cast<std::int32_t>(units) : highest;
 }
 
 // A note delayed past its row never struck; where the rules say so, a next
@@ -331,94 +315,4 @@ void trigger_note(Channel& channel) {
     // note has started from it, so later notes start further on.
     if (offset && rules.offset_moves_sample_start)
         channel.start_offset += channel.offset_memory * 256;
-}
-
-void update_outputs(Channel& channel) {
-    apply_auto_vibrato(channel);
-    update_frequency(channel);
-    update_amplitude(channel);
-    advance_envelopes(channel);
-}
-
-void apply_auto_vibrato(Channel& channel) {
-    const Instrument& instrument = *channel.instrument;
-    std::int32_t depth = instrument.vibrato_depth & 127;
-    if (depth == 0) return;
-    const std::int32_t sweep = instrument.vibrato_sweep & 127;
-    const std::int32_t rate = instrument.vibrato_rate & 127;
-    const std::int32_t ticks = channel.auto_vibrato_ticks;
-    if (ticks < sweep) depth = depth * ticks / sweep;
-    // Only the phase's low six bits count, and those bits of the product are
-    // the same whether or not it wraps.
-    const auto phase = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(ticks) * static_cast<std::uint32_t>(rate) >> 2);
-    channel.period_offset += lfo_value(channel, phase, instrument.vibrato_type + 4) * depth >> 8;
-    channel.auto_vibrato_ticks = grow_counter(ticks, 1);
-}
-
-void update_frequency(Channel& channel) {
-    const Module& module = *channel.replay->module;
-    std::int32_t period = channel.period + channel.period_offset;
-    if (module.linear_pitch) {
-        period -= channel.semitone_offset * 64;
-        // FastTracker 2's arpeggio goes no higher than its note table's end.
-        if (channel.semitone_offset > 0 && module.rules.arpeggio_stops_at_table_end)
-            period = std::max(period, highest_linear_note_period);
-        // Out-of-range pitch in either direction plays the lowest pitch.
-        if (period < 28 || period > 7680) period = 7680;
-        // Period 28 is 5.96 octaves above period 4608: fixed_exp2 stays below
-        // 2^21, so with the loaders' reference rates (8363 >> 4 = 522) the
-        // product stays below 2^31; 64 bits keep any other rate exact.
-        const auto exponent =
-            static_cast<std::int32_t>((std::int64_t{4608 - period} * 32768) / 768);
-        const std::int32_t power = fixed_exp2(exponent);
-        channel.frequency = to_frequency(std::int64_t{module.reference_rate >> 4} * power >> 11);
-        // The same with the whole reference rate, in 1/256 Hz.
-        channel.fine_frequency =
-            to_fine_frequency(std::int64_t{module.reference_rate} * power >> 7);
-        return;
-    }
-    const bool scream_tracker = module.rules.period_limits_of_scream_tracker;
-    const std::int32_t lowest = module.rules.period_ceiling ? highest_scream_tracker_period
-                                : scream_tracker            ? unlimited_period
-                                                            : 29021;
-    if (period > lowest) period = lowest;
-    period = static_cast<std::int32_t>(std::int64_t{period} * 32768 /
-                                       fixed_exp2((channel.semitone_offset * 32768) / 12));
-    if (scream_tracker) {
-        period = std::max(period, 64);
-    } else if (period < 28) {
-        period = 29021;
-    }
-    channel.frequency = to_frequency(std::int64_t{module.reference_rate} * 1712 / period);
-    channel.fine_frequency =
-        to_fine_frequency(std::int64_t{module.reference_rate} * 1712 * 256 / period);
-}
-
-void update_amplitude(Channel& channel) {
-    const Instrument& instrument = *channel.instrument;
-    const Replay& replay = *channel.replay;
-    // Without a volume envelope a key-off silences the note, or where the
-    // rules say so has taken its volume.
-    // The envelope in 1/256 steps, so that a quiet tail fades smoothly; whole
-    // envelope values give exactly what they would alone.
-    std::int32_t envelope =
-        channel.key_down || replay.module->rules.key_off_zeroes_volume ? 64 * 256 : 0;
-    if (instrument.volume_envelope.active) {
-        envelope = envelope_value_fine(instrument.volume_envelope, channel.volume_envelope_tick);
-    }
-    std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
-    volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
-    channel.amplitude =
-        static_cast<std::int32_t>(std::int64_t{envelope} * replay.global_volume * volume >> 20);
-    // An FM channel plays no samples: the chip (fm_voices.h) sounds its notes.
-    if (replay.module->channel_fm && replay.module->channel_fm[channel.index] != 0)
-        channel.amplitude = 0;
-
-    std::int32_t pan_swing = 0;
-    if (instrument.panning_envelope.active) {
-        pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
-    }
-    const std::int32_t room = channel.panning < 128 ? channel.panning : 255 - channel.panning;
-    channel.balance = channel.panning + (pan_swing * room >> 5);
 }

@@ -1,6 +1,5 @@
-// Per-channel note, pitch, volume and auto-vibrato processing. Every
-// row and tick ends with update_outputs, leaving frequency, amplitude and
-// balance current for the mixer.
+// Per-channel note, pitch and volume processing on rows and ticks; each
+// ends with update_outputs (channel_output.h).
 #pragma once
 #include "player/replay.h"
 
@@ -9,7 +8,3 @@ void apply_row_note(Channel& channel, Note note);
 void repeat_row(Channel& channel);
 void apply_tick_effects(Channel& channel);
 void trigger_note(Channel& channel);
-void update_outputs(Channel& channel);
-void apply_auto_vibrato(Channel& channel);
-void update_frequency(Channel& channel);
-void update_amplitude(Channel& channel);

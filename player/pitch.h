@@ -9,6 +9,9 @@
 // period far below hearing, and far from overflowing.
 constexpr std::int32_t unlimited_period = 1 << 22;
 
+// Scream Tracker's channel period stays at most 32767.
+constexpr std::int32_t highest_scream_tracker_period = 32767;
+
 // The period of a key (1..120) with a fine tune in 1/128 semitone.
 std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune);
 

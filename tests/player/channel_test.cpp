@@ -1,6 +1,7 @@
 // Channel processing: note triggers, pitch to frequency, volume to amplitude
 // and balance, envelopes with fade-out, auto-vibrato and the oscillators.
 #include "player/channel.h"
+#include "player/channel_output.h"
 #include "song_fixture.h"
 #include <gtest/gtest.h>
 

@@ -1,6 +1,7 @@
 // The channel mixer: tick lengths, what one channel contributes (pitch, loop
 // ends, balance), the tick crossfade, the saturating copy, and the fast mixer
 // checked frame for frame against a plain per-frame mixer on varied songs.
+#include "player/channel_output.h"
 #include "player/mixer.h"
 #include "song_fixture.h"
 #include <algorithm>

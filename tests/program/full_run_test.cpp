@@ -1,7 +1,7 @@
 // The whole show on the headless host, run once through gridshow-headless
 // with a capture: its log, its exit code, and the capture's files.
-#include "tests/program/expected_log.h"
 #include "tests/common/png_image.h"
+#include "tests/program/expected_log.h"
 #include "tests/program/run_driver.h"
 #include <cstring>
 #include <filesystem>
