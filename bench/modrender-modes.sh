@@ -12,13 +12,8 @@ modes=(none linear cubic sinc)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-wall_ms() {
-  local TIMEFORMAT='%3R' wall
-  wall=$({ time "$@" >/dev/null 2>&1; } 2>&1)
-  awk -v t="$wall" 'BEGIN { printf "%.0f\n", t * 1000 }'
-}
-
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# shellcheck source=bench/timing.sh
+source "$root/bench/timing.sh"
 
 printf '%-16s %8s' module audio_s
 printf ' %14s' "${modes[@]/%/_x}"
@@ -27,7 +22,7 @@ for module in "$@"; do
   for mode in "${modes[@]}"; do : >"$work/$mode"; done
   for ((i = 0; i < runs; i++)); do
     for mode in "${modes[@]}"; do
-      wall_ms "$modrender" "$module" "$work/out.wav" --interpolation "$mode" >>"$work/$mode"
+      timed_ms "$modrender" "$module" "$work/out.wav" --interpolation "$mode" | cut -d' ' -f1 >>"$work/$mode"
     done
   done
   audio_s=$(awk -v bytes="$(stat -c %s "$work/out.wav")" 'BEGIN { printf "%.1f", (bytes - 44) / 4 / 48000 }')

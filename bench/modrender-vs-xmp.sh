@@ -19,14 +19,8 @@ runs=${RUNS:-9}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Wall and CPU (user + system) milliseconds of one command: "WALL CPU".
-timed_ms() {
-  local TIMEFORMAT='%3R %3U %3S' times
-  times=$({ time "$@" >/dev/null 2>&1; } 2>&1)
-  awk -v t="$times" 'BEGIN { split(t, v, " "); printf "%.0f %.0f\n", v[1] * 1000, (v[2] + v[3]) * 1000 }'
-}
-
-median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# shellcheck source=bench/timing.sh
+source "$root/bench/timing.sh"
 
 printf '%-16s %8s %22s %22s %14s\n' module audio_s 'modrender_ms wall/cpu' 'xmp_ms wall/cpu' modrender_x
 for module in "$@"; do

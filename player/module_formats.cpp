@@ -26,21 +26,20 @@ bool xm_probe(const std::uint8_t* data, std::size_t length) {
     return has_signature(LoadData{data, length}, 0, "Extended Module:");
 }
 
-Module* load_xm(const std::uint8_t* data, std::size_t length, char* load_message,
-                LoadedFormat& format) {
+// A loader that reports the length its headers announce.
+using AnnouncingLoad = Module* (*)(const std::uint8_t*, std::size_t, char*, std::uint64_t&);
+
+template <AnnouncingLoad load, const char* name>
+Module* load_announcing(const std::uint8_t* data, std::size_t length, char* load_message,
+                        LoadedFormat& format) {
     std::uint64_t announced = 0;
-    Module* module = xm_load(data, length, load_message, announced);
-    set_format(format, "XM", announced, length);
+    Module* module = load(data, length, load_message, announced);
+    set_format(format, name, announced, length);
     return module;
 }
 
-Module* load_s3m(const std::uint8_t* data, std::size_t length, char* load_message,
-                 LoadedFormat& format) {
-    std::uint64_t announced = 0;
-    Module* module = s3m_load(data, length, load_message, announced);
-    set_format(format, "S3M", announced, length);
-    return module;
-}
+constexpr char xm_name[] = "XM";
+constexpr char s3m_name[] = "S3M";
 
 bool mod_signature_probe(const std::uint8_t* data, std::size_t length) {
     ModLayout layout{};
@@ -69,8 +68,8 @@ Module* load_15_sample_mod(const std::uint8_t* data, std::size_t length, char*,
 // In the order of trust: XM and S3M carry their signatures at the start,
 // MODs far into the data, and the oldest MODs none at all.
 constexpr ModuleFormat module_formats[] = {
-    {xm_probe, load_xm},
-    {s3m_signature, load_s3m},
+    {xm_probe, load_announcing<xm_load, xm_name>},
+    {s3m_signature, load_announcing<s3m_load, s3m_name>},
     {mod_signature_probe, load_signed_mod},
     {mod_looks_like_15_samples, load_15_sample_mod},
 };
