@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the timing scripts (sourced): one command's times in
 # milliseconds, and the median of numbers on standard input.
 
