@@ -5,6 +5,7 @@
 #include "player/lfo.h"
 #include "player/pitch.h"
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -232,12 +233,16 @@ void vibrato_tick(Channel& channel, std::int32_t shift) {
 }
 
 void set_tremolo_value(Channel& channel) {
-    std::int32_t phase = channel.tremolo_position;
-    // FastTracker 2's falling tremolo takes its half cycle from the vibrato.
-    if ((channel.tremolo_shape & 3) == 1 && rules_of(channel).tremolo_ramp_follows_vibrato)
-        phase = (phase & 31) | (channel.vibrato_position & 32);
-    channel.volume_offset =
-        lfo_value(channel, phase, channel.tremolo_shape & 3) * channel.tremolo_amount >> 6;
+    const std::int32_t phase = channel.tremolo_position;
+    std::int32_t value = lfo_value(channel, phase, channel.tremolo_shape & 3);
+    // FastTracker 2's falling tremolo is its vibrato's ramp: the size from
+    // the vibrato's phase (whose half flips it), the sign from its own half.
+    if ((channel.tremolo_shape & 3) == 1 && rules_of(channel).tremolo_ramp_follows_vibrato) {
+        const std::int32_t ramp = (phase & 31) | (channel.vibrato_position & 32);
+        value = std::abs(lfo_value(channel, ramp, 1));
+        if ((phase & 32) != 0) value = -value;
+    }
+    channel.volume_offset = value * channel.tremolo_amount >> 6;
 }
 
 void count_retrigger(Channel& channel) {

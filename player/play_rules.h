@@ -98,7 +98,8 @@ struct PlayRules {
     bool panning_column_by_16 = false;
     // The volume column's pan slide left by 0 pans hard left on every tick but the first.
     bool pan_slide_left_by_zero_to_left = false;
-    // The falling tremolo takes the half of its cycle from the vibrato's phase.
+    // The falling tremolo is the vibrato's ramp: its size follows the half of the vibrato's cycle,
+    // its sign (up first) the tremolo's own half.
     bool tremolo_ramp_follows_vibrato = false;
     // Lxx moves the panning envelope only where the volume envelope has a sustain point.
     bool envelope_position_pans_only_with_sustain = false;

@@ -140,6 +140,12 @@ TEST(FastTrackerRules, Oscillators) {
                          d.ticks(6 * 2 + 1);
                          EXPECT_EQ(d.channel().volume_offset > 0, on);
                      });
+    b.set_note(0, 2, 0, 0, 0, 0, tremolo, 0xF8); // past its own half by the fourth tick
+    with_and_without(b.build(), &PlayRules::tremolo_ramp_follows_vibrato,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(6 * 2 + 4);
+                         EXPECT_EQ(d.channel().volume_offset < 0, on);
+                     });
 
     XmBuilder arp = song();
     arp.set_note(0, 0, 0, c4, 1, 0, 0, 0x37);
