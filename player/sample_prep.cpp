@@ -56,8 +56,9 @@ Loop fit_loop(const SampleSource& source, std::int32_t frames) {
     loop.start = static_cast<std::int32_t>(source.loop_start);
     loop.stored = static_cast<std::int32_t>(std::min<std::uint64_t>(
         source.loop_length, static_cast<std::uint64_t>(frames - loop.start)));
-    // Back and forth visits each end once per cycle.
-    loop.cycle = source.ping_pong && loop.stored > 1 ? 2 * loop.stored - 2 : loop.stored;
+    // Back and forth turns at the loop's edges, as FastTracker 2 plays it:
+    // each end frame twice, a cycle of twice the loop.
+    loop.cycle = source.ping_pong && loop.stored > 1 ? 2 * loop.stored : loop.stored;
     loop.length = loop.cycle;
     while (loop.length < shortest_loop) loop.length += loop.cycle;
     return loop;
@@ -86,11 +87,11 @@ bool prepare_sample(Sample& sample, const SampleSource& source) {
         return true; // data[frames] stays 0
     }
     // The rest of the loop repeats its first cycle; a ping-pong cycle runs
-    // back down to the frame after the loop start.
+    // back down to the loop start.
     std::int16_t* looped = sample.data + loop.start;
     for (std::int32_t i = loop.stored; i <= loop.length; ++i) {
         const std::int32_t in_cycle = i % loop.cycle;
-        looped[i] = looped[in_cycle < loop.stored ? in_cycle : loop.cycle - in_cycle];
+        looped[i] = looped[in_cycle < loop.stored ? in_cycle : loop.cycle - 1 - in_cycle];
     }
     sample.loop_start = loop.start;
     sample.loop_length = loop.length;

@@ -47,12 +47,12 @@ TEST(SamplePrep, WritesLoopsOutForwards) {
     EXPECT_EQ(sample.loop_start, 2);
     EXPECT_EQ(sample.loop_length, 5);
     EXPECT_EQ(frames, (std::vector<std::int16_t>{0, 256, 512, 768, 1024, 1280, 1536, 512}));
-    // Ping-pong runs back down to the frame after the loop start: 2 3 4 5 6 5 4 3.
+    // Ping-pong turns at the loop's edges: 2 3 4 5 6 6 5 4 3 2.
     source.ping_pong = true;
     frames = prepare(ramp, source, sample);
-    EXPECT_EQ(sample.loop_length, 8);
+    EXPECT_EQ(sample.loop_length, 10);
     for (auto& frame : frames) frame = static_cast<std::int16_t>(frame / 256);
-    EXPECT_EQ(frames, (std::vector<std::int16_t>{0, 1, 2, 3, 4, 5, 6, 5, 4, 3, 2}));
+    EXPECT_EQ(frames, (std::vector<std::int16_t>{0, 1, 2, 3, 4, 5, 6, 6, 5, 4, 3, 2, 2}));
     // A loop shorter than 4 frames is repeated until it is not.
     source.ping_pong = false;
     source.loop_length = 3;

@@ -173,9 +173,10 @@ TEST(XmLoader, ReadsInstrumentsSamplesAndEnvelopes) {
               (std::vector<std::int16_t>{0, 256, 512, 768, 0}));
     const Sample& high = ins.samples[1]; // 16-bit ping-pong over frames 1..4
     EXPECT_EQ(high.loop_start, 1);
-    EXPECT_EQ(high.loop_length, 6);
-    EXPECT_EQ(std::vector<std::int16_t>(high.data, high.data + 8),
-              (std::vector<std::int16_t>{-32768, 32767, 1000, -1000, 5, -1000, 1000, 32767}));
+    EXPECT_EQ(high.loop_length, 8);
+    EXPECT_EQ(
+        std::vector<std::int16_t>(high.data, high.data + 10),
+        (std::vector<std::int16_t>{-32768, 32767, 1000, -1000, 5, 5, -1000, 1000, 32767, 32767}));
 
     // Volume points stop where the ticks stop rising; values are at most 64.
     const Envelope& volume = ins.volume_envelope;
