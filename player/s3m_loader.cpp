@@ -275,11 +275,11 @@ bool by_scream_tracker(const LoadData& data) {
 }
 
 // Scream Tracker keeps the Gravis UltraSound's memory address of each sample
-// in its header; a song saved for the Sound Blaster has none.
+// in its header; a song saved for the Sound Blaster has 0 or 1 there.
 bool saved_for_gus(const LoadData& data, const S3mHeader& header) {
     for (std::int32_t n = 0; n < std::min(header.instrument_count, most_instruments); ++n) {
         const std::size_t at = paragraph(data, header.instrument_pointers + 2 * n);
-        if (at != 0 && data.byte(at) == sample_instrument && data.little_word(at + 40) != 0)
+        if (at != 0 && data.byte(at) == sample_instrument && data.little_word(at + 40) > 1)
             return true;
     }
     return false;

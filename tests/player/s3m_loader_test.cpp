@@ -75,8 +75,11 @@ TEST(S3mLoader, KeepsAdLibChannelsAndInstrumentsAndTheMixLevelOfTheSoundCard) {
     EXPECT_FALSE(module->instruments[2].samples[0].is_fm);
     // The Sound Blaster's mix follows the master volume.
     EXPECT_EQ(module->mix_gain, 100);
-    // The UltraSound's does not, in Scream Tracker's own files.
+    // The UltraSound's does not, in Scream Tracker's own files; an address
+    // of 1 is what a song saved for the Sound Blaster carries.
     s3m.samples[1].gus_address = 1;
+    EXPECT_EQ(load_any(s3m.build())->mix_gain, 100);
+    s3m.samples[1].gus_address = 2;
     EXPECT_EQ(load_any(s3m.build())->mix_gain, 48);
     s3m.version = 0x2013;
     EXPECT_EQ(load_any(s3m.build())->mix_gain, 100);
