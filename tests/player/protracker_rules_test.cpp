@@ -65,6 +65,12 @@ TEST(ProTrackerRules, TimingAndSongPosition) {
 }
 
 TEST(ProTrackerRules, Pitch) {
+    // ProTracker's table for fine tune -8 has 678 where the scale gives 679.25.
+    with_and_without(song().build(), &PlayRules::protracker_period_table,
+                     [](RulesDriver& d, bool on) {
+                         EXPECT_EQ(key_period(*d.module, 42, -128), on ? 678 * 4 : 2717);
+                     });
+
     ModBuilder limits = song();
     limits.set_note(0, 0, 0, 113, 1, 0x1, 0x01); // B-3, sliding higher
     with_and_without(limits.build(), &PlayRules::amiga_limits_by_fine_tune,
