@@ -23,6 +23,8 @@ struct HeadlessSink {
     std::uint64_t run_start_us;
     std::uint64_t run_frames;
     std::vector<std::int16_t> played;
+    std::uint64_t first_start_us =
+        UINT64_MAX; // when the first of `played` began; UINT64_MAX before
 };
 
 HeadlessSink sink;
@@ -47,6 +49,7 @@ void record(const WAVEHDR* header, std::uint64_t frames) {
 bool host_audio_open() {
     sink.queue.clear();
     sink.played.clear();
+    sink.first_start_us = UINT64_MAX;
     return true;
 }
 
@@ -54,6 +57,7 @@ void host_audio_submit(WAVEHDR* header) {
     if (sink.queue.empty()) {
         sink.run_start_us = host_time_us();
         sink.run_frames = 0;
+        if (sink.first_start_us == UINT64_MAX) sink.first_start_us = sink.run_start_us;
     }
     sink.queue.push_back(header);
 }
@@ -93,6 +97,10 @@ void headless_audio_advance_to(std::uint64_t now_us) {
 const std::int16_t* headless_audio_played(std::uint64_t* sample_count) {
     *sample_count = sink.played.size();
     return sink.played.data();
+}
+
+std::uint64_t headless_audio_started_us() {
+    return sink.first_start_us;
 }
 
 bool headless_audio_save_wav(const char* path) {

@@ -12,5 +12,8 @@ void headless_audio_advance_to(std::uint64_t now_us);
 // Every sample the device has played since it was last opened (a block cut
 // short by a reset: the part played before it), interleaved stereo 16-bit.
 const std::int16_t* headless_audio_played(std::uint64_t* sample_count);
+// Virtual time at which the first of those samples began to play; UINT64_MAX
+// before the first block was written.
+std::uint64_t headless_audio_started_us();
 // Writes what the device played as a 48 kHz 16-bit stereo WAV file.
 bool headless_audio_save_wav(const char* path);
