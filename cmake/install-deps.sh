@@ -3,7 +3,8 @@
 # Usage: cmake/install-deps.sh build|test|tidy|run|bench|fuzz|thread|windows|web|package|dist
 set -euo pipefail
 
-build=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev python3)
+build=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libsdl2-dev python3
+       libavformat-dev libavcodec-dev libswscale-dev libavutil-dev)
 declare -A extra=(
   [build]=""
   [test]="g++-mingw-w64-x86-64 wine wine64 xvfb pulseaudio xdotool imagemagick valgrind clang-tidy

@@ -15,8 +15,9 @@ echo "No display found (neither DISPLAY nor WAYLAND_DISPLAY is set):"
 echo "playing the show headless and capturing it into $out/ instead."
 rm -rf "$out"
 status=0
-"$bin/gridshow-headless" --capture "$out" || status=$?
+"$bin/gridshow-headless" --capture "$out" --video "$out/show.webm" || status=$?
 echo
+echo "Video:    $out/show.webm (picture and sound: open it in a browser or a player)"
 echo "Pictures: $out/contact-sheet.png (the whole show), $out/frame-*.png (every 50 ticks)"
 echo "Sound:    $out/show.wav"
 echo "Timeline: $out/timeline.tsv"

@@ -47,7 +47,7 @@ TEST(DriverOptions, UnknownOptionsAreRefused) {
 
 TEST(DriverOptions, OptionsWithoutTheirValueAreRefused) {
     for (const char* option :
-         {"--screen", "--module", "--press", "--post", "--fail", "--capture", "--every"})
+         {"--screen", "--module", "--press", "--post", "--fail", "--capture", "--every", "--video"})
         expect_usage_error({option});
 }
 

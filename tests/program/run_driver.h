@@ -34,14 +34,17 @@ inline std::string make_temp_dir(const char* prefix) {
 
 // Runs the driver with `arguments`; with `capture` set it adds
 // "--capture DIR" for a fresh temporary DIR and reports it in the result.
-inline DriverRun run_driver(std::vector<std::string> arguments, bool capture = false) {
+// `prepare` runs in the child before the driver starts (limits, signals).
+inline DriverRun run_driver(std::vector<std::string> arguments, bool capture = false,
+                            void (*prepare)() = nullptr) {
     DriverRun run;
     if (capture) {
         run.capture_dir = make_temp_dir("gridshow-capture");
         arguments.emplace_back("--capture");
         arguments.push_back(run.capture_dir);
     }
-    ChildRun child = run_in_child([&arguments] {
+    ChildRun child = run_in_child([&arguments, prepare] {
+        if (prepare) prepare();
         std::vector<char*> argv;
         std::string program = GRIDSHOW_HEADLESS_PATH;
         argv.push_back(program.data());

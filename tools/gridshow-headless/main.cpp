@@ -15,6 +15,7 @@
 #include "tools/gridshow-headless/capture.h"
 #include "tools/gridshow-headless/hostile_input.h"
 #include "tools/gridshow-headless/options.h"
+#include "tools/gridshow-headless/video_file.h"
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -22,11 +23,15 @@
 namespace {
 
 constexpr int teardown_leak_exit_code = 4;
+constexpr int video_failed_exit_code = 5;
 
 DriverOptions options;
 std::vector<std::uint8_t> module_bytes;
 Capture capture;
 bool capturing = false;
+VideoFile video;
+bool filming = false;
+std::uint64_t sound_filmed = 0; // samples of the played sound already in the video
 std::uint64_t ticks = 0;
 
 ScreenView screen_view(const std::vector<std::uint32_t>& screen) {
@@ -75,12 +80,43 @@ void perform(PressKey key) {
     }
 }
 
+// The sound played since the last call, then (at a tick) its picture.
+void film_sound() {
+    std::uint64_t count = 0;
+    const std::int16_t* samples = headless_audio_played(&count);
+    if (count < sound_filmed) sound_filmed = 0; // the device was opened again
+    video_add_sound(video, samples + sound_filmed, (count - sound_filmed) / 2,
+                    headless_audio_started_us());
+    sound_filmed = count;
+}
+
+void film(std::uint64_t tick) {
+    film_sound();
+    std::vector<std::uint32_t> screen = headless_screen();
+    video_add_picture(video, tick, headless_now_us(), screen_view(screen));
+}
+
+bool finish_video() {
+    if (!filming) return true;
+    filming = false;
+    if (video.first_tick == 0) {
+        film(1); // a run that ended before its first tick: the screen it left
+    } else {
+        film_sound();
+    }
+    if (video_finish(video)) return true;
+    std::fprintf(stderr, "gridshow-headless: could not write the video \"%s\": %s\n",
+                 video.path.c_str(), video.failure.c_str());
+    return false;
+}
+
 void on_tick(std::uint64_t tick) {
     ticks = tick;
     for (const Press& press : options.presses)
         if (press.tick == tick) perform(press.key);
     for (const Post& post : options.posts)
         if (post.tick == tick) post_hostile_messages(post.kind, headless_first_top_level_window());
+    if (filming) film(tick);
     if (!capturing) return;
     RECT place{};
     bool has_window = GetWindowRect(headless_first_top_level_window(), &place) != 0;
@@ -115,7 +151,9 @@ void report_allocations() {
     std::fflush(stdout);
 }
 
+// The process ends with its own nonzero code: a failed video adds its line.
 void on_exit_process(unsigned exit_code) {
+    finish_video();
     finish_capture(exit_code == 3 ? "FATAL STOP" : "EXIT");
     report_allocations();
 }
@@ -188,6 +226,15 @@ int main(int argc, char** argv) {
             return refuse("cannot write into \"" + options.capture_dir + "\"");
         capturing = true;
     }
+    if (!options.video_path.empty()) {
+        const std::string video_problem =
+            video_open(video, options.video_path, options.screen_width, options.screen_height);
+        if (!video_problem.empty()) {
+            std::fprintf(stderr, "gridshow-headless: %s\n", video_problem.c_str());
+            return 2;
+        }
+        filming = true;
+    }
 
     headless_set_screen_size(options.screen_width, options.screen_height);
     if (!options.module_path.empty())
@@ -199,11 +246,12 @@ int main(int argc, char** argv) {
     int exit_code = app_main();
     // The show's own end leaves the main window open; a close destroys it.
     bool torn_down = exit_code != 0 || !headless_first_top_level_window();
+    const bool filmed = finish_video();
     finish_capture(exit_code != 0 ? "FAILED" : torn_down ? "CLOSED" : "END");
     report_allocations();
     if (torn_down && !teardown_released_everything()) {
         std::fputs("gridshow-headless: the teardown left resources held\n", stderr);
         return teardown_leak_exit_code;
     }
-    return exit_code;
+    return exit_code == 0 && !filmed ? video_failed_exit_code : exit_code;
 }

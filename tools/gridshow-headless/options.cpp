@@ -152,6 +152,10 @@ constexpr ToolOption<DriverOptions> driver_option_table[] = {
          return take_path(value, options.capture_dir);
      }},
     {{"every", true}, take_every},
+    {{"video", true},
+     [](const char* value, DriverOptions& options) {
+         return take_path(value, options.video_path);
+     }},
     {{"count-allocations", false},
      [](const char*, DriverOptions& options) { return set_flag(options.count_allocations); }},
     {{"version", false},

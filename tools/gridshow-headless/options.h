@@ -62,6 +62,7 @@ struct DriverOptions {
     std::vector<Fault> faults;
     std::string capture_dir; // empty: no capture
     std::uint64_t every = 50;
+    std::string video_path;         // empty: no video
     bool count_allocations = false; // at exit, "allocations N" on standard output
     bool version = false;           // print the version instead of running
 };
