@@ -6,201 +6,121 @@
 
 namespace {
 
-// A MOD whose instrument 1 is a looped 256-frame sample (2 a short one-shot).
-ModBuilder song() {
+struct ModNote {
+    int row, channel, period, instrument, effect = 0, param = 0;
+};
+
+// A MOD of these notes in pattern 0, whose instrument 1 is a looped
+// 256-frame sample (2 a short one-shot).
+std::vector<std::uint8_t> song(std::initializer_list<ModNote> notes,
+                               std::initializer_list<int> orders = {0, 1}) {
     ModBuilder b;
-    b.set_orders({0, 1});
+    b.set_orders(orders);
     b.sample(1).length_words = 128;
     b.sample(1).loop_length_words = 128;
     b.sample(1).data.assign(256, 40);
     b.sample(2).length_words = 32;
     b.sample(2).data.assign(64, -40);
-    return b;
+    for (const ModNote& n : notes)
+        b.set_note(0, n.row, n.channel, n.period, n.instrument, n.effect, n.param);
+    return b.build();
 }
+
+constexpr std::int32_t c2 = 428 * 4, c3 = 214 * 4;
 
 } // namespace
 
 TEST(ProTrackerRules, TimingAndSongPosition) {
-    ModBuilder b = song();
-    b.set_note(0, 0, 0, 428, 1, 0xF, 0x40); // tempo 64
-    with_and_without(b.build(), &PlayRules::tempo_after_first_tick, [](RulesDriver& d, bool on) {
-        EXPECT_EQ(d.replay->tempo_bpm, on ? 125 : 64);
-        d.ticks(1);
-        EXPECT_EQ(d.replay->tempo_bpm, 64);
-    });
+    // Tempo 64 from the second tick on.
+    expect_rule(song({{0, 0, 428, 1, 0xF, 0x40}}), &PlayRules::tempo_after_first_tick,
+                &Replay::tempo_bpm, {{0, 125, 64}, {1, 64, 64}});
+    // A loop of its own row: row 0 twice.
+    expect_rule(song({{0, 0, 0, 0, 0xE, 0x61}}), &PlayRules::pattern_loop_per_channel,
+                &Replay::current_row, {{6, 0, 1}});
+    // A break past the last entry to row 5.
+    expect_rule(song({{0, 0, 0, 0, 0xD, 0x05}}, {0}), &PlayRules::break_row_survives_wrap,
+                &Replay::current_row, {{6, 5, 0}});
 
-    ModBuilder loop = song();
-    loop.set_note(0, 0, 0, 0, 0, 0xE, 0x61); // a loop of its own row: row 0 twice
-    with_and_without(loop.build(), &PlayRules::pattern_loop_per_channel,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(6);
-                         EXPECT_EQ(d.replay->current_row, on ? 0 : 1);
-                     });
-
-    ModBuilder wrap = song();
-    wrap.set_orders({0});
-    wrap.set_note(0, 0, 0, 0, 0, 0xD, 0x05); // break past the last entry to row 5
-    with_and_without(wrap.build(), &PlayRules::break_row_survives_wrap,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(6);
-                         EXPECT_EQ(d.replay->current_row, on ? 5 : 0);
-                     });
-
-    ModBuilder delayed = song();
-    delayed.set_note(0, 0, 0, 428, 1, 0xE, 0xE1); // the row twice
-    delayed.set_note(0, 0, 1, 0, 0, 0xD, 0x00);   // then break to the next pattern
-    delayed.set_note(0, 0, 2, 428, 1, 0xE, 0x11); // a fine slide on each repetition
-    with_and_without(delayed.build(), &PlayRules::pattern_delay_reruns_row,
-                     [](RulesDriver& d, bool on) {
-                         const std::int32_t struck = key_period(*d.module, 49, 0);
-                         d.ticks(6);
-                         EXPECT_EQ(d.channel(2).period, struck - (on ? 8 : 4));
-                     });
-    with_and_without(delayed.build(), &PlayRules::delayed_jump_passes_target_row,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(12);
-                         EXPECT_EQ(d.replay->order_index, 1);
-                         EXPECT_EQ(d.replay->current_row, on ? 1 : 0);
-                     });
+    // The row twice, a fine slide on each repetition, then a break.
+    const auto delayed =
+        song({{0, 0, 428, 1, 0xE, 0xE1}, {0, 1, 0, 0, 0xD}, {0, 2, 428, 1, 0xE, 0x11}});
+    expect_rule(delayed, &PlayRules::pattern_delay_reruns_row,
+                [](RulesDriver& d) { return d.channel(2).period; }, {{6, c2 - 8, c2 - 4}});
+    expect_rule(delayed, &PlayRules::delayed_jump_passes_target_row,
+                [](const Replay& r) { return std::pair(r.order_index, r.current_row); },
+                {{12, {1, 1}, {1, 0}}});
 }
 
 TEST(ProTrackerRules, Pitch) {
     // ProTracker's table for fine tune -8 has 678 where the scale gives 679.25.
-    with_and_without(song().build(), &PlayRules::protracker_period_table,
+    expect_rule(song({}), &PlayRules::protracker_period_table,
+                [](RulesDriver& d) { return key_period(*d.module, 42, -128); },
+                {{0, 678 * 4, 2717}});
+    with_and_without(song({{0, 0, 113, 1, 0x1, 0x01}}), &PlayRules::amiga_limits_by_fine_tune,
                      [](RulesDriver& d, bool on) {
-                         EXPECT_EQ(key_period(*d.module, 42, -128), on ? 678 * 4 : 2717);
-                     });
-
-    ModBuilder limits = song();
-    limits.set_note(0, 0, 0, 113, 1, 0x1, 0x01); // B-3, sliding higher
-    with_and_without(limits.build(), &PlayRules::amiga_limits_by_fine_tune,
-                     [](RulesDriver& d, bool on) {
-                         const std::int32_t b3 = d.channel().period;
+                         const std::int32_t b3 = d.channel().period; // sliding higher
                          d.ticks(5);
                          EXPECT_EQ(d.channel().period, on ? b3 : b3 - 20);
                      });
 
-    // A slide's target, then a struck note, then a slide without a note.
-    ModBuilder target = song();
-    target.set_note(0, 0, 0, 428, 1);
-    target.set_note(0, 1, 0, 214, 0, 0x3, 0x01); // the target C-3, slowly
-    target.set_note(0, 2, 0, 428, 0);            // struck, no slide
-    target.set_note(0, 3, 0, 0, 0, 0x3, 0x01);
-    with_and_without(target.build(), &PlayRules::tone_slide_target_from_slide_note,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(18);
-                         const std::int32_t struck = d.channel().period;
-                         d.ticks(5);
-                         EXPECT_EQ(d.channel().period, on ? struck - 20 : struck);
-                     });
-    ModBuilder reached = song();
-    reached.set_note(0, 0, 0, 428, 1);
-    reached.set_note(0, 1, 0, 404, 0, 0x3, 0xFF); // reached at once
-    reached.set_note(0, 2, 0, 0, 0, 0x2, 0x10);   // away again
-    reached.set_note(0, 3, 0, 0, 0, 0x3, 0x00);
-    with_and_without(reached.build(), &PlayRules::tone_slide_target_cleared_when_reached,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(18);
-                         const std::int32_t away = d.channel().period;
-                         d.ticks(5);
-                         EXPECT_EQ(d.channel().period == away, on);
-                     });
+    // A slide's target C-3, then a struck note, then a slide without a note.
+    expect_rule(
+        song({{0, 0, 428, 1}, {1, 0, 214, 0, 0x3, 0x01}, {2, 0, 428, 0}, {3, 0, 0, 0, 0x3, 0x01}}),
+        &PlayRules::tone_slide_target_from_slide_note, &Channel::period, {{23, c2 - 20, c2}});
+    // A target reached at once, then away again, then a slide without one.
+    expect_rule(song({{0, 0, 428, 1},
+                      {1, 0, 404, 0, 0x3, 0xFF},
+                      {2, 0, 0, 0, 0x2, 0x10},
+                      {3, 0, 0, 0, 0x3}}),
+                &PlayRules::tone_slide_target_cleared_when_reached, &Channel::period,
+                {{23, 404 * 4 + 5 * 0x10 * 4, 404 * 4}});
+    // A coarse slide by 0xF2, not a fine one by 2 on the first tick.
+    expect_rule(song({{0, 0, 428, 1, 0x2, 0xF2}}), &PlayRules::coarse_slide_parameters,
+                &Channel::period, {{1, c2 + 0xF2 * 4, c2 + 2 * 4}});
+    // B-3 and one more: past the table's end.
+    expect_rule(song({{0, 0, 113, 1, 0x0, 0x10}}), &PlayRules::arpeggio_in_note_table,
+                [](const Channel& c) { return c.period + c.period_offset == 0; },
+                {{1, true, false}});
 
-    ModBuilder coarse = song();
-    coarse.set_note(0, 0, 0, 428, 1, 0x2, 0xF2); // a coarse slide by 0xF2, not a fine one
-    with_and_without(coarse.build(), &PlayRules::coarse_slide_parameters,
-                     [](RulesDriver& d, bool on) {
-                         const std::int32_t struck = d.channel().period;
-                         d.ticks(1);
-                         EXPECT_EQ(d.channel().period, on ? struck + 0xF2 * 4 : struck);
-                     });
-
-    ModBuilder arpeggio = song();
-    arpeggio.set_note(0, 0, 0, 113, 1, 0x0, 0x10); // B-3 and one more: past the table's end
-    with_and_without(arpeggio.build(), &PlayRules::arpeggio_in_note_table,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(1);
-                         const Channel& c = d.channel();
-                         EXPECT_EQ(c.period + c.period_offset == 0, on);
-                     });
-
-    ModBuilder vibrato = song();
-    vibrato.set_note(0, 0, 0, 428, 1, 0x4, 0x8F);
-    with_and_without(vibrato.build(), &PlayRules::vibrato_skips_first_tick,
-                     [](RulesDriver& d, bool on) {
-                         EXPECT_EQ(d.channel().period_offset, 0);
-                         d.ticks(1); // the phase of the first tick: 0 before it moves on
-                         EXPECT_EQ(d.channel().period_offset == 0, on);
-                         EXPECT_EQ(d.channel().vibrato_position, 8);
-                     });
+    // Vibrato: on the first tick neither applied nor moved on; on the second
+    // the first tick's phase (0) applied, then moved on.
+    expect_rule(
+        song({{0, 0, 428, 1, 0x4, 0x8F}}), &PlayRules::vibrato_skips_first_tick,
+        [](const Channel& c) { return std::pair(c.period_offset == 0, c.vibrato_position); },
+        {{0, {true, 0}, {true, 0}}, {1, {true, 8}, {false, 8}}});
 }
 
 TEST(ProTrackerRules, VolumeAndEffectParameters) {
-    ModBuilder slide = song();
-    slide.set_note(0, 0, 0, 428, 1, 0xC, 0x20);
-    slide.set_note(0, 1, 0, 0, 0, 0xA, 0x12); // up 1 per tick; the 2 does not count
-    with_and_without(slide.build(), &PlayRules::volume_slide_up_first, [](RulesDriver& d, bool on) {
-        d.ticks(11);
-        EXPECT_EQ(d.channel().volume, on ? 37 : 27);
-    });
+    // Up 1 per tick; the 2 does not count.
+    expect_rule(song({{0, 0, 428, 1, 0xC, 0x20}, {1, 0, 0, 0, 0xA, 0x12}}),
+                &PlayRules::volume_slide_up_first, &Channel::volume, {{11, 37, 27}});
+    // EA0 has no memory: it does nothing.
+    expect_rule(song({{0, 0, 428, 1, 0xC, 0x20}, {1, 0, 0, 0, 0xE, 0xA4}, {2, 0, 0, 0, 0xE, 0xA0}}),
+                &PlayRules::fine_effects_without_memory, &Channel::volume, {{12, 36, 40}});
 
-    ModBuilder fine = song();
-    fine.set_note(0, 0, 0, 428, 1, 0xC, 0x20);
-    fine.set_note(0, 1, 0, 0, 0, 0xE, 0xA4);
-    fine.set_note(0, 2, 0, 0, 0, 0xE, 0xA0); // no memory: nothing
-    with_and_without(fine.build(), &PlayRules::fine_effects_without_memory,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(12);
-                         EXPECT_EQ(d.channel().volume, on ? 36 : 40);
-                     });
-
-    ModBuilder offset = song();
-    offset.set_note(0, 0, 0, 428, 1, 0x9, 0x01);
-    offset.set_note(0, 1, 0, 428, 0); // starts where the offset, added twice, left it
-    with_and_without(offset.build(), &PlayRules::offset_moves_sample_start,
-                     [](RulesDriver& d, bool on) {
-                         EXPECT_EQ(d.channel().position, 256);
-                         d.ticks(6);
-                         EXPECT_EQ(d.channel().position, on ? 512 : 256);
-                     });
+    // The next note starts where the offset, added twice, left it.
+    expect_rule(song({{0, 0, 428, 1, 0x9, 0x01}, {1, 0, 428, 0}}),
+                &PlayRules::offset_moves_sample_start, &Channel::position,
+                {{0, 256, 256}, {6, 512, 256}});
 }
 
 TEST(ProTrackerRules, RetriggersAndDelays) {
-    ModBuilder retrigger = song();
-    retrigger.set_note(0, 0, 0, 428, 1, 0xE, 0x92);
-    with_and_without(retrigger.build(), &PlayRules::retrigger_on_tick_multiples,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(3); // the show's way starts its count again at each restart
-                         EXPECT_EQ(d.channel().tick_in_row, on ? 3 : 1);
-                     });
-
-    ModBuilder early = song();
-    early.set_note(0, 0, 0, 428, 2, 0xC, 0x10);
-    early.set_note(0, 1, 0, 428, 1, 0xE, 0xD3); // instrument 1's volume on the first tick
-    with_and_without(early.build(), &PlayRules::instrument_before_note_delay,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(6);
-                         EXPECT_EQ(d.channel().volume, on ? 64 : 16);
-                     });
-
-    ModBuilder late = song();
-    late.set_note(0, 0, 0, 428, 1);
-    late.set_note(0, 1, 0, 214, 0, 0xE, 0xD9); // never strikes in its row
-    with_and_without(late.build(), &PlayRules::note_delay_past_speed_sets_next_pitch,
-                     [](RulesDriver& d, bool on) {
-                         const std::int32_t c2 = d.channel().period;
-                         d.render(12);
-                         EXPECT_EQ(d.channel().period, on ? key_period(*d.module, 61, 0) : c2);
-                         EXPECT_NE(d.channel().position, 0); // not started again
-                     });
+    // The show's way starts its count again at each restart.
+    expect_rule(song({{0, 0, 428, 1, 0xE, 0x92}}), &PlayRules::retrigger_on_tick_multiples,
+                &Channel::tick_in_row, {{3, 3, 1}});
+    // Instrument 1's volume on the first tick.
+    expect_rule(song({{0, 0, 428, 2, 0xC, 0x10}, {1, 0, 428, 1, 0xE, 0xD3}}),
+                &PlayRules::instrument_before_note_delay, &Channel::volume, {{6, 64, 16}});
+    // A delay that never strikes in its row: the next row's pitch, not started again.
+    expect_rule(song({{0, 0, 428, 1}, {1, 0, 214, 0, 0xE, 0xD9}}),
+                &PlayRules::note_delay_past_speed_sets_next_pitch,
+                [](const Channel& c) { return std::pair(c.period, c.position != 0); },
+                {{Rendered{12}, {c3, true}, {c2, true}}});
 }
 
 TEST(ProTrackerRules, ALoneInstrumentsSampleWaitsForThePlayingOnesEnd) {
-    ModBuilder swap = song();
-    swap.set_note(0, 0, 0, 428, 2);
-    swap.set_note(0, 1, 0, 0, 1);
-    with_and_without(swap.build(), &PlayRules::lone_instrument_queues_sample,
-                     [](RulesDriver& d, bool on) {
+    with_and_without(song({{0, 0, 428, 2}, {1, 0, 0, 1}}),
+                     &PlayRules::lone_instrument_queues_sample, [](RulesDriver& d, bool on) {
                          const Sample* one_shot = d.channel().sample;
                          d.ticks(6);
                          EXPECT_EQ(d.channel().volume, 64);
