@@ -10,9 +10,14 @@ constexpr int c4 = 49, off = 97;
 enum Effect : int { porta_down = 2, tone_porta = 3, vibrato = 4, tremolo = 7, ext = 0xE };
 enum XmEffect : int { key_off = 0x14, envelope_at = 0x15, retrigger = 0x1B, tremor = 0x1D };
 
-// Instrument 1: a looped sample at volume 40, panned 32; instrument 2: the
-// same at volume 60, panned 200, with a volume envelope.
-XmBuilder song(int patterns = 1) {
+struct XmNote {
+    int pattern, row, channel, key, instrument, volume = 0, effect = 0, param = 0;
+};
+
+// Two channels and these notes. Instrument 1: a looped sample at volume 40,
+// panned 32; instrument 2: the same at volume 60, panned 200, with a volume
+// envelope.
+XmBuilder builder(std::initializer_list<XmNote> notes, int patterns = 1) {
     XmBuilder b;
     b.channels = 2;
     b.orders.clear();
@@ -35,253 +40,163 @@ XmBuilder song(int patterns = 1) {
         }
         b.instruments.push_back(ins);
     }
+    for (const XmNote& n : notes)
+        b.set_note(n.pattern, n.row, n.channel, n.key, n.instrument, n.volume, n.effect, n.param);
     return b;
 }
-
-int row_after(RulesDriver& d, int ticks) {
-    d.ticks(ticks);
-    return d.replay->current_row;
+std::vector<std::uint8_t> song(std::initializer_list<XmNote> notes, int patterns = 1) {
+    return builder(notes, patterns).build();
 }
 
 } // namespace
 
 TEST(FastTrackerRules, PatternLoopsAndDelays) {
-    XmBuilder kept = song(2);
-    kept.set_note(0, 2, 0, 0, 0, 0, ext, 0x60);
-    kept.set_note(1, 3, 0, 0, 0, 0, ext, 0x61); // back to row 2 of this pattern
-    with_and_without(kept.build(), &PlayRules::loop_start_kept_across_patterns,
-                     [](RulesDriver& d, bool on) { EXPECT_EQ(row_after(d, 6 * 20), on ? 2 : 0); });
-    XmBuilder next = song(2);
-    next.set_note(0, 14, 0, 0, 0, 0, ext, 0x60);
-    next.set_note(0, 15, 0, 0, 0, 0, ext, 0x61); // loops once, then the next pattern
-    with_and_without(next.build(), &PlayRules::loop_row_starts_next_pattern,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(6 * 18);
-                         EXPECT_EQ(d.replay->order_index, 1);
-                         EXPECT_EQ(d.replay->current_row, on ? 14 : 0);
-                     });
-    XmBuilder delayed = song();
-    delayed.set_note(0, 0, 0, c4, 1, 0, ext, 0xD2);
-    delayed.set_note(0, 0, 1, 0, 0, 0, ext, 0xE1); // the row twice
-    with_and_without(delayed.build(), &PlayRules::note_delay_each_row_repetition,
-                     [](RulesDriver& d, bool on) {
-                         d.render(8); // the delayed note strikes on tick 2 and tick 8
-                         EXPECT_EQ(d.channel().position == 0, on);
-                     });
+    // A loop start from pattern 0 that pattern 1 keeps: back to its row 2.
+    expect_rule(song({{0, 2, 0, 0, 0, 0, ext, 0x60}, {1, 3, 0, 0, 0, 0, ext, 0x61}}, 2),
+                &PlayRules::loop_start_kept_across_patterns, &Replay::current_row,
+                {{6 * 20, 2, 0}});
+    // Loops once, then the next pattern.
+    expect_rule(song({{0, 14, 0, 0, 0, 0, ext, 0x60}, {0, 15, 0, 0, 0, 0, ext, 0x61}}, 2),
+                &PlayRules::loop_row_starts_next_pattern,
+                [](const Replay& r) { return std::pair(r.order_index, r.current_row); },
+                {{6 * 18, {1, 14}, {1, 0}}});
+    // The row twice: the delayed note strikes on tick 2 and tick 8.
+    expect_rule(song({{0, 0, 0, c4, 1, 0, ext, 0xD2}, {0, 0, 1, 0, 0, 0, ext, 0xE1}}),
+                &PlayRules::note_delay_each_row_repetition, struck, {{Rendered{8}, true, false}});
 }
 
 TEST(FastTrackerRules, TonePortamento) {
-    XmBuilder b = song();
-    b.set_note(0, 0, 0, c4 - 1, 1);
-    b.set_note(0, 1, 0, c4, 0, 0, tone_porta, 0xFF); // reached from below at once
-    b.set_note(0, 2, 0, 0, 0, 0, porta_down, 0x04);  // below it again
-    b.set_note(0, 3, 0, 0, 0, 0, tone_porta, 0x01);  // set out down: jumps to the target
-    with_and_without(b.build(), &PlayRules::tone_slide_keeps_direction,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(6 * 3 + 1);
-                         EXPECT_EQ(d.channel().period == d.channel().target_period, on);
-                     });
+    // Reached from below at once, below it again, then a slide that sets out
+    // down and jumps to the target.
+    expect_rule(song({{0, 0, 0, c4 - 1, 1},
+                      {0, 1, 0, c4, 0, 0, tone_porta, 0xFF},
+                      {0, 2, 0, 0, 0, 0, porta_down, 0x04},
+                      {0, 3, 0, 0, 0, 0, tone_porta, 0x01}}),
+                &PlayRules::tone_slide_keeps_direction,
+                [](const Channel& c) { return c.period == c.target_period; },
+                {{6 * 3 + 1, true, false}});
 
-    XmBuilder column = song();
-    column.set_note(0, 0, 0, c4, 1);
-    column.set_note(0, 1, 0, c4 + 12, 0, 0xF2);
-    column.set_note(0, 2, 0, c4 - 12, 0, 0xF8, ext, 0xD2); // strikes on tick 2
-    with_and_without(column.build(), &PlayRules::tone_slide_column_by_16,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(7);
-                         EXPECT_EQ(d.channel().tone_slide_speed, on ? 32 : 2);
-                     });
-    with_and_without(column.build(), &PlayRules::note_delay_keeps_tone_slide,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(12);
-                         const std::int32_t target = d.channel().target_period;
-                         d.ticks(2);
-                         EXPECT_EQ(d.channel().target_period == target, on);
-                         EXPECT_EQ(d.channel().tone_slide_speed, on ? 32 : 128);
-                     });
+    // Column slides by 2 and by 8, the second beside a note delayed to tick 2.
+    const auto column = song(
+        {{0, 0, 0, c4, 1}, {0, 1, 0, c4 + 12, 0, 0xF2}, {0, 2, 0, c4 - 12, 0, 0xF8, ext, 0xD2}});
+    expect_rule(column, &PlayRules::tone_slide_column_by_16, &Channel::tone_slide_speed,
+                {{7, 32, 2}});
+    with_and_without(column, &PlayRules::note_delay_keeps_tone_slide, [](RulesDriver& d, bool on) {
+        d.ticks(12);
+        const std::int32_t target = d.channel().target_period;
+        d.ticks(2);
+        EXPECT_EQ(d.channel().target_period == target, on);
+        EXPECT_EQ(d.channel().tone_slide_speed, on ? 32 : 128);
+    });
 }
 
 TEST(FastTrackerRules, Panning) {
-    XmBuilder b = song();
-    b.set_note(0, 0, 0, c4, 1, 0xCF);
-    b.set_note(0, 0, 1, c4, 1, 0xD0); // a slide left by 0
-    with_and_without(b.build(), &PlayRules::panning_column_by_16, [](RulesDriver& d, bool on) {
-        EXPECT_EQ(d.channel(0).panning, on ? 240 : 255);
-    });
-    with_and_without(b.build(), &PlayRules::pan_slide_left_by_zero_to_left,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(1);
-                         EXPECT_EQ(d.channel(1).panning, on ? 0 : 32);
-                     });
-    with_and_without(b.build(), &PlayRules::square_root_panning, [](RulesDriver& d, bool on) {
+    // Column panning 15 on channel 0, a slide left by 0 on channel 1.
+    const auto b = song({{0, 0, 0, c4, 1, 0xCF}, {0, 0, 1, c4, 1, 0xD0}});
+    expect_rule(b, &PlayRules::panning_column_by_16, &Channel::panning, {{0, 240, 255}});
+    expect_rule(b, &PlayRules::pan_slide_left_by_zero_to_left,
+                [](RulesDriver& d) { return d.channel(1).panning; }, {{1, 0, 32}});
+    with_and_without(b, &PlayRules::square_root_panning, [](RulesDriver& d, bool on) {
         d.channel(1).balance = 128;
         const tick_mix::Gains g = tick_mix::channel_gains(d.channel(1));
         EXPECT_EQ(g.left,
                   on ? d.channel(1).amplitude * 46341 >> 16 : d.channel(1).amplitude * 127 >> 8);
     });
 
-    XmBuilder envelope = song();
+    // No volume sustain to go with the envelope position.
+    XmBuilder envelope = builder({{0, 0, 0, c4, 1, 0, envelope_at, 0x20}});
     envelope.instruments[0].panning.points = {{0, 0}, {64, 64}};
     envelope.instruments[0].panning.type = 1;
-    envelope.set_note(0, 0, 0, c4, 1, 0, envelope_at, 0x20); // no volume sustain to go with
-    with_and_without(envelope.build(), &PlayRules::envelope_position_pans_only_with_sustain,
-                     [](RulesDriver& d, bool on) {
-                         EXPECT_EQ(d.channel().panning_envelope_tick, on ? 1 : 0x21);
-                     });
+    expect_rule(envelope.build(), &PlayRules::envelope_position_pans_only_with_sustain,
+                &Channel::panning_envelope_tick, {{0, 1, 0x21}});
 }
 
 TEST(FastTrackerRules, Oscillators) {
-    XmBuilder b = song();
-    b.set_note(0, 0, 0, c4, 1, 0, ext, 0x71);    // falling tremolo
-    b.set_note(0, 1, 0, 0, 0, 0, vibrato, 0x80); // the vibrato past its half: phase 40
-    b.set_note(0, 2, 0, 0, 0, 0, tremolo, 0x08); // tremolo at phase 0
-    with_and_without(b.build(), &PlayRules::tremolo_ramp_follows_vibrato,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(6 * 2 + 1);
-                         EXPECT_EQ(d.channel().volume_offset > 0, on);
-                     });
-    b.set_note(0, 2, 0, 0, 0, 0, tremolo, 0xF8); // past its own half by the fourth tick
-    with_and_without(b.build(), &PlayRules::tremolo_ramp_follows_vibrato,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(6 * 2 + 4);
-                         EXPECT_EQ(d.channel().volume_offset < 0, on);
-                     });
+    // A falling tremolo after a vibrato past its half (phase 40): up at the
+    // tremolo's phase 0, and down past the tremolo's own half by the fourth
+    // tick.
+    const auto up = [](const Channel& c) { return c.volume_offset > 0; };
+    const auto down = [](const Channel& c) { return c.volume_offset < 0; };
+    expect_rule(song({{0, 0, 0, c4, 1, 0, ext, 0x71},
+                      {0, 1, 0, 0, 0, 0, vibrato, 0x80},
+                      {0, 2, 0, 0, 0, 0, tremolo, 0x08}}),
+                &PlayRules::tremolo_ramp_follows_vibrato, up, {{6 * 2 + 1, true, false}});
+    expect_rule(song({{0, 0, 0, c4, 1, 0, ext, 0x71},
+                      {0, 1, 0, 0, 0, 0, vibrato, 0x80},
+                      {0, 2, 0, 0, 0, 0, tremolo, 0xF8}}),
+                &PlayRules::tremolo_ramp_follows_vibrato, down, {{6 * 2 + 4, true, false}});
 
-    XmBuilder arp = song();
-    arp.set_note(0, 0, 0, c4, 1, 0, 0, 0x37);
-    with_and_without(arp.build(), &PlayRules::arpeggio_counts_down_from_speed,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(1); // (6 - 1) % 3 = 2: y first
-                         EXPECT_EQ(d.channel().semitone_offset, on ? 7 : 3);
-                     });
-    XmBuilder top = song();
-    top.set_note(0, 0, 0, 96, 1); // B-7
-    top.set_note(0, 1, 0, 0, 0, 0, 0, 0x33);
-    with_and_without(top.build(), &PlayRules::arpeggio_stops_at_table_end,
-                     [](RulesDriver& d, bool on) {
+    // (6 - 1) % 3 = 2: y first.
+    expect_rule(song({{0, 0, 0, c4, 1, 0, 0, 0x37}}), &PlayRules::arpeggio_counts_down_from_speed,
+                &Channel::semitone_offset, {{1, 7, 3}});
+    // From B-7, one semitone up, not three.
+    with_and_without(song({{0, 0, 0, 96, 1}, {0, 1, 0, 0, 0, 0, 0, 0x33}}),
+                     &PlayRules::arpeggio_stops_at_table_end, [](RulesDriver& d, bool on) {
                          d.ticks(6);
                          const std::int32_t note = d.channel().frequency;
                          d.ticks(1);
                          const std::int32_t up = d.channel().frequency;
                          EXPECT_GT(up, note);
-                         EXPECT_EQ(up < note * 9 / 8, on); // one semitone, not three
+                         EXPECT_EQ(up < note * 9 / 8, on);
                      });
 }
 
 TEST(FastTrackerRules, KeyOffs) {
-    XmBuilder b = song();
-    b.set_note(0, 0, 0, c4, 1);
-    b.set_note(0, 1, 0, off, 0, 0x30); // its volume taken, and given back by the column
-    with_and_without(b.build(), &PlayRules::key_off_zeroes_volume, [](RulesDriver& d, bool on) {
-        d.ticks(6);
-        EXPECT_EQ(d.channel().volume, 32);
-        EXPECT_EQ(d.channel().amplitude > 0, on);
-    });
-    XmBuilder effect = song();
-    effect.set_note(0, 0, 0, c4, 2, 0, key_off, 3);
-    with_and_without(effect.build(), &PlayRules::key_off_effect_on_its_tick,
-                     [](RulesDriver& d, bool on) {
-                         EXPECT_EQ(d.channel().key_down, on ? 1 : 0);
-                         d.ticks(3);
-                         EXPECT_EQ(d.channel().key_down, 0);
-                     });
-    XmBuilder lone = song();
-    lone.set_note(0, 0, 0, c4, 1, 0x20);
-    lone.set_note(0, 1, 0, 0, 2); // the playing sample's volume, not instrument 2's
-    with_and_without(lone.build(), &PlayRules::lone_instrument_resets_playing_sample,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(6);
-                         EXPECT_EQ(d.channel().volume, on ? 40 : 60);
-                     });
-    XmBuilder high = song();
-    high.set_note(0, 0, 0, c4, 1, 0x55);
-    with_and_without(high.build(), &PlayRules::volume_column_above_64_ignored,
-                     [](RulesDriver& d, bool on) { EXPECT_EQ(d.channel().volume, on ? 40 : 64); });
+    // Its volume taken, and given back by the column.
+    expect_rule(song({{0, 0, 0, c4, 1}, {0, 1, 0, off, 0, 0x30}}),
+                &PlayRules::key_off_zeroes_volume,
+                [](const Channel& c) { return std::pair(c.volume, c.amplitude > 0); },
+                {{6, {32, true}, {32, false}}});
+    // K03: the key goes up on tick 3.
+    expect_rule(song({{0, 0, 0, c4, 2, 0, key_off, 3}}), &PlayRules::key_off_effect_on_its_tick,
+                &Channel::key_down, {{0, 1, 0}, {3, 0, 0}});
+    // The playing sample's volume, not instrument 2's.
+    expect_rule(song({{0, 0, 0, c4, 1, 0x20}, {0, 1, 0, 0, 2}}),
+                &PlayRules::lone_instrument_resets_playing_sample, &Channel::volume, {{6, 40, 60}});
+    expect_rule(song({{0, 0, 0, c4, 1, 0x55}}), &PlayRules::volume_column_above_64_ignored,
+                &Channel::volume, {{0, 40, 64}});
 }
 
 TEST(FastTrackerRules, RetriggersTremorAndDelays) {
-    XmBuilder retrig = song();
-    retrig.set_note(0, 0, 0, c4, 1, 0, retrigger, 0x02);
-    with_and_without(retrig.build(), &PlayRules::counted_retrigger_and_tremor,
-                     [](RulesDriver& d, bool on) {
-                         d.render(1); // the note counts as the first tick: the second restarts
-                         EXPECT_EQ(d.channel().position == 0, on);
-                     });
-    XmBuilder trem = song();
-    trem.set_note(0, 0, 0, c4, 1, 0, tremor, 0x10); // two ticks on, one off
-    with_and_without(trem.build(), &PlayRules::counted_retrigger_and_tremor,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(3);
-                         EXPECT_EQ(d.channel().amplitude == 0, on);
-                     });
-    XmBuilder lasting = song();
-    lasting.set_note(0, 0, 0, c4, 1, 0, tremor, 0x03); // one tick on, then silent to the row's end
-    lasting.set_note(0, 2, 0, 0, 0, 0x30);
-    with_and_without(lasting.build(), &PlayRules::tremolo_and_tremor_volume_lasts,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(7); // the row after, without tremor
-                         EXPECT_EQ(d.channel().amplitude == 0, on);
-                         d.ticks(6); // a volume sounds the note again
-                         EXPECT_NE(d.channel().amplitude, 0);
-                     });
-    XmBuilder wavering = song();
-    wavering.set_note(0, 0, 0, c4, 1, 0, tremolo, 0x48);
-    with_and_without(wavering.build(), &PlayRules::tremolo_and_tremor_volume_lasts,
-                     [](RulesDriver& d, bool on) {
+    // The note counts as the first tick: the second restarts.
+    expect_rule(song({{0, 0, 0, c4, 1, 0, retrigger, 0x02}}),
+                &PlayRules::counted_retrigger_and_tremor, struck, {{Rendered{1}, true, false}});
+    // Two ticks on, one off.
+    expect_rule(song({{0, 0, 0, c4, 1, 0, tremor, 0x10}}), &PlayRules::counted_retrigger_and_tremor,
+                silent, {{3, true, false}});
+    // One tick on, then silent to the row's end and the row after; a volume
+    // sounds the note again.
+    expect_rule(song({{0, 0, 0, c4, 1, 0, tremor, 0x03}, {0, 2, 0, 0, 0, 0x30}}),
+                &PlayRules::tremolo_and_tremor_volume_lasts, silent,
+                {{7, true, false}, {6, false, false}});
+    with_and_without(song({{0, 0, 0, c4, 1, 0, tremolo, 0x48}}),
+                     &PlayRules::tremolo_and_tremor_volume_lasts, [](RulesDriver& d, bool on) {
                          d.ticks(5);
                          const std::int32_t last = d.channel().volume_offset;
                          EXPECT_NE(last, 0);
                          d.ticks(1); // the row after, without tremolo
                          EXPECT_EQ(d.channel().volume_offset, on ? last : 0);
                      });
-    XmBuilder once = song();
-    once.set_note(0, 0, 0, c4, 1);
-    once.set_note(0, 1, 0, 0, 0, 0, ext, 0x90);
-    with_and_without(once.build(), &PlayRules::retrigger_zero_once, [](RulesDriver& d, bool on) {
-        d.render(6); // the row's first tick restarts the note, no later one
-        EXPECT_EQ(d.channel().position == 0, on);
-        d.render(1);
-        EXPECT_NE(d.channel().position, 0);
-    });
-
-    XmBuilder later = song();
-    later.set_note(0, 0, 0, c4, 1);
-    later.set_note(0, 1, 0, 0, 0, 0, ext, 0x92); // ticks 2 and 4 only
-    with_and_without(later.build(), &PlayRules::retrigger_never_on_first_tick,
-                     [](RulesDriver& d, bool on) {
-                         d.render(6);
-                         EXPECT_EQ(d.channel().position != 0, on);
-                     });
-    XmBuilder rogue = song();
-    rogue.set_note(0, 0, 0, c4, 1);
-    rogue.set_note(0, 1, 0, 0, 0, 0, ext, 0xD2); // the last note, again
-    with_and_without(rogue.build(), &PlayRules::note_delay_repeats_last_note,
-                     [](RulesDriver& d, bool on) {
-                         d.render(8);
-                         EXPECT_EQ(d.channel().position == 0, on);
-                     });
-    XmBuilder again = song();
-    again.set_note(0, 0, 0, c4, 2);
-    again.set_note(0, 1, 0, 0, 0, 0, ext, 0xD2); // no instrument: its envelope starts anew
-    with_and_without(again.build(), &PlayRules::note_delay_restarts_instrument,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(9);
-                         EXPECT_EQ(d.channel().volume_envelope_tick < 3, on);
-                     });
-    XmBuilder fine = song();
-    fine.set_note(0, 0, 0, c4, 1);
-    fine.set_note(0, 1, 0, c4, 1, 0x85, ext, 0xD1); // delayed with its instrument
-    with_and_without(fine.build(), &PlayRules::note_delay_breaks_volume_column_slides,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(7);
-                         EXPECT_EQ(d.channel().volume, on ? 40 : 35);
-                     });
-    XmBuilder waiting = song();
-    waiting.set_note(0, 0, 0, c4, 1);
-    waiting.set_note(0, 1, 0, 0, 0, 0x62, ext, 0xD3); // slides while the note waits
-    with_and_without(waiting.build(), &PlayRules::note_delay_breaks_volume_column_slides,
-                     [](RulesDriver& d, bool on) {
-                         d.ticks(9);
-                         EXPECT_EQ(d.channel().volume, on ? 34 : 40);
-                     });
+    // E90: the row's first tick restarts the note, no later one.
+    expect_rule(song({{0, 0, 0, c4, 1}, {0, 1, 0, 0, 0, 0, ext, 0x90}}),
+                &PlayRules::retrigger_zero_once, struck,
+                {{Rendered{6}, true, false}, {Rendered{1}, false, false}});
+    // E92 without a note: ticks 2 and 4 only.
+    expect_rule(song({{0, 0, 0, c4, 1}, {0, 1, 0, 0, 0, 0, ext, 0x92}}),
+                &PlayRules::retrigger_never_on_first_tick, struck, {{Rendered{6}, false, true}});
+    // ED2 without a note: the last note, again.
+    expect_rule(song({{0, 0, 0, c4, 1}, {0, 1, 0, 0, 0, 0, ext, 0xD2}}),
+                &PlayRules::note_delay_repeats_last_note, struck, {{Rendered{8}, true, false}});
+    // ED2 without an instrument: its envelope starts anew.
+    expect_rule(song({{0, 0, 0, c4, 2}, {0, 1, 0, 0, 0, 0, ext, 0xD2}}),
+                &PlayRules::note_delay_restarts_instrument,
+                [](const Channel& c) { return c.volume_envelope_tick < 3; }, {{9, true, false}});
+    // A fine slide down beside a note delayed with its instrument; a slide up
+    // while the note waits.
+    expect_rule(song({{0, 0, 0, c4, 1}, {0, 1, 0, c4, 1, 0x85, ext, 0xD1}}),
+                &PlayRules::note_delay_breaks_volume_column_slides, &Channel::volume,
+                {{7, 40, 35}});
+    expect_rule(song({{0, 0, 0, c4, 1}, {0, 1, 0, 0, 0, 0x62, ext, 0xD3}}),
+                &PlayRules::note_delay_breaks_volume_column_slides, &Channel::volume,
+                {{9, 34, 40}});
 }
