@@ -81,14 +81,14 @@ void build_sinc(std::int16_t* table, std::int32_t taps, double cutoff) {
     const std::int32_t before = resample_kernels::taps_before(taps);
     const double half = taps / 2.0;
     double weights[most_taps];
+    const double window_peak = bessel_i0(kaiser_beta); // the same for every weight
     for (std::int32_t j = 0; j < rows; ++j) {
         const double fraction = static_cast<double>(j) / (rows - 1);
         for (std::int32_t k = 0; k < taps; ++k) {
             const double distance = k - before - fraction;
             const double r = distance / half;
             const double window =
-                r * r < 1 ? bessel_i0(kaiser_beta * std::sqrt(1 - r * r)) / bessel_i0(kaiser_beta)
-                          : 0;
+                r * r < 1 ? bessel_i0(kaiser_beta * std::sqrt(1 - r * r)) / window_peak : 0;
             const double x = std::numbers::pi * cutoff * distance;
             weights[k] = window * (x == 0 ? 1 : std::sin(x) / x);
         }
