@@ -70,13 +70,29 @@ void encode(VideoFile& video, AVCodecContext* codec, AVStream* stream, const AVF
     drain(video, codec, stream);
 }
 
-AVCodecContext* open_picture_codec(VideoFile& video, std::string& problem) {
-    const AVCodec* codec = avcodec_find_encoder_by_name("libvpx-vp9");
-    if (!codec) {
-        problem = "no VP9 encoder (libvpx-vp9) in this FFmpeg";
-        return nullptr;
-    }
-    AVCodecContext* context = avcodec_alloc_context3(codec);
+// The named encoder's context; null, and `problem` says why, if this FFmpeg
+// lacks it.
+AVCodecContext* new_encoder(const char* name, const char* kind, std::string& problem) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(name);
+    AVCodecContext* context = codec ? avcodec_alloc_context3(codec) : nullptr;
+    if (!codec) problem = std::string("no ") + kind + " encoder (" + name + ") in this FFmpeg";
+    if (codec && !context) problem = "out of memory";
+    return context;
+}
+
+void start_encoder(const VideoFile& video, AVCodecContext* context, AVDictionary** settings,
+                   const char* kind, std::string& problem) {
+    if (video.container->oformat->flags & AVFMT_GLOBALHEADER)
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int result = avcodec_open2(context, context->codec, settings);
+    if (result < 0)
+        problem =
+            av_problem(("cannot start the " + std::string(kind) + " encoder").c_str(), result);
+}
+
+AVCodecContext* open_picture_codec(const VideoFile& video, std::string& problem) {
+    AVCodecContext* context = new_encoder("libvpx-vp9", "VP9", problem);
+    if (!context) return nullptr;
     context->width = video.width;
     context->height = video.height;
     context->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -88,34 +104,24 @@ AVCodecContext* open_picture_codec(VideoFile& video, std::string& problem) {
     context->colorspace = AVCOL_SPC_SMPTE170M;
     context->color_primaries = AVCOL_PRI_SMPTE170M;
     context->color_trc = AVCOL_TRC_SMPTE170M;
-    if (video.container->oformat->flags & AVFMT_GLOBALHEADER)
-        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* settings = nullptr;
     for (const CodecOption& option : picture_options)
         av_dict_set(&settings, option.name, option.value, 0);
-    const int result = avcodec_open2(context, codec, &settings);
+    start_encoder(video, context, &settings, "VP9", problem);
     av_dict_free(&settings);
-    if (result < 0) problem = av_problem("cannot start the VP9 encoder", result);
     return context;
 }
 
-AVCodecContext* open_sound_codec(VideoFile& video, std::string& problem) {
-    const AVCodec* codec = avcodec_find_encoder_by_name("libopus");
-    if (!codec) {
-        problem = "no Opus encoder (libopus) in this FFmpeg";
-        return nullptr;
-    }
-    AVCodecContext* context = avcodec_alloc_context3(codec);
+AVCodecContext* open_sound_codec(const VideoFile& video, std::string& problem) {
+    AVCodecContext* context = new_encoder("libopus", "Opus", problem);
+    if (!context) return nullptr;
     context->sample_rate = sound_rate;
     context->sample_fmt = AV_SAMPLE_FMT_S16;
     av_channel_layout_default(&context->ch_layout, 2);
     context->bit_rate = sound_bit_rate;
     context->time_base = AVRational{1, sound_rate};
     context->frame_size = sound_frame;
-    if (video.container->oformat->flags & AVFMT_GLOBALHEADER)
-        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const int result = avcodec_open2(context, codec, nullptr);
-    if (result < 0) problem = av_problem("cannot start the Opus encoder", result);
+    start_encoder(video, context, nullptr, "Opus", problem);
     return context;
 }
 
