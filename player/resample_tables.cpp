@@ -76,13 +76,16 @@ double bessel_i0(double x) {
 }
 
 // Taps from `before` ahead of the position; the cutoff as a fraction of the
-// sample's Nyquist frequency.
+// sample's Nyquist frequency. With taps_before(taps) = taps / 2 - 1 the row
+// for fraction 1 - f holds the row for f backwards, so each pair of rows
+// costs one set of window and sine values.
 void build_sinc(std::int16_t* table, std::int32_t taps, double cutoff) {
     const std::int32_t before = resample_kernels::taps_before(taps);
     const double half = taps / 2.0;
     double weights[most_taps];
+    double mirrored[most_taps];
     const double window_peak = bessel_i0(kaiser_beta); // the same for every weight
-    for (std::int32_t j = 0; j < rows; ++j) {
+    for (std::int32_t j = 0; j <= (rows - 1) / 2; ++j) {
         const double fraction = static_cast<double>(j) / (rows - 1);
         for (std::int32_t k = 0; k < taps; ++k) {
             const double distance = k - before - fraction;
@@ -91,8 +94,10 @@ void build_sinc(std::int16_t* table, std::int32_t taps, double cutoff) {
                 r * r < 1 ? bessel_i0(kaiser_beta * std::sqrt(1 - r * r)) / window_peak : 0;
             const double x = std::numbers::pi * cutoff * distance;
             weights[k] = window * (x == 0 ? 1 : std::sin(x) / x);
+            mirrored[taps - 1 - k] = weights[k];
         }
         put_row(weights, taps, table + taps * j);
+        put_row(mirrored, taps, table + taps * (rows - 1 - j));
     }
 }
 
