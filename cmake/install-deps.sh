@@ -12,7 +12,7 @@ declare -A extra=(
            emscripten nodejs npm chromium firefox-esr clang libclang-rt-14-dev"
   [tidy]="clang-tidy"
   [run]=""
-  [bench]="xmp openmpt123 python3-numpy"
+  [bench]="xmp openmpt123 python3-numpy xvfb openbox dbus-daemon"
   [fuzz]="clang libclang-rt-14-dev"
   [thread]="clang libclang-rt-14-dev xvfb"
   [windows]="g++-mingw-w64-x86-64"
