@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # What the whole show costs on a Linux desktop: the program's own CPU time,
 # the X server's CPU time over the run, the run's length and the audio
-# callbacks that ran dry (the most of any run), on a private Xvfb screen with no window manager and
-# under each window manager named, SDL's dummy audio; the median of RUNS runs
-# each (the managers alternating run by run).
+# callbacks that ran dry (the most of any run), on a private Xvfb screen with
+# no window manager and under each window manager named, SDL's dummy audio;
+# the median of RUNS runs each (the managers alternating run by run).
 # Usage: show-cpu.sh [MANAGER...]   (BUILD_DIR, RUNS, SCREEN optional)
 #   e.g. show-cpu.sh openbox
 set -euo pipefail
@@ -39,7 +39,8 @@ one_run() {
   Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>/dev/null &
   server=$!
   while [[ ! -s $work/display ]]; do sleep 0.05; done
-  local display=":$(head -1 "$work/display")"
+  local display
+  display=":$(head -1 "$work/display")"
   if [[ $desktop != none ]]; then
     mkdir -p "$work/home"
     setsid env DISPLAY="$display" HOME="$work/home" XDG_CONFIG_HOME="$work/home" \
