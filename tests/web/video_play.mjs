@@ -8,6 +8,7 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
+import { check, runAndExit } from './verdict.mjs';
 
 const [video, width, height, ticks] = process.argv.slice(2);
 let puppeteer;
@@ -35,9 +36,7 @@ const browser = await puppeteer.launch({
   userDataDir: profile,
   args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--autoplay-policy=no-user-gesture-required'],
 });
-const failures = [];
-const check = (ok, message) => { if (!ok) failures.push(message); };
-try {
+await runAndExit(async () => {
   const page = await browser.newPage();
   await page.goto(`http://127.0.0.1:${server.address().port}/`);
   const opened = await page.evaluate(() => new Promise((resolve) => {
@@ -65,10 +64,4 @@ try {
   check(played.frames > 50, `${played.frames} pictures decoded`);
   check(played.audio > 0, 'no sound decoded');
   console.log(JSON.stringify({ opened, played }));
-} finally {
-  await browser.close();
-  server.close();
-  fs.rmSync(profile, { recursive: true, force: true });
-}
-for (const failure of failures) console.error(failure);
-process.exit(failures.length ? 1 : 0);
+}, { browser, server, profile });

@@ -25,6 +25,7 @@ import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { check, failures, runAndExit } from './verdict.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const [site, artifacts, browserName, testCase, program = site] = process.argv.slice(2);
@@ -75,8 +76,6 @@ function serve() {
 }
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-const failures = [];
-const check = (ok, message) => { if (!ok) failures.push(message); };
 
 // A PulseAudio daemon with a null sink, as the Wine tests start one, under
 // `root`; its socket is there when this returns.
@@ -332,14 +331,4 @@ async function mouse() {
 
 const cases = { full_run: fullRun, escape, idle, no_audio: noAudio, no_sound_device: noSoundDevice,
                 teardown_wait: teardownWait, mouse };
-try {
-  await cases[testCase]();
-} catch (error) {
-  failures.push(String(error.stack || error));
-} finally {
-  await browser.close();
-  server.close();
-  fs.rmSync(profile, { recursive: true, force: true });
-}
-for (const failure of failures) console.error(failure);
-process.exit(failures.length ? 1 : 0);
+await runAndExit(() => cases[testCase](), { browser, server, profile });
