@@ -8,16 +8,10 @@ import fs from 'node:fs';
 import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
-import { check, runAndExit } from './verdict.mjs';
+import { check, loadPuppeteer, runAndExit } from './browser_run.mjs';
 
 const [video, width, height, ticks] = process.argv.slice(2);
-let puppeteer;
-try {
-  puppeteer = (await import('puppeteer-core')).default;
-} catch {
-  console.error('puppeteer-core is not installed: the web.setup test installs it');
-  process.exit(77);
-}
+const puppeteer = await loadPuppeteer();
 
 const page_html = '<!doctype html><video id="v" src="/show.webm" preload="auto"></video>';
 const server = http.createServer((request, response) => {

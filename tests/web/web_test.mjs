@@ -25,7 +25,7 @@ import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { check, failures, runAndExit } from './verdict.mjs';
+import { check, failures, loadPuppeteer, runAndExit } from './browser_run.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const [site, artifacts, browserName, testCase, program = site] = process.argv.slice(2);
@@ -40,13 +40,7 @@ for (const file of [path.join(site, 'index.html'), path.join(program, 'gridshow.
   console.error(`no ${file}: make web builds it`);
   process.exit(77);
 }
-let puppeteer;
-try {
-  puppeteer = (await import('puppeteer-core')).default;
-} catch {
-  console.error('puppeteer-core is not installed: the web.setup test installs it');
-  process.exit(77);
-}
+const puppeteer = await loadPuppeteer();
 fs.mkdirSync(artifacts, { recursive: true });
 
 // The full run's standard error, as the whole-program tests expect it.

@@ -1,6 +1,17 @@
-// What the browser tests share: the list of failures, and the end that closes
-// the browser, the server and the profile and exits with the verdict.
+// What the browser tests share: the browser driver, the list of failures,
+// and the end that closes the browser, the server and the profile and exits
+// with the verdict.
 import fs from 'node:fs';
+
+// puppeteer-core, or exit code 77 (skipped) when web.setup has not installed it.
+export async function loadPuppeteer() {
+  try {
+    return (await import('puppeteer-core')).default;
+  } catch {
+    console.error('puppeteer-core is not installed: the web.setup test installs it');
+    process.exit(77);
+  }
+}
 
 export const failures = [];
 export const check = (ok, message) => { if (!ok) failures.push(message); };
