@@ -2,11 +2,14 @@
 // waits until the X server has taken the whole picture in, which takes tens
 // or hundreds of milliseconds when the server is busy (a compositing window
 // manager, a loaded machine) and would hold up the message loop that also
-// refills the sound. Here the loop only copies the changed pixels into a
-// staging image and names the changed parts; this thread sends them over a
-// connection of its own and waits for the server, and changes that arrive
-// meanwhile are sent together the next time. On a local display the shown
-// image lies in memory shared with the server, which copies it from there.
+// refills the sound. Here the loop only copies the changed pixels and names
+// the changed parts; this thread sends them over a connection of its own and
+// waits for the server, and changes that arrive meanwhile are sent together
+// the next time. On a local display the loop copies straight into the image
+// in memory shared with the server, which takes it from there: a part the
+// server reads while the loop writes it may show a mix of two ticks, and the
+// part is sent again with the newer pixels. Elsewhere the loop copies into a
+// staging image that this thread copies into the one it sends.
 #include "platform/sdl/sdl_host.h"
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
@@ -28,9 +31,9 @@ struct Presenter {
     XShmSegmentInfo shared; // shmaddr is null when the memory is not shared
     int width;
     int height;
-    std::vector<std::uint32_t> staging; // written by the message loop under `lock`
+    std::vector<std::uint32_t> staging; // without shared memory: written by the loop under `lock`
     std::vector<std::uint32_t> shown;
-    SDL_Surface* surface; // over `staging`
+    SDL_Surface* surface; // what the loop writes: the shared image, or `staging`
     std::mutex lock;
     std::condition_variable wake;
     std::vector<SDL_Rect> changed;
@@ -75,7 +78,8 @@ void present_changes(Presenter* presenter) {
             if (presenter->stopping) return;
             parts.swap(presenter->changed);
             presenter->changed.clear();
-            for (const SDL_Rect& part : parts) copy_rows(presenter, part);
+            if (!presenter->shared.shmaddr)
+                for (const SDL_Rect& part : parts) copy_rows(presenter, part);
         }
         for (const SDL_Rect& part : parts) put_part(presenter, part);
         // Waits here, not in the loop, until the server has caught up (and
@@ -151,17 +155,23 @@ Presenter* sdl_presenter_start(SDL_Window* window, int width, int height) {
     presenter->width = width;
     presenter->height = height;
     std::size_t pixels = std::size_t(width) * std::size_t(height);
-    presenter->staging.assign(pixels, 0);
     presenter->gc = XCreateGC(display, presenter->window, 0, nullptr);
     Visual* visual = DefaultVisual(display, DefaultScreen(display));
-    if (!share_image(presenter, visual)) {
+    void* written = nullptr;
+    int pitch = width * 4;
+    if (share_image(presenter, visual)) {
+        written = presenter->image->data;
+        pitch = presenter->image->bytes_per_line; // a new segment comes zero-filled
+    } else {
+        presenter->staging.assign(pixels, 0);
         presenter->shown.assign(pixels, 0);
         presenter->image = XCreateImage(display, visual, 24, ZPixmap, 0,
                                         reinterpret_cast<char*>(presenter->shown.data()),
                                         unsigned(width), unsigned(height), 32, width * 4);
+        written = presenter->staging.data();
     }
-    presenter->surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        presenter->staging.data(), width, height, 32, width * 4, SDL_PIXELFORMAT_RGB888);
+    presenter->surface = SDL_CreateRGBSurfaceWithFormatFrom(written, width, height, 32, pitch,
+                                                            SDL_PIXELFORMAT_RGB888);
     if (!presenter->image || !presenter->surface) {
         sdl_presenter_stop(presenter);
         return nullptr;
