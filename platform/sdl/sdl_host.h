@@ -69,10 +69,11 @@ std::uint64_t sdl_windows_present_count();
 // the screen does not take 32-bit 0x00RRGGBB pixels as they are.
 struct Presenter;
 Presenter* sdl_presenter_start(SDL_Window* window, int width, int height);
-// The staging image to copy changed pixels into, held until end_copy.
+// The image to copy changed pixels into (shared with a local X server, else a
+// staging copy), held until end_copy.
 SDL_Surface* sdl_presenter_begin_copy(Presenter* presenter);
 void sdl_presenter_end_copy(Presenter* presenter);
-// Has these parts of the staging image shown; returns at once.
+// Has these parts of that image shown; returns at once.
 void sdl_presenter_show(Presenter* presenter, const std::vector<SDL_Rect>& parts);
 // Ends the thread and frees everything; before the window is destroyed.
 void sdl_presenter_stop(Presenter* presenter);

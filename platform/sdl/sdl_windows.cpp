@@ -1,7 +1,7 @@
 // Presentation on the SDL2 host: each composed top-level window is a
 // borderless SDL window at its screen position (one the window manager leaves
 // alone, see sdl_display.cpp). The composed pixels are copied into the
-// window's surface (on X11 the presenter's staging image) as they arrive, but
+// window's surface (on X11 the presenter's image) as they arrive, but
 // shown only at the display's refresh rate and only where they changed,
 // because showing a whole window costs milliseconds of CPU on a software
 // display.
@@ -131,7 +131,7 @@ void copy_parts(HostWindow& host, const HostWindowImage& image, SDL_Surface* sur
     }
 }
 
-// Copies what changed into the presenter's staging image or SDL's surface.
+// Copies what changed into the presenter's image or SDL's surface.
 void copy_changes(HostWindow& host, const HostWindowImage& image) {
     if (host.presenter) {
         copy_parts(host, image, sdl_presenter_begin_copy(host.presenter));
@@ -188,7 +188,7 @@ void host_present(const HostWindowImage& image) {
         if (host->presenter) {
             sdl_presenter_stop(host->presenter);
             host->presenter = sdl_presenter_start(host->sdl_window, image.width, image.height);
-            host->surface = nullptr; // the new staging image is blank
+            host->surface = nullptr; // the presenter's new image is blank
         }
     }
     if (image.screen_rect.left != host->screen_rect.left ||
