@@ -1,11 +1,13 @@
 // The mixer's inner loops, each written twice: plainly, for any CPU, and with
-// SSE2 where the compiler targets it. The two give the same values bit for
+// SSE2 where the build takes it (simd.h). The two give the same values bit for
 // bit; the mixer takes the SSE2 ones where they exist, and the tests hold
 // each pair against the other.
 #pragma once
+#include "player/simd.h"
+
 #include <cstdint>
 #include <cstring>
-#if defined(__SSE2__)
+#if defined(GRIDSHOW_SSE2_KERNELS)
 #include <emmintrin.h>
 #endif
 
@@ -67,7 +69,7 @@ inline void copy_saturated(const std::int32_t* from, std::int16_t* to, std::size
 
 } // namespace portable
 
-#if defined(__SSE2__)
+#if defined(GRIDSHOW_SSE2_KERNELS)
 namespace sse2 {
 
 inline void store_eight(std::int16_t* at, std::int16_t value) {
@@ -192,7 +194,7 @@ inline void copy_saturated(const std::int32_t* from, std::int16_t* to, std::size
 #endif
 
 // The kernels the mixers take: SSE2 where the compiler targets it.
-#if defined(__SSE2__)
+#if defined(GRIDSHOW_SSE2_KERNELS)
 namespace native = sse2;
 #else
 namespace native = portable;

@@ -2,11 +2,13 @@
 // of output frames whose taps all lie inside `frames`, from a 32.32 fixed
 // point position `at` (whole frames from frames[0] in the high half) moving
 // on by `step`. The weighted reads come twice, plainly and with SSE2 where
-// the compiler targets it; the two give the same values bit for bit (the
+// the build takes it (simd.h); the two give the same values bit for bit (the
 // sums are exact in 32 bits), and the tests hold each against the other.
 #pragma once
+#include "player/simd.h"
+
 #include <cstdint>
-#if defined(__SSE2__)
+#if defined(GRIDSHOW_SSE2_KERNELS)
 #include <emmintrin.h>
 #endif
 
@@ -104,7 +106,7 @@ void weighted(const std::int16_t* frames, std::uint64_t at, std::uint64_t step, 
 
 } // namespace portable
 
-#if defined(__SSE2__)
+#if defined(GRIDSHOW_SSE2_KERNELS)
 namespace sse2 {
 
 inline __m128i load(const std::int16_t* at) {
@@ -185,7 +187,7 @@ void weighted(const std::int16_t* frames, std::uint64_t at, std::uint64_t step, 
 template <std::int32_t taps>
 void native_weighted(const std::int16_t* frames, std::uint64_t at, std::uint64_t step,
                      std::int32_t count, const std::int16_t* weights, std::int16_t* values) {
-#if defined(__SSE2__)
+#if defined(GRIDSHOW_SSE2_KERNELS)
     sse2::weighted<taps>(frames, at, step, count, weights, values);
 #else
     portable::weighted<taps>(frames, at, step, count, weights, values);

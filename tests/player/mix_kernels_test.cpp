@@ -9,7 +9,7 @@
 
 namespace {
 
-#if defined(__SSE2__)
+#if defined(GRIDSHOW_SSE2_KERNELS)
 namespace portable = mix_kernels::portable;
 namespace sse2 = mix_kernels::sse2;
 

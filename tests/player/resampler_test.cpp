@@ -197,7 +197,7 @@ TEST(ResampleTick, SincKeepsOutTonesPastTheOutputNyquistAndPassesTheBandBelow) {
     EXPECT_NEAR(level_db(52, 10.0 / 3, Resampler::sinc), 0, 1.0); // 0.74 of it
 }
 
-#if defined(__SSE2__)
+#if defined(GRIDSHOW_SSE2_KERNELS)
 TEST(ResampleKernels, Sse2AndPortableWeightedReadsAgree) {
     std::mt19937 random(3);
     Frames frames(1400 * 4 + 200);
