@@ -11,6 +11,8 @@ constexpr std::int32_t replay_output_rate = 48000;
 // the show always begins the song from its top.
 constexpr std::int32_t entry_that_starts_over = 8;
 constexpr std::uint64_t first_grid_size = 1;
+// The song unpacked, for module_load to read; the module keeps no pointer into it.
+std::uint8_t unpacked_song[packed_song_capacity];
 
 void write_load_failure(const char* load_message) {
     diag_lock();
@@ -22,10 +24,11 @@ void write_load_failure(const char* load_message) {
 // built except what the teardown releases.
 ErrorName start_song_and_audio(HWND window) {
     AppState& state = app_state;
-    const std::uint8_t* data = song_source.substituted ? song_source.data : embedded_song;
-    std::size_t length = song_source.substituted ? song_source.length : embedded_song_length;
     char load_message[load_message_size] = {};
-    state.module = module_load(data, length, load_message);
+    state.module = song_source.substituted
+                       ? module_load(song_source.data, song_source.length, load_message)
+                       : packed_song_load(embedded_song_packed, embedded_song_packed_length,
+                                          unpacked_song, sizeof unpacked_song, load_message);
     if (state.module == nullptr) {
         load_message[load_message_size - 1] = '\0'; // the line never reads past the buffer
         write_load_failure(load_message);

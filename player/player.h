@@ -6,6 +6,8 @@
 //  1. module_load(data, length, message): the song's bytes become a Module
 //     (MOD only; XM and S3M are recognised and refused with a message). The
 //     bytes may go away afterwards: the Module owns copies of all it needs.
+//     The program's own song comes packed (player/embedded_song.h):
+//     packed_song_load unpacks it into a buffer of the caller's and loads it.
 //  2. new_replay(module, output_rate, interpolate): a Replay of that module,
 //     at entry 0 with its first row played. start_sequence_at moves it to
 //     another order-list entry. The Replay refers to the Module, which must
@@ -40,5 +42,6 @@
 #include "player/mixer.h"
 #include "player/mod_loader.h"
 #include "player/module.h"
+#include "player/packed_song.h"
 #include "player/resampler.h"
 #include "player/sequencer.h"
