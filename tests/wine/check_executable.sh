@@ -29,18 +29,19 @@ dlls=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers" | sort)
 unexpected=$(grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|winmm\.dll|msvcrt\.dll' <<<"$dlls" || true)
 [[ -z $unexpected ]] || problem "imports from DLLs beyond Windows' own: $(tr "\n" " " <<<"$unexpected")"
 
-# The icon group: the four sizes, the small ones as bitmaps, 256 px as PNG.
+# The icon group: the four sizes, each a PNG image.
 check_icon() {
     wrestool -x -t14 "$exe" >"$work/icon.ico" 2>/dev/null || true
     local listing
     listing=$(icotool -l "$work/icon.ico" 2>&1) || true
-    local expected='--icon --index=1 --width=16 --height=16 --bit-depth=4 --palette-size=16
---icon --index=2 --width=32 --height=32 --bit-depth=4 --palette-size=16
---icon --index=3 --width=48 --height=48 --bit-depth=4 --palette-size=16
---icon --index=4 --width=256 --height=256 --bit-depth=32 --palette-size=0'
-    [[ $listing == "$expected" ]] || problem "icon group not as expected: $listing"
-    wrestool -x -t3 -n4 --raw "$exe" | head -c 8 | cmp -s - <(printf '\x89PNG\r\n\x1a\n') ||
-        problem "the 256 px icon image is not a PNG"
+    local expected='' size index=1
+    for size in 16 32 48 256; do
+        expected+="--icon --index=$index --width=$size --height=$size --bit-depth=16 --palette-size=0"$'\n'
+        wrestool -x -t3 -n$index --raw "$exe" | head -c 8 | cmp -s - <(printf '\x89PNG\r\n\x1a\n') ||
+            problem "the $size px icon image is not a PNG"
+        index=$((index + 1))
+    done
+    [[ $listing$'\n' == "$expected" ]] || problem "icon group not as expected: $listing"
 }
 
 # Version information: its length field covers the resource, the fixed part

@@ -1,5 +1,5 @@
 // The icon's file formats: PNG for the desktop's icon themes, and a Windows
-// icon file with 16, 32 and 48 px bitmaps and a PNG-compressed 256 px image.
+// icon file with 16, 32, 48 and 256 px images, each PNG-compressed.
 #pragma once
 #include <cstdint>
 #include <vector>
