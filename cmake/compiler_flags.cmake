@@ -19,13 +19,14 @@ if(WIN32)
   # The Windows executable is built lean: size optimisation, no unwind tables,
   # no C++ runtime start-up, unused functions removed, switches as compare
   # chains rather than jump tables, the mixer's plain loops (the same values,
-  # 4 KB less code). No -fdata-sections: MinGW's GCC then puts zero-filled
+  # 4 KB less code), the show's rules as constants (it plays only its own
+  # song, whose loader sets them). No -fdata-sections: MinGW's GCC then puts zero-filled
   # variables into .data sections that take room in the file (4 KiB for the
   # start-up report's buffer alone) instead of into .bss.
   add_compile_options(-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
                       -fno-unwind-tables -ffunction-sections -fno-jump-tables
                       -fno-threadsafe-statics -fno-stack-protector -fno-ident)
-  add_compile_definitions(GRIDSHOW_PLAIN_KERNELS)
+  add_compile_definitions(GRIDSHOW_PLAIN_KERNELS GRIDSHOW_SHOW_RULES_ONLY)
 endif()
 
 if(EMSCRIPTEN)

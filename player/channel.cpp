@@ -18,7 +18,7 @@ namespace {
 // pass over it.
 bool ignored_instrument(const Channel& channel, std::int32_t number) {
     const Module& module = *channel.replay->module;
-    if (!module.rules.empty_instruments_ignored) return false;
+    if (!rules_of(module).empty_instruments_ignored) return false;
     const Instrument& instrument = module.instruments[number];
     const Sample& first = instrument.samples[0];
     return instrument.sample_count == 1 && first.loop_start + first.loop_length == 0 &&
@@ -29,7 +29,7 @@ bool ignored_instrument(const Channel& channel, std::int32_t number) {
 // rules say so, a silent channel has nothing to slide from and strikes it.
 bool slides(const Channel& channel) {
     const Note& note = channel.note;
-    if (channel.period == 0 && channel.replay->module->rules.tone_slide_from_silence_strikes)
+    if (channel.period == 0 && rules_of(*channel.replay->module).tone_slide_from_silence_strikes)
         return false;
     if (delay_keeps_volume_column_tone_slide(channel)) return false;
     return note.volume >= 0xF0 || note.effect == effect::tone_slide ||
@@ -81,7 +81,7 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     take_sample_levels(channel, *sample);
     // A sounding channel switches to a looped sample at once, even without a
     // key; where the rules say so, not beside a tone slide.
-    const PlayRules& rules = module.rules;
+    const PlayRules& rules = rules_of(module);
     const bool keeps = rules.tone_slide_keeps_sample && slides(channel);
     if (rules.lone_instrument_queues_sample) {
         // The Amiga plays the sample it has to its end before the new one.
@@ -96,7 +96,7 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
 void trigger_key(Channel& channel, std::int32_t key) {
     const Note& note = channel.note;
     channel.last_key = key;
-    const PlayRules& rules = channel.replay->module->rules;
+    const PlayRules& rules = rules_of(*channel.replay->module);
     const bool slides = ::slides(channel);
     if (!slides) {
         channel.sample = sample_for_key(*channel.instrument, key);
@@ -126,7 +126,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
 // row without a note still takes up its pitch, without restarting the sample.
 void take_delayed_pitch(Channel& channel) {
     const Note& waiting = channel.note;
-    if (!channel.replay->module->rules.note_delay_past_speed_sets_next_pitch) return;
+    if (!rules_of(*channel.replay->module).note_delay_past_speed_sets_next_pitch) return;
     if (waiting.effect != effect::note_delay || waiting.param <= channel.tick_in_row) return;
     if (waiting.key == 0 || waiting.key > 96) return;
     channel.period = note_period(*channel.replay->module, *channel.sample, waiting.key,
@@ -147,7 +147,7 @@ void take_instrument_early(Channel& channel) {
 // then the volume column and the key (or key-off) act.
 void trigger_delayed_note(Channel& channel) {
     const bool playing = channel.instrument != &channel.replay->module->instruments[0];
-    if (channel.replay->module->rules.note_delay_restarts_instrument && playing &&
+    if (rules_of(*channel.replay->module).note_delay_restarts_instrument && playing &&
         channel.note.instrument == 0) {
         restart_envelopes(channel);
     }
@@ -177,7 +177,7 @@ bool shares_memory(std::uint8_t effect) {
 // Where the rules say so, a pitch slide after an arpeggio starts from the
 // arpeggio's last note: the semitones it added become the period's own.
 void keep_arpeggio_note(Channel& channel) {
-    if (!channel.replay->module->rules.arpeggio_note_kept_for_slides) return;
+    if (!rules_of(*channel.replay->module).arpeggio_note_kept_for_slides) return;
     if (channel.note.effect != effect::arpeggio || channel.semitone_offset == 0) return;
     const std::int64_t period = channel.period + channel.period_offset;
     channel.period = static_cast<std::int32_t>(period * 32768 /
@@ -190,7 +190,7 @@ void apply_row_note(Channel& channel, Note note) {
     if (note.key == 0) take_delayed_pitch(channel);
     std::uint8_t effect = note.effect;
     std::uint8_t param = note.param;
-    if (channel.replay->module->rules.shared_effect_memory) {
+    if (rules_of(*channel.replay->module).shared_effect_memory) {
         // Every parameter is remembered; only some effects recall it.
         if (param == 0 && shares_memory(effect))
             param = static_cast<std::uint8_t>(channel.shared_memory);
@@ -208,7 +208,7 @@ void apply_row_note(Channel& channel, Note note) {
         effect = effect::arpeggio;
     }
     // FastTracker 2 strikes the last note again for a delay without one.
-    const PlayRules& rules = channel.replay->module->rules;
+    const PlayRules& rules = rules_of(*channel.replay->module);
     if (rules.note_delay_repeats_last_note && effect == effect::note_delay && param != 0 &&
         note.key == 0) {
         note.key = static_cast<std::uint8_t>(channel.last_key);
@@ -221,7 +221,7 @@ void apply_row_note(Channel& channel, Note note) {
     channel.period_offset = 0;
     if (!(is_note_delay(effect) && param != 0)) {
         trigger_note(channel);
-    } else if (channel.replay->module->rules.instrument_before_note_delay) {
+    } else if (rules_of(*channel.replay->module).instrument_before_note_delay) {
         take_instrument_early(channel);
     }
     apply_effect_row(channel);
@@ -246,7 +246,8 @@ void apply_tick_effects(Channel& channel) {
     if (note.effect == effect::note_delay && channel.tick_in_row <= note.param) {
         // While the note waits, no effect tick actions run, and volume-column
         // ones only where the rules say so.
-        const bool slides = channel.replay->module->rules.note_delay_breaks_volume_column_slides;
+        const bool slides =
+            rules_of(*channel.replay->module).note_delay_breaks_volume_column_slides;
         const bool struck = channel.tick_in_row == note.param;
         const bool with_instrument = note.instrument != 0;
         if (struck) trigger_delayed_note(channel);
@@ -262,7 +263,7 @@ void apply_tick_effects(Channel& channel) {
         const std::int32_t speed = channel.replay->ticks_per_row;
         if (note.effect == effect::note_delay && note.param != 0 && speed > 0 &&
             channel.tick_in_row % speed == note.param &&
-            channel.replay->module->rules.note_delay_each_row_repetition) {
+            rules_of(*channel.replay->module).note_delay_each_row_repetition) {
             trigger_delayed_note(channel);
         }
     }
@@ -271,7 +272,7 @@ void apply_tick_effects(Channel& channel) {
 
 void trigger_note(Channel& channel) {
     const Note& note = channel.note;
-    const PlayRules& rules = channel.replay->module->rules;
+    const PlayRules& rules = rules_of(*channel.replay->module);
     // FastTracker 2 releases the key first: an instrument beside it gives the
     // volume back, and so does the volume column.
     const bool released_first = note.key > 96 && rules.key_off_zeroes_volume;

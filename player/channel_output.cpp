@@ -57,7 +57,7 @@ void update_frequency(Channel& channel) {
     if (module.linear_pitch) {
         period -= channel.semitone_offset * 64;
         // FastTracker 2's arpeggio goes no higher than its note table's end.
-        if (channel.semitone_offset > 0 && module.rules.arpeggio_stops_at_table_end)
+        if (channel.semitone_offset > 0 && rules_of(module).arpeggio_stops_at_table_end)
             period = std::max(period, highest_linear_note_period);
         // Out-of-range pitch in either direction plays the lowest pitch.
         if (period < 28 || period > 7680) period = 7680;
@@ -73,10 +73,10 @@ void update_frequency(Channel& channel) {
             to_fine_frequency(std::int64_t{module.reference_rate} * power >> 7);
         return;
     }
-    const bool scream_tracker = module.rules.period_limits_of_scream_tracker;
-    const std::int32_t lowest = module.rules.period_ceiling ? highest_scream_tracker_period
-                                : scream_tracker            ? unlimited_period
-                                                            : 29021;
+    const bool scream_tracker = rules_of(module).period_limits_of_scream_tracker;
+    const std::int32_t lowest = rules_of(module).period_ceiling ? highest_scream_tracker_period
+                                : scream_tracker                ? unlimited_period
+                                                                : 29021;
     if (period > lowest) period = lowest;
     period = static_cast<std::int32_t>(std::int64_t{period} * 32768 /
                                        fixed_exp2((channel.semitone_offset * 32768) / 12));
@@ -98,7 +98,7 @@ void update_amplitude(Channel& channel) {
     // The envelope in 1/256 steps, so that a quiet tail fades smoothly; whole
     // envelope values give exactly what they would alone.
     std::int32_t envelope =
-        channel.key_down || replay.module->rules.key_off_zeroes_volume ? 64 * 256 : 0;
+        channel.key_down || rules_of(*replay.module).key_off_zeroes_volume ? 64 * 256 : 0;
     if (instrument.volume_envelope.active) {
         envelope = envelope_value_fine(instrument.volume_envelope, channel.volume_envelope_tick);
     }

@@ -269,7 +269,7 @@ void count_tremor(Channel& channel) {
 // FastTracker 2's tremolo and tremor change the volume it plays, not the
 // channel's own: what they last played stays until something sets a volume.
 std::int32_t lasting_volume_offset(const Channel& channel) {
-    if (!channel.replay->module->rules.tremolo_and_tremor_volume_lasts) return 0;
+    if (!rules_of(*channel.replay->module).tremolo_and_tremor_volume_lasts) return 0;
     const Note& note = channel.note;
     const bool volume_column = note.volume >= 0x10 && note.volume < 0xA0;
     const bool volume_effect =

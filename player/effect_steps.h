@@ -11,7 +11,7 @@ inline bool on_first_tick(const Channel& channel) {
 }
 
 inline const PlayRules& rules_of(const Channel& channel) {
-    return channel.replay->module->rules;
+    return rules_of(*channel.replay->module);
 }
 
 // The voice starts again `from` the given frame: a new note or a retrigger.

@@ -68,7 +68,7 @@ void advance_envelopes(Channel& channel) {
 
 void release_key(Channel& channel, bool fade, bool keep_volume) {
     channel.key_down = 0;
-    if (!channel.replay->module->rules.key_off_zeroes_volume) return;
+    if (!rules_of(*channel.replay->module).key_off_zeroes_volume) return;
     if (!channel.instrument->volume_envelope.active && !keep_volume) channel.volume = 0;
     channel.fading = fade ? 1 : 0;
 }

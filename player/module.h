@@ -109,6 +109,18 @@ struct Module {
     std::uint8_t* channel_fm;
 };
 
+// The rules the replay reads. A build that plays only the show's own song
+// (the Windows executable) makes them the show's constants, so that every
+// branch for the other trackers folds away: 6 KB less code.
+inline const PlayRules& rules_of(const Module& module) {
+#if defined(GRIDSHOW_SHOW_RULES_ONLY)
+    static_cast<void>(module);
+    return show_rules;
+#else
+    return module.rules;
+#endif
+}
+
 // The room every loader has for the reason of a refusal.
 constexpr std::size_t load_message_size = 64;
 

@@ -101,13 +101,13 @@ std::int32_t scream_tracker_key_period(std::int32_t key, std::int32_t middle_c) 
 std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune) {
     const std::int32_t q = key * 64 + (fine_tune >> 1);
     if (module.linear_pitch) return 7744 - q;
-    if (module.rules.protracker_period_table) return protracker_key_period(key, fine_tune);
+    if (rules_of(module).protracker_period_table) return protracker_key_period(key, fine_tune);
     return static_cast<std::int32_t>(std::int64_t{29021} * fixed_exp2((q * 32768) / -768) >> 15);
 }
 
 std::int32_t note_period(const Module& module, const Sample& sample, std::int32_t key,
                          std::int32_t fine_tune) {
-    if (module.rules.scream_tracker_period_table && sample.middle_c > 0 && key >= 1)
+    if (rules_of(module).scream_tracker_period_table && sample.middle_c > 0 && key >= 1)
         return scream_tracker_key_period(key, sample.middle_c);
     return key_period(module, std::clamp(key + sample.relative_note, 1, 120), fine_tune);
 }

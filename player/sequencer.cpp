@@ -51,7 +51,7 @@ void enter_pending_order(Replay& replay) {
         replay.pending_order = restart_entry(module, length);
         // The trackers keep a break's row across the wrap; the show's rules
         // start the song over at its first row.
-        if (!module.rules.break_row_survives_wrap) replay.pending_row = 0;
+        if (!rules_of(module).break_row_survives_wrap) replay.pending_row = 0;
     }
     std::int32_t skipped = 0;
     while (!names_pattern(module, replay.pending_order) && skipped < length) {
@@ -65,7 +65,7 @@ void enter_pending_order(Replay& replay) {
     replay.pending_order = -1;
     if (skipped == length) return;
     replay.order_counter += 1;
-    if (module.rules.loop_start_kept_across_patterns) return;
+    if (rules_of(module).loop_start_kept_across_patterns) return;
     for (std::int32_t c = 0; c < module.channel_count; ++c) replay.channels[c].loop_row = 0;
 }
 
@@ -77,7 +77,7 @@ void apply_channel_loop(Replay& replay, Channel& channel, std::int32_t param) {
     replay.pending_row = channel.loop_row;
     // FastTracker 2 keeps the row it jumped to and starts the next pattern
     // there too, when the pattern ends by itself.
-    if (replay.module->rules.loop_row_starts_next_pattern)
+    if (rules_of(*replay.module).loop_row_starts_next_pattern)
         replay.next_pattern_row = channel.loop_row;
 }
 
@@ -88,7 +88,7 @@ void apply_pattern_loop(Replay& replay, Channel& channel, std::int32_t param) {
         channel.loop_row = replay.current_row;
         return;
     }
-    if (replay.module->rules.pattern_loop_per_channel) {
+    if (rules_of(*replay.module).pattern_loop_per_channel) {
         apply_channel_loop(replay, channel, param);
         return;
     }
@@ -117,7 +117,7 @@ void set_speed(Replay& replay, std::int32_t speed) {
 }
 
 void set_tempo(Replay& replay, std::int32_t tempo) {
-    if (replay.module->rules.tempo_after_first_tick) {
+    if (rules_of(*replay.module).tempo_after_first_tick) {
         replay.pending_tempo = tempo;
     } else {
         replay.tempo_bpm = tempo;
@@ -133,7 +133,7 @@ bool may_jump(const Replay& replay) {
 // Where the rules say so, a jump that a pattern loop holds back acts at the
 // loop's end.
 void wait_for_loop_end(Replay& replay, std::int32_t order, std::int32_t row) {
-    if (!replay.module->rules.breaks_wait_for_loop_end) return;
+    if (!rules_of(*replay.module).breaks_wait_for_loop_end) return;
     replay.waiting_order = order;
     replay.waiting_row = row;
 }
@@ -141,7 +141,7 @@ void wait_for_loop_end(Replay& replay, std::int32_t order, std::int32_t row) {
 // A delayed row lasts (p + 1) rows: by rows of its own where each starts
 // again at its first tick, or as one long row.
 void delay_row(Replay& replay, std::int32_t p) {
-    const PlayRules& rules = replay.module->rules;
+    const PlayRules& rules = rules_of(*replay.module);
     if (rules.first_pattern_delay_wins) {
         // A delay of 0 is none, and leaves the row to the next one.
         if (replay.row_delayed || p == 0) return;
@@ -203,7 +203,7 @@ void apply_sequencer_command(Replay& replay, Channel& channel) {
         break;
     case effect::s3m_tick_delay:
         // The row's S6x add up; each repetition of the row gets them all.
-        if (replay.module->rules.tick_delay) {
+        if (rules_of(*replay.module).tick_delay) {
             replay.row_extra_ticks += p;
             replay.ticks_left += p;
         }
@@ -248,7 +248,7 @@ void play_row(Replay& replay) {
     // ProTracker moves on one row more after a delayed row's jump, so the
     // row jumped to is passed over.
     if (replay.row_repeats_left > 0 && replay.pending_order >= 0 &&
-        module.rules.delayed_jump_passes_target_row) {
+        rules_of(module).delayed_jump_passes_target_row) {
         replay.pending_row += 1;
     }
 }

@@ -54,7 +54,7 @@ static_assert(square_root_pan[256] == 65536 && square_root_pan[64] == 32768);
 // rules say so by FastTracker 2's square-root law (sqrt((256 - balance)
 // / 256) to the left, sqrt(balance / 256) to the right, in 1/65536).
 inline Gains channel_gains(const Channel& channel) {
-    if (channel.replay->module->rules.square_root_panning) {
+    if (rules_of(*channel.replay->module).square_root_panning) {
         const std::int32_t balance = std::clamp(channel.balance, 0, 255);
         const auto side = [&channel](std::int32_t n) {
             return static_cast<std::int32_t>(std::int64_t{channel.amplitude} *

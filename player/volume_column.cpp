@@ -9,7 +9,7 @@
 bool delay_keeps_volume_column_tone_slide(const Channel& channel) {
     const Note& note = channel.note;
     return note.volume >= 0xF0 && note.effect == effect::note_delay && note.param != 0 &&
-           channel.replay->module->rules.note_delay_keeps_tone_slide;
+           rules_of(*channel.replay->module).note_delay_keeps_tone_slide;
 }
 
 void apply_volume_column_row(Channel& channel) {
@@ -24,7 +24,7 @@ void apply_volume_column_row(Channel& channel) {
         break;
     case 0x5:
         // FastTracker 2 sets 64 with 0x50 alone; 0x51..0x5F do nothing.
-        if (command == 0x50 || !channel.replay->module->rules.volume_column_above_64_ignored)
+        if (command == 0x50 || !rules_of(*channel.replay->module).volume_column_above_64_ignored)
             channel.volume = 64;
         break;
     case 0x8:
@@ -42,13 +42,13 @@ void apply_volume_column_row(Channel& channel) {
         break;
     case 0xC:
         // FastTracker 2 multiplies by 16: its full right is 240.
-        channel.panning = x * (channel.replay->module->rules.panning_column_by_16 ? 16 : 17);
+        channel.panning = x * (rules_of(*channel.replay->module).panning_column_by_16 ? 16 : 17);
         break;
     case 0xF:
         // FastTracker 2 reads its speed in sixteens, into 3xx's memory.
         if (x != 0 && !delay_keeps_volume_column_tone_slide(channel))
             channel.tone_slide_speed =
-                x * (channel.replay->module->rules.tone_slide_column_by_16 ? 16 : 1);
+                x * (rules_of(*channel.replay->module).tone_slide_column_by_16 ? 16 : 1);
         break;
     default:
         break;
@@ -70,7 +70,7 @@ void apply_volume_column_tick(Channel& channel) {
         break;
     case 0xD:
         // FastTracker 2's slide left by 0 goes all the way.
-        channel.panning = x == 0 && channel.replay->module->rules.pan_slide_left_by_zero_to_left
+        channel.panning = x == 0 && rules_of(*channel.replay->module).pan_slide_left_by_zero_to_left
                               ? 0
                               : std::max(channel.panning - x, 0);
         break;
