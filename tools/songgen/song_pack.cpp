@@ -73,11 +73,26 @@ struct Match {
 
 constexpr std::size_t farthest = (1u << 15) - 1;
 
+// Where each pair of bytes starts, in order: a match begins with one.
+using PairStarts = std::vector<std::vector<std::uint32_t>>;
+
+PairStarts pair_starts(const std::vector<std::uint8_t>& bytes) {
+    PairStarts starts(1u << 16);
+    for (std::size_t at = 0; at + 1 < bytes.size(); ++at)
+        starts[bytes[at] << 8 | bytes[at + 1]].push_back(static_cast<std::uint32_t>(at));
+    return starts;
+}
+
 // The longest match, the nearest of equal length.
-Match longest_match(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+Match longest_match(const std::vector<std::uint8_t>& bytes, const PairStarts& starts,
+                    std::size_t at) {
     Match best;
-    const std::size_t reach = std::min(at, farthest);
-    for (std::size_t distance = 1; distance <= reach; ++distance) {
+    if (at + 1 >= bytes.size()) return best;
+    const std::vector<std::uint32_t>& earlier = starts[bytes[at] << 8 | bytes[at + 1]];
+    auto from = std::lower_bound(earlier.begin(), earlier.end(), at);
+    while (from != earlier.begin()) {
+        const std::size_t distance = at - *--from;
+        if (distance > farthest) break;
         const std::size_t length = match_length(bytes, at, distance);
         if (length > best.length) best = {length, distance};
     }
@@ -101,6 +116,7 @@ std::vector<std::uint8_t> pack_song(const std::vector<std::uint8_t>& bytes) {
     Model model;
     reset(model);
     RangeEncoder encoder;
+    const PairStarts starts = pair_starts(bytes);
     std::size_t position = 0;
     std::size_t last_distance = 0;
     std::uint32_t after_match = 0;
@@ -109,10 +125,11 @@ std::vector<std::uint8_t> pack_song(const std::vector<std::uint8_t>& bytes) {
             after_match == 0 && last_distance != 0 && last_distance <= position
                 ? match_length(bytes, position, last_distance)
                 : 0;
-        Match match = longest_match(bytes, position);
+        Match match = longest_match(bytes, starts, position);
         const bool take_repeat = repeat >= minimum_match && repeat + 1 >= match.length;
-        const bool later_is_longer = position + 1 < bytes.size() &&
-                                     longest_match(bytes, position + 1).length > match.length + 1;
+        const bool later_is_longer =
+            position + 1 < bytes.size() &&
+            longest_match(bytes, starts, position + 1).length > match.length + 1;
         if (!take_repeat && (!worth_a_match(match) || later_is_longer)) {
             encode_bit(encoder, model.is_match[after_match], 0);
             encode_tree(encoder, model.literal, 8, bytes[position++]);
