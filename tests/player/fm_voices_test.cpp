@@ -107,7 +107,7 @@ TEST(FmVoices, VolumesScaleTheTotalLevelAndRestartsSilenceTheChip) {
 
 TEST(FmVoices, NewReplayReleasesEverythingWhenTheChipsAllocationFails) {
     AnyModulePtr module = load_any(song({{0, 0, c4, 1}}));
-    for (std::uint64_t n = 1; n <= 4; ++n) {
+    for (std::uint64_t n = 1; n <= 5; ++n) {
         mem_fail_nth_allocation(n);
         EXPECT_EQ(new_replay(module.get(), 48000, false), nullptr) << n;
     }
