@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <complex>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -54,22 +55,19 @@ std::vector<double> cycle_levels(const std::vector<std::int16_t>& v) {
 
 // Chip samples from key-on to the first cycle whose level passes `test`.
 template <typename Test> std::int32_t time_to(const std::vector<double>& levels, Test test) {
-    for (std::size_t i = 0; i < levels.size(); ++i) {
-        if (test(levels[i])) return static_cast<std::int32_t>(i * 128);
-    }
-    return -1;
+    return static_cast<std::int32_t>(std::find_if(levels.begin(), levels.end(), test) -
+                                     levels.begin()) *
+           128;
 }
 
 // The amplitude of harmonic `h` of the 128-sample cycle, relative to the
 // fundamental, in dB.
 double harmonic_db(const std::vector<std::int16_t>& v, int h) {
     auto amplitude = [&](int k) {
-        double re = 0, im = 0;
-        for (std::size_t i = 0; i < v.size(); ++i) {
-            re += v[i] * std::cos(2 * M_PI * k * static_cast<double>(i) / 128);
-            im += v[i] * std::sin(2 * M_PI * k * static_cast<double>(i) / 128);
-        }
-        return std::hypot(re, im);
+        std::complex<double> sum;
+        for (std::size_t i = 0; i < v.size(); ++i)
+            sum += std::polar<double>(v[i], 2 * M_PI * k * static_cast<double>(i) / 128);
+        return std::abs(sum);
     };
     return 20 * std::log10(amplitude(h) / amplitude(1) + 1e-9);
 }
@@ -89,18 +87,17 @@ TEST(Opl, ToneIsFNumberTimesRateOverTwoToTwentyMinusBlock) {
 TEST(Opl, ScreamTrackerNotesFindTheirFNumberAndBlock) {
     OplChip chip{};
     opl_reset(chip, 48000);
-    // Middle C (8363 Hz for a sample) as openmpt123 plays it: 690 at block 3.
-    opl_set_frequency(chip, 2, opl_tone_of_rate(8363 * 256));
-    EXPECT_EQ(chip.channels[2].frequency_number, 690);
-    EXPECT_EQ(chip.channels[2].block, 3);
-    // G above it would need 1036: the next block.
-    opl_set_frequency(chip, 2, opl_tone_of_rate(8363 * 1712 / 1140 * 256));
-    EXPECT_EQ(chip.channels[2].frequency_number, 518);
-    EXPECT_EQ(chip.channels[2].block, 4);
-    // Beyond the chip's top tone: the highest it has.
-    opl_set_frequency(chip, 2, 9000 * 256);
-    EXPECT_EQ(chip.channels[2].frequency_number, 1023);
-    EXPECT_EQ(chip.channels[2].block, 7);
+    // Middle C (8363 Hz for a sample) as openmpt123 plays it: 690 at block 3;
+    // G above it would need 1036: the next block; beyond the chip's top tone,
+    // the highest it has.
+    const std::int32_t notes[][3] = {{opl_tone_of_rate(8363 * 256), 690, 3},
+                                     {opl_tone_of_rate(8363 * 1712 / 1140 * 256), 518, 4},
+                                     {9000 * 256, 1023, 7}};
+    for (const auto& [tone, number, block] : notes) {
+        opl_set_frequency(chip, 2, tone);
+        EXPECT_EQ(chip.channels[2].frequency_number, number) << tone;
+        EXPECT_EQ(chip.channels[2].block, block) << tone;
+    }
 }
 
 TEST(Opl, AttackTimesMatchTheDatasheet) {
@@ -117,7 +114,7 @@ TEST(Opl, AttackTimesMatchTheDatasheet) {
     }
 }
 
-TEST(Opl, DecayHalvesItsTimeEachRateAndHoldsAtTheSustainLevel) {
+TEST(Opl, DecayHalvesItsTimeEachRateHoldsAtTheSustainLevelAndKeyOffReleases) {
     // Down to sustain level 15 (93 dB) and 48 dB on the way: 1.32 s at rate 5
     // (7 % slower than the datasheet's table, as the yardstick plays it).
     std::int32_t previous = 0;
@@ -135,9 +132,7 @@ TEST(Opl, DecayHalvesItsTimeEachRateAndHoldsAtTheSustainLevel) {
     Patch percussive = carrier_patch(0xF8, 0x58);
     percussive[1] = 0x08;
     EXPECT_LT(cycle_levels(Player(percussive).play(20000)).back(), -40);
-}
-
-TEST(Opl, KeyOffStartsTheRelease) {
+    // Key-off starts the release.
     Player player(carrier_patch(0xF0, 0x0A));
     player.play(1000);
     opl_key_off(player.chip, 0);
@@ -185,16 +180,16 @@ TEST(Opl, TotalLevelAndVolumeStepBy075dB) {
         opl_write(player.chip, 0xB0, static_cast<std::uint8_t>(0x20 | block << 2 | 2));
         return cycle_levels(player.play(1024)).back();
     };
-    EXPECT_NEAR(level(8, -1), -6.0, 0.1);
-    EXPECT_NEAR(level(20, -1), -15.0, 0.1);
+    // Without a volume, and with volume 64, which keeps the instrument's
+    // level; each step below takes 0.75 dB, and below 33 a step less (as
+    // openmpt123 renders Scream Tracker's).
+    const double cases[][3] = {{8, -1, -6.0},  {20, -1, -15.0}, {8, 64, -6.0},
+                               {0, 63, -0.75}, {0, 48, -12.0},  {0, 32, -23.25}};
+    for (const auto& [levels, volume, db] : cases)
+        EXPECT_NEAR(level(std::uint8_t(levels), std::int32_t(volume)), db, 0.1)
+            << levels << ", " << volume;
     // Key-scale level 1: 3 dB an octave, here 4 blocks up.
     EXPECT_NEAR(level(0x40, -1, 5) - level(0x40, -1), -12.0, 0.2);
-    // Volume 64 keeps the instrument's level, each step below takes 0.75 dB,
-    // and below 33 a step less (as openmpt123 renders Scream Tracker's).
-    EXPECT_NEAR(level(8, 64), -6.0, 0.1);
-    EXPECT_NEAR(level(0, 63), -0.75, 0.1);
-    EXPECT_NEAR(level(0, 48), -12.0, 0.1);
-    EXPECT_NEAR(level(0, 32), -23.25, 0.1);
     // With total level 31, half the steps: 64 - 48 = 16 volume steps are 8.
     EXPECT_NEAR(level(31, 48) - level(31, 64), -6.0, 0.1);
 }

@@ -60,18 +60,15 @@ double residual_db(const std::vector<std::int32_t>& values, double cycles) {
         const double x = 2 * std::numbers::pi * cycles * i;
         return cosine ? std::cos(x) : std::sin(x);
     };
-    double ss = 0, sc = 0, cc = 0, vs = 0, vc = 0;
+    double ss = 0, sc = 0, cc = 0, vs = 0, vc = 0, rest = 0;
     for (int i = 0; i < n; ++i) {
         const double s = wave(i, false), c = wave(i, true);
         ss += s * s, sc += s * c, cc += c * c, vs += values[i] * s, vc += values[i] * c;
     }
     const double det = ss * cc - sc * sc;
     const double a = (vs * cc - vc * sc) / det, b = (vc * ss - vs * sc) / det;
-    double rest = 0;
-    for (int i = 0; i < n; ++i) {
-        const double fit = a * wave(i, false) + b * wave(i, true);
-        rest += (values[i] - fit) * (values[i] - fit);
-    }
+    for (int i = 0; i < n; ++i)
+        rest += std::pow(values[i] - a * wave(i, false) - b * wave(i, true), 2);
     return 10 * std::log10(rest / n / ((a * a + b * b) / 2));
 }
 
@@ -94,9 +91,10 @@ std::int16_t weighted_value(const WeightTable& table, const std::int16_t* frame,
 }
 
 TEST(ResampleTick, ShowModeIsMixTickBitForBit) {
+    const Frames frames = sine(3000, 37.5, 20000);
     for (bool interpolate : {false, true}) {
-        Voice fast(sine(3000, 37.5, 20000), 1000, 2000, Resampler::show, 61);
-        Voice plain(sine(3000, 37.5, 20000), 1000, 2000, Resampler::show, 61);
+        Voice fast(frames, 1000, 2000, Resampler::show, 61),
+            plain(frames, 1000, 2000, Resampler::show, 61);
         fast.replay->interpolate = plain.replay->interpolate = interpolate;
         std::vector<std::int32_t> a(int_mix_buffer_values), b(int_mix_buffer_values);
         for (int tick = 0; tick < 40; ++tick) {
@@ -140,8 +138,10 @@ TEST(ResampleTick, EveryInterpolationReadsTheStreamAcrossEdgesAndTicks) {
             }
             const WeightTable& table =
                 resampler == Resampler::cubic ? cubic_table() : sinc_table(voice.step());
+            // Weighted reads are at half scale, their gains doubled.
             const std::int32_t gain =
-                ((255 - voice.channel().balance) * voice.channel().amplitude) >> 8;
+                ((255 - voice.channel().balance) * voice.channel().amplitude >> 8) *
+                (resampler >= Resampler::cubic ? 2 : 1);
             for (std::size_t n = 64; n < out.size(); ++n) {
                 const std::uint64_t at = voice.step() * n;
                 const std::int16_t* frame = stream.data() + pad + (at >> 32);
@@ -151,9 +151,7 @@ TEST(ResampleTick, EveryInterpolationReadsTheStreamAcrossEdgesAndTicks) {
                 if (resampler >= Resampler::cubic)
                     value = weighted_value(table, frame, at & 0xFFFFFFFF);
                 if (c.loop_length == 0 && (at >> 32) >= std::uint64_t(c.length)) value = 0;
-                // Weighted reads are at half scale, their gains doubled.
-                const std::int32_t scale = resampler >= Resampler::cubic ? 2 : 1;
-                ASSERT_EQ(out[n], (value * gain * scale) >> 15)
+                ASSERT_EQ(out[n], (value * gain) >> 15)
                     << "case " << &c - cases << ", resampler " << int(resampler) << ", frame " << n;
             }
         }
@@ -170,8 +168,8 @@ TEST(ResampleTick, LoopedSineComesOutCleanAtItsPitchAndMovesOnAsCounted) {
         const double cycles = double(voice.step()) / 4294967296.0 / 50;
         EXPECT_LT(residual_db(settled, cycles), floor_db[int(resampler) - 1]) << int(resampler);
         const std::uint64_t at = voice.step() * 50 * 960;
-        const Channel& channel = voice.channel();
-        EXPECT_EQ(std::tuple(channel.position, channel.fraction, channel.fraction_low),
+        const Channel& c = voice.channel();
+        EXPECT_EQ(std::tuple(c.position, c.fraction, c.fraction_low),
                   std::tuple((at >> 32) % 200, (at >> 17) & 32767, at & 0x1FFFF));
     }
 }

@@ -15,6 +15,7 @@
 struct RulesDriver {
     AnyModulePtr module;
     Replay* replay = nullptr;
+    std::vector<std::int32_t> frames; // interleaved stereo, every tick rendered so far
 
     explicit RulesDriver(const std::vector<std::uint8_t>& bytes, bool PlayRules::*off = nullptr)
         : module(load_any(bytes)) {
@@ -32,11 +33,17 @@ struct RulesDriver {
     void ticks(int n) {
         for (int i = 0; i < n; ++i) advance_tick(replay);
     }
-    // Renders ticks through the output-rate resampler, moving the samples on.
-    void render(int n) {
+    // Renders ticks through the output-rate resampler, moving the samples on;
+    // returns the frame they start at.
+    std::size_t render(int n) {
+        const std::size_t start = frames.size() / 2;
         replay->resampler = Resampler::linear;
         std::vector<std::int32_t> buffer(mix_buffer_values(48000));
-        for (int i = 0; i < n; ++i) resample_tick(replay, buffer.data());
+        for (int i = 0; i < n; ++i) {
+            const std::int32_t count = resample_tick(replay, buffer.data());
+            frames.insert(frames.end(), buffer.begin(), buffer.begin() + 2 * count);
+        }
+        return start;
     }
 };
 
@@ -92,14 +99,11 @@ void expect_rule(const std::vector<std::uint8_t>& bytes, bool PlayRules::*rule, 
     with_and_without(
         bytes, rule,
         [&](RulesDriver& d, bool on) {
-            for (std::size_t n = 0; n < steps.size(); ++n) {
-                const auto& step = steps.begin()[n];
-                if (step.ticks.rendered) {
-                    d.render(step.ticks.ticks);
-                } else {
-                    d.ticks(step.ticks.ticks);
-                }
-                EXPECT_EQ(measure(d, m), on ? step.on : step.off) << "step " << n;
+            int n = 0;
+            for (const auto& step : steps) {
+                if (step.ticks.rendered) d.render(step.ticks.ticks);
+                if (!step.ticks.rendered) d.ticks(step.ticks.ticks);
+                EXPECT_EQ(measure(d, m), on ? step.on : step.off) << "step " << n++;
             }
         },
         file, line);

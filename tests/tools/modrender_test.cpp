@@ -150,22 +150,30 @@ TEST_F(Modrender, StopsAfterTheRequestedSeconds) {
 TEST_F(Modrender, RendersAtTheAskedRateByEachInterpolationOrAsTheShow) {
     ModBuilder builder = song_with_a_note({0});
     builder.set_note(0, 0, 0, 300, 1); // a pitch between sample frames
+    // Each its own; the show's (its own mixer, at twice the rate) too.
     std::vector<std::vector<std::uint8_t>> renders;
-    for (const char* mode : {"none", "linear", "cubic", "sinc"}) {
-        renders.push_back(render(builder, std::string("--seconds 1 --interpolation ") + mode));
+    for (const char* mode : {"--interpolation none", "--interpolation linear",
+                             "--interpolation cubic", "--interpolation sinc", "--as-show"}) {
+        renders.push_back(render(builder, std::string("--seconds 1 ") + mode));
         EXPECT_EQ(wav_frames(renders.back()), 48000u) << mode;
         for (std::size_t i = 0; i + 1 < renders.size(); ++i) EXPECT_NE(renders[i], renders.back());
     }
     EXPECT_EQ(render(builder, "--seconds 1"), renders[3]);               // sinc by default
     EXPECT_EQ(render(builder, "--seconds 1 --interpolate"), renders[1]); // the same as linear
-    const std::vector<std::uint8_t> shows = render(builder, "--seconds 1 --as-show");
-    EXPECT_EQ(wav_frames(shows), 48000u);
-    EXPECT_NE(shows, renders[0]); // the show's own mixer, at twice the rate
+    EXPECT_EQ(render(builder, "--seconds 1 --as-show --interpolation none"), renders[4]);
 
+    // A second at 22050 Hz, at the same pitch: as many cycles on the left.
     const std::vector<std::uint8_t> low = render(builder, "--seconds 1 --rate 22050");
     ASSERT_GE(low.size(), 44u);
     EXPECT_EQ(u32(low, 24), 22050u);
     EXPECT_EQ(u32(low, 40), 22050u * 4);
+    const auto rises = [](const std::vector<std::uint8_t>& wav) {
+        int count = 0;
+        for (std::size_t at = 48; at + 4 <= wav.size(); at += 4)
+            count += std::int16_t(u16(wav, at - 4)) < 0 && std::int16_t(u16(wav, at)) >= 0;
+        return count;
+    };
+    EXPECT_NEAR(rises(low), rises(renders[1]), 2);
 
     const fs::path in = folder / "in.mod";
     for (const char* bad : {"--rate 7999", "--rate 192001", "--interpolation spline",
