@@ -19,12 +19,12 @@
 //   mouse     the caption's minimise button, the restore, the close button
 // PROGRAM is a folder whose gridshow.js and gridshow.wasm stand in for the
 // site's. Exit code 77: the site or the browser driver is missing (skipped).
-import { execFileSync, spawn } from 'node:child_process';
+import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { launch, screenFromEnvironment, serve, sleep } from './browser_launch.mjs';
 import { check, failures, loadPuppeteer, runAndExit } from './browser_run.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -32,8 +32,7 @@ const [site, artifacts, browserName, testCase, program = site] = process.argv.sl
 const firefox = browserName === 'firefox';
 // A laptop's screen by default: on a busy machine a smaller screen leaves the
 // browser more time. GRIDSHOW_WEB_SCREEN=1920x1080 measures a larger one.
-const [screenWidth, screenHeight] = (process.env.GRIDSHOW_WEB_SCREEN || '1366x768').split('x').map(Number);
-const screen = { width: screenWidth, height: screenHeight };
+const screen = screenFromEnvironment('1366x768');
 
 for (const file of [path.join(site, 'index.html'), path.join(program, 'gridshow.wasm')]) {
   if (fs.existsSync(file)) continue;
@@ -54,74 +53,10 @@ function expectedFullRun() {
   return text.replace(/\\n/g, '\n').split('\n').slice(0, -1);
 }
 
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
-function serve() {
-  const server = http.createServer((request, response) => {
-    const name = path.basename(new URL(request.url, 'http://localhost').pathname.slice(1) || 'index.html');
-    const file = path.join(name === 'index.html' ? site : program, name);
-    if (!fs.existsSync(file)) {
-      response.writeHead(404).end();
-      return;
-    }
-    response.writeHead(200, { 'Content-Type': types[path.extname(file)] || 'application/octet-stream' });
-    response.end(fs.readFileSync(file));
-  });
-  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
-}
-
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-// A PulseAudio daemon with a null sink, as the Wine tests start one, under
-// `root`; its socket is there when this returns.
-async function startSoundServer(root) {
-  const runtime = path.join(root, 'runtime');
-  fs.mkdirSync(runtime, { mode: 0o700 });
-  const daemon = spawn('pulseaudio', ['--daemonize=no', '--exit-idle-time=-1', '-n',
-                                      '--load=module-null-sink sink_name=null',
-                                      '--load=module-native-protocol-unix'],
-                       { env: { ...process.env, HOME: root, XDG_RUNTIME_DIR: runtime }, stdio: 'ignore' });
-  const socket = path.join(runtime, 'pulse', 'native');
-  for (let waited = 0; !fs.existsSync(socket); ++waited) {
-    if (waited === 100 || daemon.exitCode !== null) throw new Error('PulseAudio did not start');
-    await sleep(100);
-  }
-  return { daemon, socket };
-}
-
-// Firefox plays only through PulseAudio here, so that no other device of the
-// machine can stand in for the missing server.
-let soundServer = null;
-process.on('exit', () => soundServer?.daemon.kill());
-async function launchFirefox(profile) {
-  if (testCase !== 'no_sound_device') soundServer = await startSoundServer(profile);
-  const socket = soundServer ? soundServer.socket : path.join(profile, 'no-such-server');
-  return puppeteer.launch({
-    browser: 'firefox',
-    executablePath: '/usr/bin/firefox-esr',
-    headless: true,
-    userDataDir: path.join(profile, 'firefox'),
-    defaultViewport: screen,
-    extraPrefsFirefox: { 'media.cubeb.backend': 'pulse' },
-    env: { ...process.env, PULSE_SERVER: `unix:${socket}`,
-           PULSE_COOKIE: path.join(profile, '.config', 'pulse', 'cookie') },
-  });
-}
-
-function launchChromium(profile) {
-  return puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    userDataDir: profile,
-    defaultViewport: { ...screen, deviceScaleFactor: 1 },
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-           '--disable-background-networking', '--disable-component-update', '--disable-sync',
-           `--window-size=${screen.width},${screen.height}`],
-  });
-}
-
-const server = await serve();
+const server = await serve(site, program);
 const profile = fs.mkdtempSync(path.join(os.tmpdir(), `gridshow-${browserName}-`));
-const browser = await (firefox ? launchFirefox(profile) : launchChromium(profile));
+const browser = await launch(puppeteer, browserName, profile, screen,
+                             { withSound: testCase !== 'no_sound_device' });
 const page = await browser.newPage();
 const lines = [];
 page.on('console', (message) => lines.push(message.text()));
