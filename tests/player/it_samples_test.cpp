@@ -17,10 +17,9 @@ Unpacked unpack(const std::vector<std::uint8_t>& data, std::uint32_t frames, boo
                 bool second_delta = false) {
     const std::size_t width = sixteen_bit ? 2 : 1;
     std::vector<std::uint8_t> out(frames * width);
-    const std::vector<std::uint8_t> packed(data);
     Unpacked result{};
     result.error = it_unpack_sample(
-        ItPackedSample{packed.data(), packed.size(), frames, sixteen_bit, second_delta}, out.data(),
+        ItPackedSample{data.data(), data.size(), frames, sixteen_bit, second_delta}, out.data(),
         result.announced);
     for (std::uint32_t i = 0; i < frames; ++i) {
         result.frames.push_back(sixteen_bit
