@@ -11,7 +11,7 @@
 #   make run    build and play the show
 #   make bench  run the benchmarks
 #   make fuzz   run each fuzz target for FUZZ_SECONDS (default 60), one after
-#               the other; FUZZ_TARGET=module, loader, xm or s3m runs only that one
+#               the other; FUZZ_TARGET=module, loader, xm, s3m or it runs only that one
 #   make windows  cross-build build-windows/bin/gridshow.exe
 #   make web    build the browser site into build-web/ (index.html, .js, .wasm)
 #   make serve  build it and serve it at http://127.0.0.1:8000/

@@ -11,7 +11,7 @@ namespace fuzz {
 
 inline void check_envelope(const Envelope& envelope) {
     if (!envelope.active) return;
-    check(envelope.point_count >= 1 && envelope.point_count <= 12);
+    check(envelope.point_count >= 1 && envelope.point_count <= 16);
     check(envelope.point_ticks[0] == 0);
     for (int i = 0; i < envelope.point_count; ++i) {
         check(envelope.point_values[i] >= 0 && envelope.point_values[i] <= 64);
@@ -28,12 +28,12 @@ inline void check_sample(const Sample& sample) {
 }
 
 inline void check_module(const Module& module) {
-    check(module.channel_count >= 1 && module.channel_count <= 32);
+    check(module.channel_count >= 1 && module.channel_count <= 64);
     check(module.song_length >= 1 && module.song_length <= order_list_size);
     check(module.mix_gain >= 1 && module.mix_gain <= 64);
     for (std::int32_t n = 1; n <= module.instrument_count; ++n) {
         const Instrument& instrument = module.instruments[n];
-        check(instrument.sample_count >= 1 && instrument.sample_count <= 17);
+        check(instrument.sample_count >= 1 && instrument.sample_count <= 97);
         for (int key = 0; key <= 96; ++key) {
             check(instrument.key_samples[key] >= 0 &&
                   instrument.key_samples[key] < instrument.sample_count);

@@ -2,11 +2,12 @@
 # Runs the fuzz targets one after the other, each for SECONDS (default 60),
 # on one core, from a freshly generated seed corpus plus what earlier runs
 # found. Needs the fuzz preset's build (or another in FUZZ_BUILD_DIR).
-# Usage: fuzz/run-fuzzer.sh [SECONDS] [module|loader|xm|s3m|all]
+# Usage: fuzz/run-fuzzer.sh [SECONDS] [module|loader|xm|s3m|it|all]
 #   module  whole songs of arbitrary bytes loaded as a module
 #   loader  crafted sample headers and periods in a valid module
 #   xm      arbitrary bytes loaded as an XM module
 #   s3m     arbitrary bytes loaded as an S3M module
+#   it      arbitrary bytes loaded as an IT module
 set -euo pipefail
 seconds=${1:-60}
 which=${2:-all}
@@ -35,6 +36,7 @@ module) run module 24000 ;;
 loader) run loader 1024 ;;
 xm) run xm 65536 ;;
 s3m) run s3m 65536 ;;
-all) run module 24000 && run loader 1024 && run xm 65536 && run s3m 65536 ;;
-*) echo "usage: $0 [SECONDS] [module|loader|xm|s3m|all]" >&2; exit 2 ;;
+it) run it 65536 ;;
+all) run module 24000 && run loader 1024 && run xm 65536 && run s3m 65536 && run it 65536 ;;
+*) echo "usage: $0 [SECONDS] [module|loader|xm|s3m|it|all]" >&2; exit 2 ;;
 esac

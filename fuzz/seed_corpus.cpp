@@ -157,15 +157,17 @@ bool write_seed(const std::string& folder, const std::string& name,
 
 int main(int argc, char** argv) {
     const std::string target = argc == 3 ? argv[1] : "";
-    if (target != "module" && target != "loader" && target != "xm" && target != "s3m") {
-        std::fprintf(stderr, "usage: fuzz_seed_corpus module|loader|xm|s3m FOLDER\n");
+    if (target != "module" && target != "loader" && target != "xm" && target != "s3m" &&
+        target != "it") {
+        std::fprintf(stderr, "usage: fuzz_seed_corpus module|loader|xm|s3m|it FOLDER\n");
         return 2;
     }
     const std::string folder = argv[2];
     const bool ok = target == "module"   ? write_module_seeds(folder)
                     : target == "loader" ? write_loader_seeds(folder)
                     : target == "xm"     ? write_xm_seeds(folder)
-                                         : write_s3m_seeds(folder);
+                    : target == "s3m"    ? write_s3m_seeds(folder)
+                                         : write_it_seeds(folder);
     if (!ok) std::fprintf(stderr, "fuzz_seed_corpus: cannot write into %s\n", folder.c_str());
     return ok ? 0 : 1;
 }

@@ -16,3 +16,6 @@ bool write_xm_seeds(const std::string& folder);
 
 // Seeds of the S3M target: small S3M modules.
 bool write_s3m_seeds(const std::string& folder);
+
+// Seeds of the IT target: small IT modules.
+bool write_it_seeds(const std::string& folder);

@@ -16,7 +16,7 @@ void module_dispose(Module* module) {
             Instrument& instrument = module->instruments[i];
             if (!instrument.samples) continue;
             for (std::int32_t s = 0; s < instrument.sample_count; ++s) {
-                mem_free(instrument.samples[s].data);
+                if (!instrument.samples[s].borrows_data) mem_free(instrument.samples[s].data);
             }
             mem_free(instrument.samples);
         }

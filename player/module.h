@@ -45,6 +45,9 @@ struct Sample {
     // heard on the song's FM channels (Module.channel_fm).
     std::uint8_t is_fm;
     std::uint8_t fm_patch[fm_patch_size];
+    // The frames belong to another instrument's sample (IT instruments share
+    // samples): module_dispose leaves them to that one.
+    std::uint8_t borrows_data;
 };
 
 struct Instrument {

@@ -1,4 +1,5 @@
 #include "player/module_formats.h"
+#include "player/it_loader.h"
 #include "player/load_data.h"
 #include "player/mod_loader.h"
 #include "player/s3m_loader.h"
@@ -40,6 +41,7 @@ Module* load_announcing(const std::uint8_t* data, std::size_t length, char* load
 
 constexpr char xm_name[] = "XM";
 constexpr char s3m_name[] = "S3M";
+constexpr char it_name[] = "IT";
 
 bool mod_signature_probe(const std::uint8_t* data, std::size_t length) {
     ModLayout layout{};
@@ -65,11 +67,12 @@ Module* load_15_sample_mod(const std::uint8_t* data, std::size_t length, char*,
     return load_mod(data, length, ModLayout{4, 15, false}, "MOD 15 samples", format);
 }
 
-// In the order of trust: XM and S3M carry their signatures at the start,
+// In the order of trust: XM, S3M and IT carry their signatures at the start,
 // MODs far into the data, and the oldest MODs none at all.
 constexpr ModuleFormat module_formats[] = {
     {xm_probe, load_announcing<xm_load, xm_name>},
     {s3m_signature, load_announcing<s3m_load, s3m_name>},
+    {it_signature, load_announcing<it_load, it_name>},
     {mod_signature_probe, load_signed_mod},
     {mod_looks_like_15_samples, load_15_sample_mod},
 };
@@ -82,6 +85,6 @@ Module* module_load_any(const std::uint8_t* data, std::size_t length,
     for (const ModuleFormat& entry : module_formats) {
         if (entry.probe(data, length)) return entry.load(data, length, load_message, format);
     }
-    set_message(load_message, "not a module: no MOD, S3M or XM signature");
+    set_message(load_message, "not a module: no MOD, S3M, XM or IT signature");
     return nullptr;
 }

@@ -1,6 +1,6 @@
 // The table of formats: the one entry that loads a module of any format the
 // player knows, picked by the first format whose probe recognises the data:
-// XM, S3M, MOD with any of the usual signatures, and the oldest MODs, which
+// XM, S3M, IT, MOD with any of the usual signatures, and the oldest MODs, which
 // have none, once they look plausible. The show keeps its own module_load.
 #pragma once
 #include "player/module.h"
@@ -8,7 +8,7 @@
 #include <cstdint>
 
 struct LoadedFormat {
-    char name[16];               // "MOD M.K.", "MOD 8CHN", "MOD 15 samples", "S3M", "XM"
+    char name[16];               // "MOD M.K.", "MOD 8CHN", "MOD 15 samples", "S3M", "XM", "IT"
     std::uint64_t missing_bytes; // what the headers announce beyond the data's end
 };
 

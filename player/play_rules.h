@@ -1,8 +1,8 @@
 // How the tracker that wrote a module plays it. Every switch turns on one
-// behaviour of ProTracker, Scream Tracker 3 or FastTracker 2 where the show's
-// own rules (all switches off) do otherwise; a format loader picks the set
-// of the tracker that writes its format. The replay reads them on rows and
-// ticks, never per sample frame.
+// behaviour of ProTracker, Scream Tracker 3, FastTracker 2 or Impulse Tracker
+// where the show's own rules (all switches off) do otherwise; a format loader
+// picks the set of the tracker that writes its format. The replay reads them
+// on rows and ticks, never per sample frame.
 #pragma once
 
 struct PlayRules {
@@ -254,4 +254,24 @@ constexpr PlayRules fasttracker_rules{
     .note_delay_restarts_instrument = true,
     .note_delay_breaks_volume_column_slides = true,
     .note_delay_keeps_tone_slide = true,
+};
+
+// Impulse Tracker 2.14: Scream Tracker's ways, which it keeps for the
+// effects the two share, but a memory of its own for each effect. The
+// loader adds Scream Tracker's period table for songs with Amiga slides.
+constexpr PlayRules impulse_tracker_rules{
+    .breaks_wait_for_loop_end = true,
+    .break_row_survives_wrap = true,
+    .pattern_delay_reruns_row = true,
+    .tick_delay = true,
+    .first_pattern_delay_wins = true,
+    .period_limits_of_scream_tracker = true,
+    .arpeggio_note_kept_for_slides = true,
+    .empty_instruments_ignored = true,
+    .tone_slide_from_silence_strikes = true,
+    .tone_slide_keeps_sample = true,
+    .volume_slide_down_first = true,
+    .full_volume_slides_every_tick = true,
+    .key_reopens_stopped_note = true,
+    .note_cut_stops_note = true,
 };

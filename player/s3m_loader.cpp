@@ -4,7 +4,6 @@
 // plays the song without knowing its format.
 #include "player/s3m_loader.h"
 #include "player/effect_codes.h"
-#include "player/fixed_point.h"
 #include "player/load_data.h"
 #include "player/sample_prep.h"
 #include <algorithm>
@@ -20,10 +19,9 @@ constexpr std::int32_t most_patterns = 254;
 constexpr std::uint8_t end_of_song = 255;
 // Instrument numbers are one byte in a pattern cell.
 constexpr std::int32_t most_instruments = 255;
-// The rate at which a sample with C2SPD 8363 plays middle C (key 49):
 // Scream Tracker's periods are four times the Amiga ones, with
 // 14317056 / period Hz, the scale of the replay's Amiga pitch.
-constexpr std::int32_t s3m_reference_rate = 8363;
+constexpr std::int32_t s3m_reference_rate = middle_c_reference_rate;
 constexpr std::int32_t note_cut = 254, no_note = 255;
 constexpr std::uint8_t key_off = 97;
 // Header flag: volume slides also act on the row's first tick, as in
@@ -136,29 +134,13 @@ bool load_patterns(Module& module, const LoadData& data, const S3mHeader& header
     return true;
 }
 
-// C2SPD, the rate of middle C, as semitones and 1/128 semitones relative
-// to the reference rate.
-void set_tuning(Sample& sample, std::uint32_t c2spd) {
-    if (c2spd == 0) c2spd = s3m_reference_rate;
-    c2spd = std::min<std::uint32_t>(c2spd, 1u << 20);
-    sample.middle_c = static_cast<std::int32_t>(c2spd);
-    const std::int64_t ratio = static_cast<std::int64_t>(c2spd) * 32768 / s3m_reference_rate;
-    const std::int32_t octaves =
-        fixed_log2(static_cast<std::int32_t>(std::max<std::int64_t>(ratio, 1)));
-    // 1/32768 octave to 1/128 semitone is a factor of 1536 / 32768 = 3 / 64.
-    const std::int32_t fine = (octaves * 3 + 32) >> 6;
-    const std::int32_t semitones = (fine + 64) >> 7;
-    sample.relative_note = static_cast<std::int16_t>(semitones);
-    sample.fine_tune = static_cast<std::int16_t>(fine - semitones * 128);
-}
-
 // An AdLib instrument: its register bytes, volume and C2SPD, no frames.
 void load_fm_instrument(Sample& sample, const LoadData& data, std::size_t at) {
     sample.is_fm = 1;
     for (int i = 0; i < fm_patch_size; ++i)
         sample.fm_patch[i] = data.byte(at + 16 + static_cast<std::size_t>(i));
     sample.volume = static_cast<std::int16_t>(std::min<std::int32_t>(data.byte(at + 28), 64));
-    set_tuning(sample, data.little_dword(at + 32));
+    set_middle_c_rate(sample, data.little_dword(at + 32));
 }
 
 // One instrument: its sample, its FM registers, or silence for packed samples.
@@ -192,7 +174,7 @@ bool load_instrument(Instrument& instrument, const LoadData& data, std::size_t a
                 std::min(loop_end, source.frames) - std::min(loop_start, source.frames);
         }
         sample.volume = static_cast<std::int16_t>(std::min<std::int32_t>(data.byte(at + 28), 64));
-        set_tuning(sample, data.little_dword(at + 32));
+        set_middle_c_rate(sample, data.little_dword(at + 32));
         if (source.frames > 0) {
             announced_end = std::max(announced_end, source.offset + stored_bytes(source));
         }

@@ -2,6 +2,7 @@
 // 16-bit mono frames with a forward loop the mixer never has to check.
 #include "player/sample_prep.h"
 #include "base/alloc.h"
+#include "player/fixed_point.h"
 #include <algorithm>
 
 namespace {
@@ -96,4 +97,18 @@ bool prepare_sample(Sample& sample, const SampleSource& source) {
     sample.loop_start = loop.start;
     sample.loop_length = loop.length;
     return true;
+}
+
+void set_middle_c_rate(Sample& sample, std::uint32_t rate) {
+    if (rate == 0) rate = middle_c_reference_rate;
+    rate = std::min<std::uint32_t>(rate, 1u << 20);
+    sample.middle_c = static_cast<std::int32_t>(rate);
+    const std::int64_t ratio = static_cast<std::int64_t>(rate) * 32768 / middle_c_reference_rate;
+    const std::int32_t octaves =
+        fixed_log2(static_cast<std::int32_t>(std::max<std::int64_t>(ratio, 1)));
+    // 1/32768 octave to 1/128 semitone is a factor of 1536 / 32768 = 3 / 64.
+    const std::int32_t fine = (octaves * 3 + 32) >> 6;
+    const std::int32_t semitones = (fine + 64) >> 7;
+    sample.relative_note = static_cast<std::int16_t>(semitones);
+    sample.fine_tune = static_cast<std::int16_t>(fine - semitones * 128);
 }

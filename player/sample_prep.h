@@ -45,3 +45,12 @@ std::uint64_t stored_bytes(const SampleSource& source);
 // Fills `sample`'s loop fields and data (its other fields are the caller's);
 // false only when the allocation fails, leaving `data` absent.
 bool prepare_sample(Sample& sample, const SampleSource& source);
+
+// The rate at which a sample whose middle-C rate is this plays key 49 with
+// no relative note or fine tune.
+constexpr std::int32_t middle_c_reference_rate = 8363;
+
+// A sample's rate of middle C (S3M's C2SPD, IT's C5 speed; 0 reads as the
+// reference rate) into `middle_c` and into semitones and 1/128 semitones
+// relative to the reference rate.
+void set_middle_c_rate(Sample& sample, std::uint32_t rate);

@@ -108,6 +108,6 @@ TEST(ModuleFormats, ReadsA15SampleModOnlyWhenItLooksLikeOne) {
           no_orders, std::vector<std::uint8_t>(old.begin(), old.begin() + 1000)}) {
         std::string message;
         EXPECT_FALSE(load_any(bytes, &message)) << bytes.size();
-        EXPECT_EQ(message, "not a module: no MOD, S3M or XM signature");
+        EXPECT_EQ(message, "not a module: no MOD, S3M, XM or IT signature");
     }
 }

@@ -1,4 +1,4 @@
-// Renders a module to a WAV file: module_load_any (MOD, S3M or XM, picked
+// Renders a module to a WAV file: module_load_any (MOD, S3M, XM or IT, picked
 // by the data's signature, with the rules of the tracker that writes the
 // format), new_replay at the chosen rate, one resample_tick after another
 // with the chosen interpolation and the shared saturating copy; with

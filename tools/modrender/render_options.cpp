@@ -7,7 +7,7 @@
 const char* const render_usage =
     "usage: modrender IN OUT.wav [--seconds S] [--rate HZ] [--interpolation MODE] [--as-show]\n"
     "       modrender --help | --version\n"
-    "  IN: a MOD, S3M or XM module; OUT.wav: the WAV file to write, - for standard output\n"
+    "  IN: a MOD, S3M, XM or IT module; OUT.wav: the WAV file to write, - for standard output\n"
     "  --seconds S: stop after S seconds, 0 to 22369.6 (default 600), or earlier where\n"
     "               the song ends\n"
     "  --rate HZ: output rate, 8000 to 192000 (default 48000)\n"

@@ -1,0 +1,271 @@
+// The IT loader: the header, the order list, the channels' panning, and
+// packed patterns whose channel masks and remembered values unpack into the
+// data model's notes. Effect letters take the replay's S3M codes where they
+// mean the same; the instruments are it_instruments' part.
+#include "player/it_loader.h"
+#include "player/effect_codes.h"
+#include "player/it_instruments.h"
+#include "player/load_data.h"
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t order_table = 0xC0;
+constexpr std::int32_t it_channels = 64;
+constexpr std::int32_t most_rows = 200;
+constexpr std::int32_t empty_pattern_rows = 64;
+// Entries 254 (skipped) and 255 (the end) name no pattern.
+constexpr std::int32_t most_patterns = 254;
+constexpr std::uint8_t end_of_song = 255;
+// Instrument numbers are one byte in a pattern cell.
+constexpr std::int32_t most_instruments = 255;
+constexpr std::uint8_t disabled_channel = 128, surround_pan = 100;
+constexpr std::int32_t stereo_flag = 1, instrument_flag = 4, linear_flag = 8;
+constexpr std::int32_t new_instrument_version = 0x200;
+constexpr std::uint8_t key_off = 97;
+// IT's notes run C-0..B-9; the replay's keys 1..96 are IT's C-1..B-8.
+constexpr std::int32_t lowest_note = 12, highest_note = 107;
+constexpr std::uint8_t highest_volume = 64, lowest_pan = 128, highest_pan = 192;
+constexpr std::uint8_t fine_up = 65, fine_down = 75, slide_up = 85, slide_down = 95,
+                       vibrato_depth = 203;
+constexpr std::size_t pattern_header_bytes = 8;
+
+struct ItHeader {
+    std::int32_t order_count, instrument_count, sample_count, pattern_count;
+    std::int32_t compatible_version, flags;
+    std::size_t pattern_pointers;
+    ItLayout layout;
+};
+
+ItHeader read_header(const LoadData& data) {
+    ItHeader header{};
+    header.order_count = data.little_word(0x20);
+    header.instrument_count = data.little_word(0x22);
+    header.sample_count = data.little_word(0x24);
+    header.pattern_count = data.little_word(0x26);
+    header.compatible_version = data.little_word(0x2A);
+    header.flags = data.little_word(0x2C);
+    ItLayout& layout = header.layout;
+    layout.instrument_count = header.instrument_count;
+    layout.sample_count = header.sample_count;
+    layout.instrument_pointers = order_table + static_cast<std::size_t>(header.order_count);
+    layout.sample_pointers =
+        layout.instrument_pointers + 4 * static_cast<std::size_t>(header.instrument_count);
+    header.pattern_pointers =
+        layout.sample_pointers + 4 * static_cast<std::size_t>(header.sample_count);
+    layout.instrument_mode = (header.flags & instrument_flag) != 0;
+    layout.old_instruments = header.compatible_version < new_instrument_version;
+    return header;
+}
+
+const char* refusal(const ItHeader& header, std::size_t length) {
+    if (header.instrument_count > most_instruments || header.sample_count > most_instruments)
+        return "IT file has more than 255 instruments or samples";
+    if (length < header.pattern_pointers + 4 * static_cast<std::size_t>(header.pattern_count))
+        return "IT file is cut short in its header";
+    return nullptr;
+}
+
+std::uint8_t it_key(std::uint8_t note) {
+    if (note > 119) return key_off; // note off, note cut and note fade alike
+    if (note < lowest_note || note > highest_note) return 0;
+    return static_cast<std::uint8_t>(note - it_key_offset);
+}
+
+// The volume column in the replay's numbering (the XM one); panning keeps
+// four bits, and the pitch and tone slides have no place there.
+std::uint8_t it_volume(std::uint8_t volume) {
+    const auto code = [](int high, int x) { return static_cast<std::uint8_t>(high << 4 | x); };
+    if (volume <= highest_volume) return static_cast<std::uint8_t>(0x10 + volume);
+    if (volume < fine_down) return code(0x9, volume - fine_up);
+    if (volume < slide_up) return code(0x8, volume - fine_down);
+    if (volume < slide_down) return code(0x7, volume - slide_up);
+    if (volume < slide_down + 10) return code(0x6, volume - slide_down);
+    if (volume >= lowest_pan && volume <= highest_pan)
+        return code(0xC, ((volume - lowest_pan) * 15 + 32) / 64);
+    if (volume >= vibrato_depth && volume < vibrato_depth + 10)
+        return code(0xB, volume - vibrato_depth);
+    return 0;
+}
+
+// An effect letter (1 = A .. 26 = Z) as the replay's code. IT's break row
+// is hexadecimal, the replay's decimal; its global volume and panning run
+// to 128 and 255; its tempo slides (T0x, T1x) are left out.
+void it_effect(std::uint8_t command, std::uint8_t info, std::uint8_t& effect, std::uint8_t& param) {
+    effect = param = 0;
+    if (command == 3) {
+        effect = effect::s3m_pattern_break;
+        param = static_cast<std::uint8_t>(std::min(info / 10, 15) << 4 | info % 10);
+    } else if (command == 22) {
+        effect = effect::s3m_set_global_volume;
+        param = static_cast<std::uint8_t>(std::min<std::int32_t>(info, 128) / 2);
+    } else if (command == 24) {
+        effect = effect::set_panning;
+        param = info;
+    } else if (command == 20 && info < 0x20) {
+        return;
+    } else if (command >= 1 && command <= 22 && command != 13 && command != 14 && command != 16) {
+        effect = static_cast<std::uint8_t>(0x80 + command);
+        param = info;
+    }
+}
+
+// What a channel's cells left for the next ones to take up.
+struct ChannelMemory {
+    std::uint8_t mask, note, instrument, volume, command, info;
+};
+
+// Unpacks `packed` (the pattern's data alone) row by row into `pattern`.
+// Notes of disabled channels are dropped; their effects stay.
+void decode_pattern(Pattern& pattern, const LoadData& packed, const std::uint8_t* pans) {
+    ChannelMemory memory[it_channels] = {};
+    std::size_t at = 0;
+    for (std::int32_t row = 0; row < pattern.row_count && at < packed.length; ++row) {
+        for (std::uint8_t marker = packed.byte(at++); marker != 0; marker = packed.byte(at++)) {
+            const std::int32_t channel = (marker - 1) & 63;
+            ChannelMemory& last = memory[channel];
+            if ((marker & 128) != 0) last.mask = packed.byte(at++);
+            const std::uint8_t mask = last.mask;
+            if ((mask & 1) != 0) last.note = packed.byte(at++);
+            if ((mask & 2) != 0) last.instrument = packed.byte(at++);
+            if ((mask & 4) != 0) last.volume = packed.byte(at++);
+            if ((mask & 8) != 0) {
+                last.command = packed.byte(at);
+                last.info = packed.byte(at + 1);
+                at += 2;
+            }
+            if (channel >= pattern.channel_count) continue;
+            std::uint8_t* note =
+                pattern.notes + (row * pattern.channel_count + channel) * note_size;
+            const bool plays = pans[channel] < disabled_channel;
+            if ((mask & 0x11) != 0 && plays) note[0] = it_key(last.note);
+            if ((mask & 0x22) != 0 && plays) note[1] = last.instrument;
+            if ((mask & 0x44) != 0 && plays) note[2] = it_volume(last.volume);
+            if ((mask & 0x88) != 0) it_effect(last.command, last.info, note[3], note[4]);
+        }
+    }
+}
+
+std::size_t pattern_at(const LoadData& data, const ItHeader& header, std::int32_t p) {
+    return data.little_dword(header.pattern_pointers + 4 * static_cast<std::size_t>(p));
+}
+
+// The channels any pattern names, counted up to the highest.
+std::int32_t used_channels(const LoadData& data, const ItHeader& header) {
+    std::int32_t used = 1;
+    for (std::int32_t p = 0; p < std::min(header.pattern_count, most_patterns); ++p) {
+        const std::size_t at = pattern_at(data, header, p);
+        if (at == 0) continue;
+        const LoadData packed =
+            part(data, at + pattern_header_bytes, static_cast<std::uint64_t>(data.little_word(at)));
+        std::uint8_t masks[it_channels] = {};
+        for (std::size_t i = 0; i < packed.length;) {
+            const std::uint8_t marker = packed.byte(i++);
+            if (marker == 0) continue;
+            const std::int32_t channel = (marker - 1) & 63;
+            if ((marker & 128) != 0) masks[channel] = packed.byte(i++);
+            const std::uint8_t mask = masks[channel];
+            i += ((mask & 1) != 0) + ((mask & 2) != 0) + ((mask & 4) != 0) + 2 * ((mask & 8) != 0);
+            used = std::max(used, channel + 1);
+        }
+    }
+    return used;
+}
+
+bool load_patterns(Module& module, const LoadData& data, const ItHeader& header,
+                   std::uint64_t& announced_end) {
+    module.pattern_count = std::min(header.pattern_count, most_patterns);
+    module.patterns = allocate<Pattern>(std::max(module.pattern_count, 1));
+    if (!module.patterns) return false;
+    for (std::int32_t p = 0; p < module.pattern_count; ++p) {
+        Pattern& pattern = module.patterns[p];
+        const std::size_t at = pattern_at(data, header, p);
+        pattern.row_count = empty_pattern_rows;
+        const std::uint64_t stored = static_cast<std::uint64_t>(data.little_word(at));
+        if (at != 0) announced_end = std::max(announced_end, at + pattern_header_bytes + stored);
+        // An absent pattern, or one past the end, is empty: it allocates nothing.
+        if (at == 0 || at >= data.length) continue;
+        pattern.row_count = std::clamp(data.little_word(at + 2), 1, most_rows);
+        pattern.channel_count = module.channel_count;
+        pattern.notes =
+            allocate<std::uint8_t>(pattern.row_count * module.channel_count * note_size);
+        if (!pattern.notes) return false;
+        decode_pattern(pattern, part(data, at + pattern_header_bytes, stored), data.bytes + 0x40);
+    }
+    return true;
+}
+
+// The played part of the order list, up to the first end marker; skip
+// markers stay, for the replay to pass over, so that jumps keep their
+// targets.
+bool load_orders(Module& module, const LoadData& data, const ItHeader& header) {
+    module.order_list = allocate<std::uint8_t>(order_list_size);
+    if (!module.order_list) return false;
+    const std::int32_t count = std::min(header.order_count, order_list_size);
+    for (std::int32_t i = 0; i < count && data.byte(order_table + i) != end_of_song; ++i) {
+        module.order_list[i] = data.byte(order_table + i);
+        module.song_length = i + 1;
+    }
+    module.song_length = std::max(module.song_length, 1);
+    return true;
+}
+
+// Channel pans 0..64 spread over the replay's 0..255; a mono song and
+// surround channels (which the replay cannot play) sound in the middle.
+bool load_panning(Module& module, const LoadData& data, const ItHeader& header) {
+    module.channel_panning = allocate<std::uint8_t>(module.channel_count);
+    if (!module.channel_panning) return false;
+    for (std::int32_t c = 0; c < module.channel_count; ++c) {
+        const std::int32_t pan = data.byte(0x40 + static_cast<std::size_t>(c)) & 127;
+        const bool centred = (header.flags & stereo_flag) == 0 || pan == surround_pan;
+        module.channel_panning[c] =
+            static_cast<std::uint8_t>(centred ? 128 : std::min(std::min(pan, 64) * 4, 255));
+    }
+    return true;
+}
+
+void set_header_values(Module& module, const LoadData& data, const ItHeader& header) {
+    convert_name(module.title, data, 4, 26);
+    module.initial_global_volume = std::min<std::int32_t>(data.byte(0x30), 128) / 2;
+    module.initial_speed = data.byte(0x32) == 0 ? 6 : data.byte(0x32);
+    module.initial_tempo = data.byte(0x33) < 32 ? 125 : data.byte(0x33);
+    module.reference_rate = 8363;
+    module.linear_pitch = (header.flags & linear_flag) != 0 ? 1 : 0;
+    // The mix volume (48 by default) scales every channel; at 64 and above
+    // the samples play as loud as in the other formats, which is as loud as
+    // the mixer's headroom allows.
+    module.mix_gain = std::max(mix_gain_for_channels(module.channel_count) *
+                                   std::min<std::int32_t>(data.byte(0x31), 64) / 64,
+                               1);
+    module.rules = impulse_tracker_rules;
+    module.rules.scream_tracker_period_table = module.linear_pitch == 0;
+}
+
+} // namespace
+
+bool it_signature(const std::uint8_t* data, std::size_t length) {
+    return has_signature(LoadData{data, length}, 0, "IMPM");
+}
+
+Module* it_load(const std::uint8_t* bytes, std::size_t length, char load_message[load_message_size],
+                std::uint64_t& announced_end) {
+    const LoadData data{bytes, length};
+    const ItHeader header = read_header(data);
+    announced_end = header.pattern_pointers + 4 * static_cast<std::size_t>(header.pattern_count);
+    const char* reason = refusal(header, length);
+    if (reason) {
+        set_message(load_message, reason);
+        return nullptr;
+    }
+    Module* module = allocate<Module>(1);
+    if (!module) return nullptr;
+    module->channel_count = used_channels(data, header);
+    set_header_values(*module, data, header);
+    if (!load_panning(*module, data, header) || !load_orders(*module, data, header) ||
+        !load_patterns(*module, data, header, announced_end) ||
+        !it_load_instruments(*module, data, header.layout, announced_end)) {
+        module_dispose(module);
+        return nullptr;
+    }
+    return module;
+}
