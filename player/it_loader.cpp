@@ -16,7 +16,6 @@ constexpr std::int32_t most_rows = 200;
 constexpr std::int32_t empty_pattern_rows = 64;
 // Entries 254 (skipped) and 255 (the end) name no pattern.
 constexpr std::int32_t most_patterns = 254;
-constexpr std::uint8_t end_of_song = 255;
 // Instrument numbers are one byte in a pattern cell.
 constexpr std::int32_t most_instruments = 255;
 constexpr std::uint8_t disabled_channel = 128, surround_pan = 100;
@@ -195,21 +194,6 @@ bool load_patterns(Module& module, const LoadData& data, const ItHeader& header,
     return true;
 }
 
-// The played part of the order list, up to the first end marker; skip
-// markers stay, for the replay to pass over, so that jumps keep their
-// targets.
-bool load_orders(Module& module, const LoadData& data, const ItHeader& header) {
-    module.order_list = allocate<std::uint8_t>(order_list_size);
-    if (!module.order_list) return false;
-    const std::int32_t count = std::min(header.order_count, order_list_size);
-    for (std::int32_t i = 0; i < count && data.byte(order_table + i) != end_of_song; ++i) {
-        module.order_list[i] = data.byte(order_table + i);
-        module.song_length = i + 1;
-    }
-    module.song_length = std::max(module.song_length, 1);
-    return true;
-}
-
 // Channel pans 0..64 spread over the replay's 0..255; a mono song and
 // surround channels (which the replay cannot play) sound in the middle.
 bool load_panning(Module& module, const LoadData& data, const ItHeader& header) {
@@ -261,11 +245,14 @@ Module* it_load(const std::uint8_t* bytes, std::size_t length, char load_message
     if (!module) return nullptr;
     module->channel_count = used_channels(data, header);
     set_header_values(*module, data, header);
-    if (!load_panning(*module, data, header) || !load_orders(*module, data, header) ||
+    if (!load_panning(*module, data, header) ||
+        !load_order_list(*module, data, order_table, header.order_count) ||
         !load_patterns(*module, data, header, announced_end) ||
         !it_load_instruments(*module, data, header.layout, announced_end)) {
         module_dispose(module);
         return nullptr;
     }
+    // A song whose first entry ends it still plays its one empty entry.
+    module->song_length = std::max(module->song_length, 1);
     return module;
 }

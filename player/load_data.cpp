@@ -50,3 +50,16 @@ std::int32_t mix_gain_for_channels(std::int32_t channel_count) {
     while (gain > 1 && gain * gain * channel_count > 128 * 128) --gain;
     return gain;
 }
+
+bool load_order_list(Module& module, const LoadData& data, std::size_t offset, std::int32_t count) {
+    constexpr std::uint8_t end_of_song = 255;
+    module.order_list = allocate<std::uint8_t>(order_list_size);
+    if (!module.order_list) return false;
+    for (std::int32_t i = 0; i < std::min(count, order_list_size) &&
+                             data.byte(offset + static_cast<std::size_t>(i)) != end_of_song;
+         ++i) {
+        module.order_list[i] = data.byte(offset + static_cast<std::size_t>(i));
+        module.song_length = i + 1;
+    }
+    return true;
+}

@@ -46,6 +46,13 @@ template <typename T> T* allocate(std::int32_t count) {
 // `instruments` must exist; false only when an allocation fails.
 bool add_empty_instrument(Module& module);
 
+// The played part of an order list of `count` entries at `offset`, as S3M
+// and IT store it: up to the first end marker (255), at most the order
+// list's size. Skip markers stay, so that jumps keep their targets; the
+// replay passes over entries that name no pattern. False only when an
+// allocation fails.
+bool load_order_list(Module& module, const LoadData& data, std::size_t offset, std::int32_t count);
+
 // The mix_gain for a song of `channel_count` channels. Four channels at full
 // volume just fit 16 bits with gain 64 (two to a side, 204/256 + 51/256 each
 // way), so up to four keep 64. More channels rarely sound at full volume and

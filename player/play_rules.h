@@ -257,21 +257,11 @@ constexpr PlayRules fasttracker_rules{
 };
 
 // Impulse Tracker 2.14: Scream Tracker's ways, which it keeps for the
-// effects the two share, but a memory of its own for each effect. The
+// effects the two share, but a memory of its own for each effect; the
 // loader adds Scream Tracker's period table for songs with Amiga slides.
-constexpr PlayRules impulse_tracker_rules{
-    .breaks_wait_for_loop_end = true,
-    .break_row_survives_wrap = true,
-    .pattern_delay_reruns_row = true,
-    .tick_delay = true,
-    .first_pattern_delay_wins = true,
-    .period_limits_of_scream_tracker = true,
-    .arpeggio_note_kept_for_slides = true,
-    .empty_instruments_ignored = true,
-    .tone_slide_from_silence_strikes = true,
-    .tone_slide_keeps_sample = true,
-    .volume_slide_down_first = true,
-    .full_volume_slides_every_tick = true,
-    .key_reopens_stopped_note = true,
-    .note_cut_stops_note = true,
-};
+constexpr PlayRules impulse_tracker_rules = [] {
+    PlayRules rules = scream_tracker_rules;
+    rules.shared_effect_memory = false;
+    rules.scream_tracker_period_table = false;
+    return rules;
+}();

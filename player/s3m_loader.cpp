@@ -237,20 +237,6 @@ bool plays_a_pattern(const LoadData& data, const S3mHeader& header) {
     return false;
 }
 
-// The played part of the order list: up to the first end marker, at most
-// the order list's size. Markers stay, so that jumps keep their targets;
-// the replay skips them as entries that name no pattern.
-bool load_orders(Module& module, const LoadData& data, const S3mHeader& header) {
-    module.order_list = allocate<std::uint8_t>(order_list_size);
-    if (!module.order_list) return false;
-    const std::int32_t count = std::min(header.order_count, order_list_size);
-    for (std::int32_t i = 0; i < count && data.byte(header_order_offset + i) != end_of_song; ++i) {
-        module.order_list[i] = data.byte(header_order_offset + i);
-        module.song_length = i + 1;
-    }
-    return true;
-}
-
 // Scream Tracker's own files carry a version 0x1xxx.
 bool by_scream_tracker(const LoadData& data) {
     return (data.little_word(40) & 0xF000) == 0x1000;
@@ -342,7 +328,8 @@ Module* s3m_load(const std::uint8_t* data, std::size_t length, char load_message
     module->channel_count = channels;
     set_header_values(*module, s3m);
     set_mix_gain(*module, s3m, header);
-    if (!load_panning(*module, s3m, header) || !load_orders(*module, s3m, header) ||
+    if (!load_panning(*module, s3m, header) ||
+        !load_order_list(*module, s3m, header_order_offset, header.order_count) ||
         !load_patterns(*module, s3m, header, announced_end) ||
         !load_instruments(*module, s3m, header, announced_end)) {
         module_dispose(module);
