@@ -7,8 +7,10 @@
 struct ItBlockWriter {
     std::vector<std::uint8_t> bits;
 
+    // Bits past the value's 32 (a field wider than any value) are zeros.
     void put(std::uint32_t value, int width) {
-        for (int i = 0; i < width; ++i) bits.push_back(static_cast<std::uint8_t>(value >> i & 1));
+        for (int i = 0; i < width; ++i)
+            bits.push_back(static_cast<std::uint8_t>(i < 32 ? value >> i & 1 : 0));
     }
     // The block: its byte count, then the bits least significant first.
     std::vector<std::uint8_t> block() const {
