@@ -73,34 +73,25 @@ TEST(ItSamples, ChangesWidthsOfEveryKindAndIntegratesOnceOrTwice) {
 }
 
 TEST(ItSamples, StartsEachBlockAtTheWidestWidthFromZero) {
-    ItBlockWriter first;
-    first.put(10, 9);
-    first.put(0x100, 9); // to 1 bit: zeros from here on
-    first.put(0, 0x8000 - 1);
-    ItBlockWriter second;
-    second.put(1, 9);
-    std::vector<std::uint8_t> data = first.block();
-    const std::vector<std::uint8_t> next = second.block();
-    data.insert(data.end(), next.begin(), next.end());
-    const Unpacked result = unpack(data, 0x8000 + 1, false);
-    EXPECT_EQ(result.error, ErrorName::Ok);
-    EXPECT_EQ(result.frames[0x7FFF], 10);
-    EXPECT_EQ(result.frames[0x8000], 1);
-
-    // 16-bit blocks hold 0x4000 frames.
-    ItBlockWriter wide;
-    wide.put(7, 17);
-    wide.put(0x10000, 17);
-    wide.put(0, 0x4000 - 1);
-    ItBlockWriter wide_second;
-    wide_second.put(2, 17);
-    data = wide.block();
-    const std::vector<std::uint8_t> wide_next = wide_second.block();
-    data.insert(data.end(), wide_next.begin(), wide_next.end());
-    const Unpacked wide_result = unpack(data, 0x4000 + 1, true);
-    EXPECT_EQ(wide_result.error, ErrorName::Ok);
-    EXPECT_EQ(wide_result.frames[0x3FFF], 7);
-    EXPECT_EQ(wide_result.frames[0x4000], 2);
+    // A block of 0x8000 8-bit or 0x4000 16-bit frames that drops to 1 bit,
+    // then a block that must start at the widest width from a zero sum.
+    for (const bool sixteen_bit : {false, true}) {
+        const int widest = sixteen_bit ? 17 : 9;
+        const std::size_t block_frames = sixteen_bit ? 0x4000 : 0x8000;
+        ItBlockWriter first;
+        first.put(10, widest);
+        first.put(1u << (widest - 1), widest); // to 1 bit: zeros from here on
+        first.put(0, static_cast<int>(block_frames) - 1);
+        ItBlockWriter second;
+        second.put(2, widest);
+        std::vector<std::uint8_t> data = first.block();
+        const std::vector<std::uint8_t> next = second.block();
+        data.insert(data.end(), next.begin(), next.end());
+        const Unpacked result = unpack(data, block_frames + 1, sixteen_bit);
+        EXPECT_EQ(result.error, ErrorName::Ok) << sixteen_bit;
+        EXPECT_EQ(result.frames[block_frames - 1], 10) << sixteen_bit;
+        EXPECT_EQ(result.frames[block_frames], 2) << sixteen_bit;
+    }
 }
 
 TEST(ItSamples, EndsACutOrDamagedStreamWithZerosAndAnError) {
