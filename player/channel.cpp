@@ -4,6 +4,7 @@
 #include "player/channel_output.h"
 
 #include "player/effect_codes.h"
+#include "player/effect_steps.h"
 #include "player/effects.h"
 #include "player/envelope.h"
 #include "player/fixed_point.h"
@@ -53,6 +54,7 @@ const Sample* sample_for_key(const Instrument& instrument, std::int32_t key) {
 void restart_envelopes(Channel& channel) {
     channel.volume_envelope_tick = 0;
     channel.panning_envelope_tick = 0;
+    channel.pitch_envelope_tick = 0;
     channel.fade_level = 32768;
     channel.key_down = 1;
     channel.fading = 0;
@@ -111,7 +113,9 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (slides) channel.slide_direction = channel.period < period ? 1 : -1;
     if (slides) return;
     channel.period = period;
-    if (rules.key_reopens_stopped_note && channel.key_down == 0) {
+    if (rules.note_restarts_envelopes) {
+        restart_envelopes(channel);
+    } else if (rules.key_reopens_stopped_note && channel.key_down == 0) {
         channel.key_down = 1;
         channel.fade_level = 32768;
     }
@@ -308,7 +312,13 @@ void trigger_note(Channel& channel) {
         apply_volume_column_row(channel);
     if (note.key == 0 || wiped) return;
     if (note.key > 96) {
-        if (!released_first) release_key(channel, channel.tick_in_row == 0, false);
+        if (rules.note_cut_and_fade_keys && note.key == key_note_cut) {
+            cut_note(channel);
+        } else if (rules.note_cut_and_fade_keys && note.key == key_note_fade) {
+            channel.fading = 1;
+        } else if (!released_first) {
+            release_key(channel, channel.tick_in_row == 0, false);
+        }
         return;
     }
     trigger_key(channel, note.key);

@@ -30,6 +30,7 @@ std::int32_t to_fine_frequency(std::int64_t units) {
 
 void update_outputs(Channel& channel) {
     apply_auto_vibrato(channel);
+    apply_pitch_envelope(channel);
     update_frequency(channel);
     update_amplitude(channel);
     advance_envelopes(channel);
@@ -49,6 +50,22 @@ void apply_auto_vibrato(Channel& channel) {
         static_cast<std::uint32_t>(ticks) * static_cast<std::uint32_t>(rate) >> 2);
     channel.period_offset += lfo_value(channel, phase, instrument.vibrato_type + 4) * depth >> 8;
     channel.auto_vibrato_ticks = grow_counter(ticks, 1);
+}
+
+void apply_pitch_envelope(Channel& channel) {
+    const Instrument& instrument = *channel.instrument;
+    const Envelope& envelope = instrument.pitch_envelope;
+    if (!envelope.active || instrument.pitch_envelope_filters) return;
+    // Half semitones in 1/256 steps; 0 is the envelope's 32.
+    const std::int32_t rise = envelope_value_fine(envelope, channel.pitch_envelope_tick) - 32 * 256;
+    if (channel.replay->module->linear_pitch) {
+        channel.period_offset -= rise / 8; // 64 linear period units a semitone
+        return;
+    }
+    const std::int64_t period = channel.period + channel.period_offset;
+    const std::int32_t raised =
+        static_cast<std::int32_t>(period * 32768 / fixed_exp2(rise * 16 / 3)); // 1/24 octave
+    channel.period_offset += raised - static_cast<std::int32_t>(period);
 }
 
 void update_frequency(Channel& channel) {
@@ -97,15 +114,20 @@ void update_amplitude(Channel& channel) {
     // rules say so has taken its volume.
     // The envelope in 1/256 steps, so that a quiet tail fades smoothly; whole
     // envelope values give exactly what they would alone.
-    std::int32_t envelope =
-        channel.key_down || rules_of(*replay.module).key_off_zeroes_volume ? 64 * 256 : 0;
+    const PlayRules& rules = rules_of(*replay.module);
+    std::int32_t envelope = channel.key_down || rules.key_off_zeroes_volume ||
+                                    rules.fade_starts_at_release_or_envelope_end
+                                ? 64 * 256
+                                : 0;
     if (instrument.volume_envelope.active) {
         envelope = envelope_value_fine(instrument.volume_envelope, channel.volume_envelope_tick);
     }
     std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
     volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
-    channel.amplitude =
-        static_cast<std::int32_t>(std::int64_t{envelope} * replay.global_volume * volume >> 20);
+    std::int64_t level = std::int64_t{envelope} * replay.global_volume * volume;
+    if (rules.sample_and_instrument_global_volumes)
+        level = level * channel.sample->global_volume * instrument.global_volume >> 13;
+    channel.amplitude = static_cast<std::int32_t>(level >> 20);
     // An FM channel plays no samples: the chip (fm_voices.h) sounds its notes.
     if (replay.module->channel_fm && replay.module->channel_fm[channel.index] != 0)
         channel.amplitude = 0;

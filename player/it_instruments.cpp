@@ -15,8 +15,10 @@ constexpr std::uint8_t has_data = 1, sixteen_bit = 2, stereo = 4, packed = 8, lo
 constexpr std::uint8_t signed_values = 1, delta_values = 4;
 constexpr std::uint8_t use_default_pan = 128;
 constexpr std::int32_t it_full_pan = 64;
-constexpr std::int32_t envelope_limit = 16; // the data model's points
 constexpr std::int32_t it_envelope_nodes = 25;
+static_assert(it_envelope_nodes <= envelope_point_limit);
+constexpr std::uint8_t filter_envelope = 128;
+constexpr std::int16_t full_sample_global_volume = 64, full_instrument_global_volume = 128;
 // An IT key table entry per note C-0..B-9.
 constexpr std::size_t key_table = 0x40;
 // Fade-out counts from 1024 (512 in old instruments) where the replay's
@@ -72,6 +74,7 @@ bool load_sample(Sample& sample, const LoadData& data, std::size_t at,
     const std::uint8_t convert = header.byte(0x2E);
     convert_name(sample.name, header, 0x14, 26);
     sample.volume = static_cast<std::int16_t>(std::min<std::int32_t>(header.byte(0x13), 64));
+    sample.global_volume = std::min<std::int16_t>(header.byte(0x11), full_sample_global_volume);
     const std::uint8_t pan = header.byte(0x2F);
     if ((pan & use_default_pan) != 0)
         sample.panning = static_cast<std::int16_t>(
@@ -96,8 +99,7 @@ bool load_sample(Sample& sample, const LoadData& data, std::size_t at,
 }
 
 // Marks and ticks taken from node numbers once the points rise from tick 0;
-// a sustain loop of one point is the data model's sustain point, a longer
-// one is left out.
+// loops whose nodes are out of order or past the points are left out.
 struct EnvelopeMarks {
     bool on, loop, sustain;
     std::int32_t loop_from, loop_to, sustain_from, sustain_to;
@@ -112,14 +114,17 @@ void set_marks(Envelope& envelope, const EnvelopeMarks& marks) {
         envelope.loop_to = envelope.point_ticks[marks.loop_to];
     }
     envelope.has_sustain =
-        marks.sustain && marks.sustain_from == marks.sustain_to && marks.sustain_from < used;
-    if (envelope.has_sustain) envelope.sustain_at = envelope.point_ticks[marks.sustain_from];
+        marks.sustain && marks.sustain_from <= marks.sustain_to && marks.sustain_to < used;
+    if (envelope.has_sustain) {
+        envelope.sustain_from = envelope.point_ticks[marks.sustain_from];
+        envelope.sustain_at = envelope.point_ticks[marks.sustain_to];
+    }
 }
 
 // Appends a point if its tick rises; false ends the point list.
 bool add_point(Envelope& envelope, std::int32_t tick, std::int32_t value) {
     const std::int32_t n = envelope.point_count;
-    if (n >= envelope_limit || tick > 32767 || (n == 0 && tick != 0) ||
+    if (n >= it_envelope_nodes || tick > 32767 || (n == 0 && tick != 0) ||
         (n > 0 && tick <= envelope.point_ticks[n - 1]))
         return false;
     envelope.point_ticks[n] = static_cast<std::int16_t>(tick);
@@ -129,9 +134,10 @@ bool add_point(Envelope& envelope, std::int32_t tick, std::int32_t value) {
 }
 
 // A new instrument's envelope: flags, count, loop and sustain nodes, then
-// nodes of a value byte and a tick word. Panning values -32..32 become the
-// data model's 0..64.
-void read_envelope(Envelope& envelope, const LoadData& header, std::size_t at, bool panning) {
+// nodes of a value byte and a tick word. Panning and pitch values -32..32
+// become the data model's 0..64.
+std::uint8_t read_envelope(Envelope& envelope, const LoadData& header, std::size_t at,
+                           bool panning) {
     const std::uint8_t flags = header.byte(at);
     const std::int32_t nodes = std::min<std::int32_t>(header.byte(at + 1), it_envelope_nodes);
     for (std::int32_t n = 0; n < nodes; ++n) {
@@ -142,6 +148,7 @@ void read_envelope(Envelope& envelope, const LoadData& header, std::size_t at, b
     }
     set_marks(envelope, {(flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0, header.byte(at + 2),
                          header.byte(at + 3), header.byte(at + 4), header.byte(at + 5)});
+    return flags;
 }
 
 // An old instrument's volume envelope: nodes of a tick byte and a value byte
@@ -166,6 +173,7 @@ std::size_t pointer(const LoadData& data, std::size_t table, std::int32_t index)
 bool load_sample_instrument(Instrument& instrument, const LoadData& data, std::size_t at,
                             std::uint64_t& announced_end) {
     instrument.sample_count = 1;
+    instrument.global_volume = full_instrument_global_volume;
     instrument.samples = allocate<Sample>(1);
     if (!instrument.samples) return false;
     const bool loaded = load_sample(instrument.samples[0], data, at, announced_end);
@@ -200,13 +208,19 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
         taken[index] = 1;
     }
     convert_name(instrument.name, header, 0x20, 26);
+    instrument.global_volume = full_instrument_global_volume;
     if (layout.old_instruments) {
         read_old_envelope(instrument.volume_envelope, header);
         instrument.fadeout = header.little_word(0x18) * old_fade_scale;
     } else {
         read_envelope(instrument.volume_envelope, header, 0x130, false);
         read_envelope(instrument.panning_envelope, header, 0x182, true);
+        const std::uint8_t pitch_flags =
+            read_envelope(instrument.pitch_envelope, header, 0x1D4, true);
+        instrument.pitch_envelope_filters = (pitch_flags & filter_envelope) != 0;
         instrument.fadeout = header.little_word(0x14) * fade_scale;
+        instrument.global_volume =
+            std::min<std::int16_t>(header.byte(0x18), full_instrument_global_volume);
     }
     SampleSource silence{nullptr, 0};
     return prepare_sample(instrument.samples[0], silence);

@@ -10,16 +10,22 @@
 #include <cstddef>
 #include <cstdint>
 
+// The most points an envelope holds (Impulse Tracker's nodes; XM has 12).
+constexpr int envelope_point_limit = 25;
+
 struct Envelope {
     std::uint8_t active;
     std::uint8_t has_sustain;
     std::uint8_t has_loop;
-    std::int8_t point_count; // used points, at most 16
+    std::int8_t point_count; // used points, at most envelope_point_limit
     std::int16_t sustain_at;
     std::int16_t loop_from;
     std::int16_t loop_to;
-    std::int16_t point_ticks[16];
-    std::int16_t point_values[16]; // 0..64
+    std::int16_t point_ticks[envelope_point_limit];
+    std::int16_t point_values[envelope_point_limit]; // 0..64
+    // Where an IT sustain loop goes back to (sustain_at is its end); a
+    // sustain of one point starts and ends there.
+    std::int16_t sustain_from;
 };
 
 // An FM instrument's register bytes: modulator and carrier of each of five
@@ -48,6 +54,8 @@ struct Sample {
     // The frames belong to another instrument's sample (IT instruments share
     // samples): module_dispose leaves them to that one.
     std::uint8_t borrows_data;
+    // IT's sample global volume, 0..64, where the rules use it.
+    std::int16_t global_volume;
 };
 
 struct Instrument {
@@ -62,10 +70,17 @@ struct Instrument {
     Envelope volume_envelope;
     Envelope panning_envelope;
     Sample* samples;
+    // IT's pitch envelope (values 0..64 for -32..32 half semitones); with
+    // `pitch_envelope_filters` it drives the resonant filter instead.
+    Envelope pitch_envelope;
+    std::uint8_t pitch_envelope_filters;
+    // IT's instrument global volume, 0..128, where the rules use it.
+    std::int16_t global_volume;
 };
 
 // One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument
-// (0 none), volume-column byte, effect code, parameter.
+// (0 none), volume-column byte, effect code, parameter. Where the rules tell
+// them apart, 98 cuts the note and 99 fades it.
 struct Note {
     std::uint8_t key;
     std::uint8_t instrument;
@@ -74,6 +89,7 @@ struct Note {
     std::uint8_t param;
 };
 constexpr int note_size = 5;
+constexpr std::uint8_t key_note_off = 97, key_note_cut = 98, key_note_fade = 99;
 
 struct Pattern {
     std::int32_t channel_count;

@@ -173,6 +173,23 @@ struct PlayRules {
     bool note_delay_keeps_tone_slide = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
+
+    // Instruments.
+    // An envelope loop plays its last point's tick before it goes back; while the key is down the
+    // sustain loop (sustain_from to sustain_at) repeats instead of the plain loop.
+    bool envelope_loops_play_last_tick = false;
+    // A note fades only once its fade has started: a key-off starts it for an instrument without
+    // a volume envelope or with a looping one, the volume envelope's end starts it, and a released
+    // note without a volume envelope plays on meanwhile.
+    bool fade_starts_at_release_or_envelope_end = false;
+    // Key 98 cuts the note and key 99 starts its fade with the key still down, where otherwise
+    // every key above 96 releases it.
+    bool note_cut_and_fade_keys = false;
+    // Every struck note starts the instrument's envelopes and fade again, with or without an
+    // instrument number beside it.
+    bool note_restarts_envelopes = false;
+    // The sample's global volume (of 64) and the instrument's (of 128) scale the note.
+    bool sample_and_instrument_global_volumes = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -263,5 +280,10 @@ constexpr PlayRules impulse_tracker_rules = [] {
     PlayRules rules = scream_tracker_rules;
     rules.shared_effect_memory = false;
     rules.scream_tracker_period_table = false;
+    rules.envelope_loops_play_last_tick = true;
+    rules.fade_starts_at_release_or_envelope_end = true;
+    rules.note_cut_and_fade_keys = true;
+    rules.note_restarts_envelopes = true;
+    rules.sample_and_instrument_global_volumes = true;
     return rules;
 }();

@@ -107,6 +107,8 @@ struct Channel {
     // The note (re)started since the FM chip last took the channel's state:
     // an FM channel keys its chip channel on again.
     std::int32_t struck;
+    // The position of the instrument's pitch (or filter) envelope.
+    std::int32_t pitch_envelope_tick;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

@@ -1,0 +1,125 @@
+#include "tests/player/it_builder.h"
+#include "tests/player/rules_driver.h"
+
+namespace {
+
+constexpr std::uint8_t note_off = 255, note_cut = 254, note_fade = 200, c5 = 60;
+
+// One looped sample in one instrument: `envelope` (flags, count, loop and
+// sustain nodes, then value and tick-word nodes) at `at`, fade-out 16.
+// Channel 0 plays `rows` (IT notes, 0 for none) at speed 3, the instrument
+// beside the first.
+ItBuilder song(std::vector<std::uint8_t> rows, std::vector<std::uint8_t> envelope = {},
+               std::size_t at = 0x130) {
+    ItBuilder b;
+    b.header[0x2C] |= 4;
+    b.header[0x32] = 3;
+    std::vector<std::uint8_t>& sample = b.add_sample(std::vector<std::uint8_t>(64, 64), 1 | 16);
+    sample[0x11] = 64;
+    sample[0x13] = 64;
+    ItBuilder::put32(sample, 0x38, 64);
+    ItBuilder::put32(sample, 0x3C, 8363);
+    b.instruments.assign(1, std::vector<std::uint8_t>(554));
+    std::vector<std::uint8_t>& instrument = b.instruments[0];
+    for (int note = 0; note < 120; ++note) instrument[0x40 + 2 * note + 1] = 1;
+    instrument[0x14] = 16;
+    instrument[0x18] = 128;
+    std::copy(envelope.begin(), envelope.end(), instrument.begin() + static_cast<long>(at));
+    std::vector<std::uint8_t> packed;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (rows[r] != 0 && r == 0) packed.insert(packed.end(), {0x81, 3, rows[r], 1});
+        if (rows[r] != 0 && r > 0) packed.insert(packed.end(), {0x81, 1, rows[r]});
+        packed.push_back(0);
+    }
+    b.patterns = {packed};
+    b.pattern_rows = {static_cast<std::uint16_t>(std::max<std::size_t>(rows.size(), 8))};
+    return b;
+}
+
+// Nodes 64 at 0, 32 at 4, 0 at 8, with the flags and marks given.
+std::vector<std::uint8_t> falling(std::uint8_t flags, std::array<std::uint8_t, 4> marks) {
+    return {flags, 3, marks[0], marks[1], marks[2], marks[3], 64, 0, 0, 32, 4, 0, 0, 8, 0};
+}
+
+} // namespace
+
+TEST(ImpulseTrackerInstruments, LoadsWideEnvelopesSustainLoopsPitchAndGlobalVolumes) {
+    std::vector<std::uint8_t> pitch = {1 | 4 | 128, 25, 0, 0, 2, 5};
+    for (int n = 0; n < 25; ++n)
+        pitch.insert(pitch.end(), {24, static_cast<std::uint8_t>(2 * n), 0});
+    ItBuilder b = song({c5}, pitch, 0x1D4);
+    b.samples[0][0x11] = 40;
+    b.instruments[0][0x18] = 100;
+    const AnyModulePtr module = load_any(b.build());
+    ASSERT_TRUE(module);
+    const Instrument& instrument = module->instruments[1];
+    const Envelope& envelope = instrument.pitch_envelope;
+    EXPECT_EQ(envelope.point_count, 25);
+    EXPECT_EQ(envelope.point_ticks[24], 48);
+    EXPECT_EQ(envelope.point_values[24], 24 + 32);
+    EXPECT_EQ(envelope.sustain_from, 4);
+    EXPECT_EQ(envelope.sustain_at, 10);
+    EXPECT_TRUE(instrument.pitch_envelope_filters);
+    EXPECT_EQ(instrument.global_volume, 100);
+    EXPECT_EQ(instrument.samples[1].global_volume, 40);
+    EXPECT_EQ(module->patterns[0].notes[0], 49);
+
+    // A filter envelope leaves the pitch alone; a pitch envelope raises it,
+    // here by 24 half semitones.
+    RulesDriver filtering(b.build());
+    filtering.ticks(2);
+    b.instruments[0][0x1D4] &= 127;
+    RulesDriver pitching(b.build());
+    pitching.ticks(2);
+    EXPECT_NEAR(pitching.channel().frequency, filtering.channel().frequency * 2, 2);
+}
+
+TEST(ImpulseTrackerInstruments, SustainLoopsPlayTheirLastTickAndGiveWayToTheLoopOnRelease) {
+    // Sustain loop over nodes 0..1, plain loop over nodes 1..2; a key-off
+    // on row 3 (tick 9).
+    const std::vector<std::uint8_t> bytes =
+        song({c5, 0, 0, note_off}, falling(1 | 2 | 4, {1, 2, 0, 1})).build();
+    expect_rule(bytes, &PlayRules::envelope_loops_play_last_tick, &Channel::volume_envelope_tick,
+                {{3, 4, 4}, {1, 0, 4}, {5, 5, 5}, {3, 8, 4}, {1, 4, 5}});
+}
+
+TEST(ImpulseTrackerInstruments, FadeStartsOnReleaseWithoutEnvelopeOrLoopAndAtTheEnvelopesEnd) {
+    // Without a volume envelope: a key-off fades the note out, by 16 * 32 a tick.
+    const std::vector<std::uint8_t> plain = song({c5, note_off}).build();
+    expect_rule(plain, &PlayRules::fade_starts_at_release_or_envelope_end, &Channel::fade_level,
+                {{2, 32768, 32768}, {3, 32768 - 3 * 512, 32768}});
+    expect_rule(plain, &PlayRules::fade_starts_at_release_or_envelope_end, silent,
+                {{2, false, false}, {1, false, true}});
+    // An envelope without a loop fades once it has come to its end, key down or not.
+    const std::vector<std::uint8_t> ending = song({c5}, falling(1, {0, 0, 0, 0})).build();
+    expect_rule(ending, &PlayRules::fade_starts_at_release_or_envelope_end, &Channel::fading,
+                {{7, 0, 0}, {1, 1, 0}});
+}
+
+TEST(ImpulseTrackerInstruments, NoteCutStopsAndNoteFadeFadesWithTheKeyDown) {
+    const std::vector<std::uint8_t> fading = song({c5, note_fade}).build();
+    expect_rule(fading, &PlayRules::note_cut_and_fade_keys, &Channel::key_down, {{3, true, false}});
+    expect_rule(fading, &PlayRules::note_cut_and_fade_keys, &Channel::fading, {{3, 1, 1}});
+    const std::vector<std::uint8_t> cut = song({c5, note_cut}).build();
+    expect_rule(cut, &PlayRules::note_cut_and_fade_keys, silent, {{3, true, false}});
+}
+
+TEST(ImpulseTrackerInstruments, EveryNoteRestartsTheEnvelopes) {
+    const std::vector<std::uint8_t> bytes = song({c5, c5}, falling(1, {0, 0, 0, 0})).build();
+    expect_rule(bytes, &PlayRules::note_restarts_envelopes, &Channel::volume_envelope_tick,
+                {{2, 3, 3}, {1, 1, 4}});
+}
+
+TEST(ImpulseTrackerInstruments, SampleAndInstrumentGlobalVolumesScaleTheNote) {
+    ItBuilder b = song({c5});
+    b.samples[0][0x11] = 32;
+    b.instruments[0][0x18] = 64;
+    with_and_without(b.build(), &PlayRules::sample_and_instrument_global_volumes,
+                     [](RulesDriver& d, bool on) {
+                         d.ticks(1);
+                         RulesDriver full(song({c5}).build());
+                         full.ticks(1);
+                         EXPECT_EQ(d.channel().amplitude,
+                                   on ? full.channel().amplitude / 4 : full.channel().amplitude);
+                     });
+}
