@@ -9,6 +9,7 @@
 #include "player/envelope.h"
 #include "player/fixed_point.h"
 #include "player/lfo.h"
+#include "player/note_panning.h"
 #include "player/pitch.h"
 #include "player/volume_column.h"
 #include <algorithm>
@@ -61,9 +62,11 @@ void restart_envelopes(Channel& channel) {
     channel.tremor_state = 0;
 }
 
-// A sample's volume, and its panning where it has one.
+// A sample's volume, and its panning where it has one (unless only notes
+// set the panning).
 void take_sample_levels(Channel& channel, const Sample& sample) {
     channel.volume = sample.volume >= 64 ? 64 : sample.volume & 63;
+    if (rules_of(*channel.replay->module).note_takes_instrument_panning) return;
     if (sample.panning > 0) channel.panning = (sample.panning - 1) & 255;
 }
 
@@ -120,6 +123,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
         channel.fade_level = 32768;
     }
     restart_voice(channel, channel.start_offset);
+    if (rules.note_takes_instrument_panning) pan_struck_note(channel, key);
     if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
     if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
     channel.ticks_since_trigger = 0;

@@ -221,6 +221,13 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
         instrument.fadeout = header.little_word(0x14) * fade_scale;
         instrument.global_volume =
             std::min<std::int16_t>(header.byte(0x18), full_instrument_global_volume);
+        const std::uint8_t pan = header.byte(0x19);
+        if ((pan & use_default_pan) == 0)
+            instrument.default_pan =
+                static_cast<std::int16_t>(it_panning(std::min<std::int32_t>(pan, it_full_pan)) + 1);
+        instrument.pitch_pan_separation = static_cast<std::int8_t>(
+            std::clamp<std::int32_t>(static_cast<std::int8_t>(header.byte(0x16)), -32, 32));
+        instrument.pitch_pan_centre = static_cast<std::int16_t>(header.byte(0x17) - it_key_offset);
     }
     SampleSource silence{nullptr, 0};
     return prepare_sample(instrument.samples[0], silence);

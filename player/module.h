@@ -76,6 +76,11 @@ struct Instrument {
     std::uint8_t pitch_envelope_filters;
     // IT's instrument global volume, 0..128, where the rules use it.
     std::int16_t global_volume;
+    // IT's default panning (0 none, else panning + 1, 0..255), and the
+    // pitch-pan separation (-32..32) around its centre key.
+    std::int16_t default_pan;
+    std::int8_t pitch_pan_separation;
+    std::int16_t pitch_pan_centre;
 };
 
 // One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument

@@ -190,6 +190,9 @@ struct PlayRules {
     bool note_restarts_envelopes = false;
     // The sample's global volume (of 64) and the instrument's (of 128) scale the note.
     bool sample_and_instrument_global_volumes = false;
+    // Only a struck note sets the panning: its sample's, else its instrument's, else the
+    // channel's own (which outlives theirs), moved by the pitch-pan separation.
+    bool note_takes_instrument_panning = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -285,5 +288,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.note_cut_and_fade_keys = true;
     rules.note_restarts_envelopes = true;
     rules.sample_and_instrument_global_volumes = true;
+    rules.note_takes_instrument_panning = true;
     return rules;
 }();

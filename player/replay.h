@@ -109,6 +109,11 @@ struct Channel {
     std::int32_t struck;
     // The position of the instrument's pitch (or filter) envelope.
     std::int32_t pitch_envelope_tick;
+    // The channel's own panning while a note plays its instrument's or
+    // sample's (borrowed_panning), where the rules give notes their own.
+    std::int32_t home_panning;
+    std::int32_t borrowed_panning;
+    std::int32_t pan_borrowed;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

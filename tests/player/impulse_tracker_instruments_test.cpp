@@ -123,3 +123,16 @@ TEST(ImpulseTrackerInstruments, SampleAndInstrumentGlobalVolumesScaleTheNote) {
                                    on ? full.channel().amplitude / 4 : full.channel().amplitude);
                      });
 }
+
+TEST(ImpulseTrackerInstruments, NotesTakeTheSamplesElseTheInstrumentsPanningAndPitchPan) {
+    // Instrument pan 16 (64 of 255), separation 8 around C-5; C-6 played.
+    ItBuilder b = song({c5 + 12});
+    b.instruments[0][0x19] = 16;
+    b.instruments[0][0x16] = 8;
+    b.instruments[0][0x17] = c5;
+    expect_rule(b.build(), &PlayRules::note_takes_instrument_panning, &Channel::panning,
+                {{1, 64 + 12 * 8 / 2, 128}});
+    b.samples[0][0x2F] = 128 | 48;
+    expect_rule(b.build(), &PlayRules::note_takes_instrument_panning, &Channel::panning,
+                {{1, 192 + 12 * 8 / 2, 192}});
+}

@@ -1,0 +1,21 @@
+#include "player/note_panning.h"
+#include <algorithm>
+
+void pan_struck_note(Channel& channel, std::int32_t key) {
+    // A panning the last note borrowed, and nothing has moved since, gives
+    // the channel's own back; one a command set becomes the channel's own.
+    if (!channel.pan_borrowed || channel.panning != channel.borrowed_panning)
+        channel.home_panning = channel.panning;
+    const Instrument& instrument = *channel.instrument;
+    std::int32_t pan = channel.home_panning;
+    if (channel.sample->panning > 0) {
+        pan = channel.sample->panning - 1;
+    } else if (instrument.default_pan > 0) {
+        pan = instrument.default_pan - 1;
+    }
+    // Separation counts 1/8 of IT's 64 steps (here 256) a semitone.
+    pan += (key - instrument.pitch_pan_centre) * instrument.pitch_pan_separation / 2;
+    channel.panning = std::clamp(pan, 0, 255);
+    channel.pan_borrowed = channel.panning != channel.home_panning;
+    channel.borrowed_panning = channel.panning;
+}
