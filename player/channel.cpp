@@ -9,7 +9,7 @@
 #include "player/envelope.h"
 #include "player/fixed_point.h"
 #include "player/lfo.h"
-#include "player/note_panning.h"
+#include "player/note_levels.h"
 #include "player/pitch.h"
 #include "player/volume_column.h"
 #include <algorithm>

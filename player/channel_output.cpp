@@ -126,7 +126,9 @@ void update_amplitude(Channel& channel) {
     volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
     std::int64_t level = std::int64_t{envelope} * replay.global_volume * volume;
     if (rules.sample_and_instrument_global_volumes)
-        level = level * channel.sample->global_volume * instrument.global_volume >> 13;
+        level = level * channel.sample->global_volume * instrument.global_volume *
+                    (100 + channel.volume_swing) / 100 >>
+                13;
     channel.amplitude = static_cast<std::int32_t>(level >> 20);
     // An FM channel plays no samples: the chip (fm_voices.h) sounds its notes.
     if (replay.module->channel_fm && replay.module->channel_fm[channel.index] != 0)
@@ -137,5 +139,6 @@ void update_amplitude(Channel& channel) {
         pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
     }
     const std::int32_t room = channel.panning < 128 ? channel.panning : 255 - channel.panning;
-    channel.balance = channel.panning + (pan_swing * room >> 5);
+    const std::int32_t balance = channel.panning + (pan_swing * room >> 5);
+    channel.balance = 128 + (balance - 128) * (128 - replay.module->pan_narrowing) / 128;
 }

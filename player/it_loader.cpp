@@ -223,6 +223,7 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.mix_gain = std::max(mix_gain_for_channels(module.channel_count) *
                                    std::min<std::int32_t>(data.byte(0x31), 64) / 64,
                                1);
+    module.pan_narrowing = 128 - std::min<std::int32_t>(data.byte(0x34), 128);
     module.rules = impulse_tracker_rules;
     module.rules.scream_tracker_period_table = module.linear_pitch == 0;
 }

@@ -81,6 +81,8 @@ struct Instrument {
     std::int16_t default_pan;
     std::int8_t pitch_pan_separation;
     std::int16_t pitch_pan_centre;
+    // IT's random swing of a note's volume, in percent.
+    std::int16_t random_volume;
 };
 
 // One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument
@@ -131,6 +133,9 @@ struct Module {
     // Per channel, 0 for a sample channel or n for the FM chip's channel
     // n - 1 (S3M's AdLib channels); null when the song has none.
     std::uint8_t* channel_fm;
+    // How much nearer the centre every balance sits, of 128 (IT's panning
+    // separation, 128 - its value); 0 keeps the balances.
+    std::int32_t pan_narrowing;
 };
 
 // The rules the replay reads. A build that plays only the show's own song

@@ -114,6 +114,9 @@ struct Channel {
     std::int32_t home_panning;
     std::int32_t borrowed_panning;
     std::int32_t pan_borrowed;
+    // The struck note's random change of its instrument's volume, in
+    // percent.
+    std::int32_t volume_swing;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
@@ -156,4 +159,6 @@ struct Replay {
     // The FM chip of a song with FM channels (fm_voices.h); null without.
     OplChip* fm_chip;
     std::int16_t* fm_buffers; // opl_channel_count * fm_block_frames values
+    // The generator of instruments' random swings.
+    std::uint32_t random_state;
 };

@@ -14,6 +14,7 @@ ItBuilder song(std::vector<std::uint8_t> rows, std::vector<std::uint8_t> envelop
     ItBuilder b;
     b.header[0x2C] |= 4;
     b.header[0x32] = 3;
+    b.header[0x34] = 128;
     std::vector<std::uint8_t>& sample = b.add_sample(std::vector<std::uint8_t>(64, 64), 1 | 16);
     sample[0x11] = 64;
     sample[0x13] = 64;
@@ -135,4 +136,24 @@ TEST(ImpulseTrackerInstruments, NotesTakeTheSamplesElseTheInstrumentsPanningAndP
     b.samples[0][0x2F] = 128 | 48;
     expect_rule(b.build(), &PlayRules::note_takes_instrument_panning, &Channel::panning,
                 {{1, 192 + 12 * 8 / 2, 192}});
+}
+
+TEST(ImpulseTrackerInstruments, VolumeSwingsRepeatablyAndSeparationNarrowsTheBalance) {
+    ItBuilder b = song({c5, c5, c5, c5, c5, c5, c5, c5});
+    b.instruments[0][0x1A] = 50;
+    b.header[0x40] = 0;
+    b.header[0x34] = 64;
+    RulesDriver first(b.build()), second(b.build()), steady(song({c5}).build());
+    std::vector<std::int32_t> swung;
+    for (int row = 0; row < 8; ++row) {
+        EXPECT_GE(first.channel().amplitude, steady.channel().amplitude / 2);
+        EXPECT_LE(first.channel().amplitude, steady.channel().amplitude * 3 / 2);
+        EXPECT_EQ(first.channel().amplitude, second.channel().amplitude);
+        swung.push_back(first.channel().amplitude);
+        first.ticks(3);
+        second.ticks(3);
+    }
+    EXPECT_GT(*std::max_element(swung.begin(), swung.end()),
+              *std::min_element(swung.begin(), swung.end()));
+    EXPECT_EQ(first.channel().balance, 64);
 }

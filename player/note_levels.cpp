@@ -1,5 +1,18 @@
-#include "player/note_panning.h"
+#include "player/note_levels.h"
 #include <algorithm>
+
+namespace {
+
+// A value in -range..range from the replay's generator, which starts the
+// same in every replay so that renders repeat.
+std::int32_t swing(Replay& replay, std::int32_t range) {
+    if (range <= 0) return 0;
+    replay.random_state = replay.random_state * 1103515245u + 12345u;
+    const auto drawn = static_cast<std::int32_t>((replay.random_state >> 16) & 0x7FFF);
+    return drawn % (2 * range + 1) - range;
+}
+
+} // namespace
 
 void pan_struck_note(Channel& channel, std::int32_t key) {
     // A panning the last note borrowed, and nothing has moved since, gives
@@ -15,6 +28,7 @@ void pan_struck_note(Channel& channel, std::int32_t key) {
     }
     // Separation counts 1/8 of IT's 64 steps (here 256) a semitone.
     pan += (key - instrument.pitch_pan_centre) * instrument.pitch_pan_separation / 2;
+    channel.volume_swing = swing(*channel.replay, instrument.random_volume);
     channel.panning = std::clamp(pan, 0, 255);
     channel.pan_borrowed = channel.panning != channel.home_panning;
     channel.borrowed_panning = channel.panning;
