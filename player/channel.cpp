@@ -78,6 +78,20 @@ void reset_playing_sample(Channel& channel) {
     if (channel.note.key <= 96) restart_envelopes(channel);
 }
 
+// Impulse Tracker's instrument number without a note (or beside a key-off)
+// on a playing note: the note goes on with the instrument, and with the
+// volume of its sample for the last key, which beside no key-off also takes
+// over a looped sample; the envelopes go on.
+void take_over_note(Channel& channel, std::int32_t instrument_number) {
+    const Instrument& instrument = channel.replay->module->instruments[instrument_number];
+    channel.instrument = &instrument;
+    const Sample* sample = sample_for_key(instrument, channel.last_key);
+    take_sample_levels(channel, *sample);
+    if (channel.note.key == 0 && channel.period > 0 && sample->loop_length >= 2)
+        channel.sample = sample;
+    channel.start_offset = 0;
+}
+
 void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
     const Module& module = *channel.replay->module;
     const Instrument& instrument = module.instruments[instrument_number];
@@ -288,13 +302,20 @@ void trigger_note(Channel& channel) {
     // FastTracker 2's K00 ignores the note and instrument beside it.
     const bool wiped =
         rules.key_off_effect_on_its_tick && note.effect == effect::key_off && note.param == 0;
+    const bool playing = channel.instrument != &channel.replay->module->instruments[0];
+    // Impulse Tracker strikes an ended note again for an instrument number alone.
+    if (rules.lone_instrument_takes_over_note && note.key == 0 && note.instrument != 0 && playing &&
+        channel.fade_level == 0 && channel.last_key > 0 && !slides(channel))
+        channel.note.key = static_cast<std::uint8_t>(channel.last_key);
     if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count &&
         !ignored_instrument(channel, note.instrument) && !wiped) {
         // Before any instrument, a lone one is taken up as with a note.
-        const bool playing = channel.instrument != &channel.replay->module->instruments[0];
         if (rules.lone_instrument_resets_playing_sample && playing &&
             (note.key == 0 || note.key > 96 || slides(channel))) {
             reset_playing_sample(channel);
+        } else if (rules.lone_instrument_takes_over_note && playing &&
+                   (note.key == 0 || note.key > 96) && !slides(channel)) {
+            take_over_note(channel, note.instrument);
         } else {
             trigger_instrument(channel, note.instrument, note.key);
         }

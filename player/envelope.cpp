@@ -67,8 +67,11 @@ void advance_impulse_tracker_envelopes(Channel& channel) {
     const PlayRules& rules = rules_of(*channel.replay->module);
     const Envelope& volume = instrument.volume_envelope;
     if (volume.active && rules.fade_starts_at_release_or_envelope_end &&
-        reached_end(volume, channel.key_down, channel.volume_envelope_tick))
+        reached_end(volume, channel.key_down, channel.volume_envelope_tick)) {
         channel.fading = 1;
+        // Ending at 0 ends the note, as a cut does.
+        if (volume.point_values[volume.point_count - 1] == 0) channel.fade_level = 0;
+    }
     if (channel.fading) fade_out(channel);
     if (volume.active) advance_looping_tick(volume, channel.key_down, channel.volume_envelope_tick);
     if (instrument.panning_envelope.active) {

@@ -193,6 +193,11 @@ struct PlayRules {
     // Only a struck note sets the panning: its sample's, else its instrument's, else the
     // channel's own (which outlives theirs), moved by the pitch-pan separation.
     bool note_takes_instrument_panning = false;
+    // An instrument number without a note (or beside a key-off) on a playing note takes it over
+    // with its sample's volume for the last key, beside no key-off its looped sample too, while
+    // the envelopes go on; a note that has ended (cut, faded, its envelope ended at 0) is struck
+    // again.
+    bool lone_instrument_takes_over_note = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -289,5 +294,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.note_restarts_envelopes = true;
     rules.sample_and_instrument_global_volumes = true;
     rules.note_takes_instrument_panning = true;
+    rules.lone_instrument_takes_over_note = true;
     return rules;
 }();

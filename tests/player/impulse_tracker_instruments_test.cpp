@@ -4,6 +4,7 @@
 namespace {
 
 constexpr std::uint8_t note_off = 255, note_cut = 254, note_fade = 200, c5 = 60;
+constexpr std::uint8_t lone_instrument = 253; // a row of the instrument number alone
 
 // One looped sample in one instrument: `envelope` (flags, count, loop and
 // sustain nodes, then value and tick-word nodes) at `at`, fade-out 16.
@@ -28,8 +29,11 @@ ItBuilder song(std::vector<std::uint8_t> rows, std::vector<std::uint8_t> envelop
     std::copy(envelope.begin(), envelope.end(), instrument.begin() + static_cast<long>(at));
     std::vector<std::uint8_t> packed;
     for (std::size_t r = 0; r < rows.size(); ++r) {
-        if (rows[r] != 0 && r == 0) packed.insert(packed.end(), {0x81, 3, rows[r], 1});
-        if (rows[r] != 0 && r > 0) packed.insert(packed.end(), {0x81, 1, rows[r]});
+        if (rows[r] == lone_instrument) packed.insert(packed.end(), {0x81, 2, 1});
+        if (rows[r] != lone_instrument && rows[r] != 0 && r == 0)
+            packed.insert(packed.end(), {0x81, 3, rows[r], 1});
+        if (rows[r] != lone_instrument && rows[r] != 0 && r > 0)
+            packed.insert(packed.end(), {0x81, 1, rows[r]});
         packed.push_back(0);
     }
     b.patterns = {packed};
@@ -156,4 +160,17 @@ TEST(ImpulseTrackerInstruments, VolumeSwingsRepeatablyAndSeparationNarrowsTheBal
     EXPECT_GT(*std::max_element(swung.begin(), swung.end()),
               *std::min_element(swung.begin(), swung.end()));
     EXPECT_EQ(first.channel().balance, 64);
+}
+
+TEST(ImpulseTrackerInstruments, ALoneInstrumentTakesOverThePlayingNoteAndStrikesAnEndedOneAgain) {
+    // The envelope goes on under the instrument number.
+    const std::vector<std::uint8_t> playing =
+        song({c5, lone_instrument}, falling(1, {0, 0, 0, 0})).build();
+    expect_rule(playing, &PlayRules::lone_instrument_takes_over_note,
+                &Channel::volume_envelope_tick, {{3, 4, 1}});
+    // The envelope ended at 0 on row 2; the instrument number strikes C-5 again.
+    const std::vector<std::uint8_t> ended =
+        song({c5, 0, 0, lone_instrument}, falling(1, {0, 0, 0, 0})).build();
+    expect_rule(ended, &PlayRules::lone_instrument_takes_over_note, &Channel::ticks_since_trigger,
+                {{9, 0, 9}});
 }
