@@ -140,6 +140,10 @@ TEST(ImpulseTrackerInstruments, NotesTakeTheSamplesElseTheInstrumentsPanningAndP
     b.samples[0][0x2F] = 128 | 48;
     expect_rule(b.build(), &PlayRules::note_takes_instrument_panning, &Channel::panning,
                 {{1, 192 + 12 * 8 / 2, 192}});
+    // A panning in the volume column beside the note has the last word.
+    b.patterns[0] = {0x81, 1 | 2 | 4, c5 + 12, 1, 128 + 16, 0};
+    expect_rule(b.build(), &PlayRules::note_takes_instrument_panning, &Channel::panning,
+                {{1, 4 * 17, 4 * 17}});
 }
 
 TEST(ImpulseTrackerInstruments, VolumeSwingsRepeatablyAndSeparationNarrowsTheBalance) {
