@@ -84,6 +84,25 @@ void advance_impulse_tracker_envelopes(Channel& channel) {
     }
 }
 
+// A sample with a sustain loop goes on in its released form from the frame
+// it has come to; past the released loop's end, as far into the loop.
+void release_sample(Channel& channel) {
+    const Sample& held = *channel.sample;
+    if (!held.released) return;
+    std::int32_t position = channel.position;
+    const std::int32_t frames = held.ping_pong_frames;
+    if (frames > 0 && position >= held.loop_start) {
+        const std::int32_t in_cycle = (position - held.loop_start) % (2 * frames);
+        position = held.loop_start + (in_cycle < frames ? in_cycle : 2 * frames - 1 - in_cycle);
+    }
+    const Sample& released = *held.released;
+    const std::int32_t end = released.loop_start + released.loop_length;
+    if (released.loop_length > 0 && position >= end)
+        position = released.loop_start + (position - released.loop_start) % released.loop_length;
+    channel.sample = &released;
+    channel.position = position;
+}
+
 } // namespace
 
 std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick) {
@@ -116,6 +135,7 @@ void advance_envelopes(Channel& channel) {
 
 void release_key(Channel& channel, bool fade, bool keep_volume) {
     channel.key_down = 0;
+    release_sample(channel);
     const PlayRules& rules = rules_of(*channel.replay->module);
     if (rules.fade_starts_at_release_or_envelope_end) {
         const Envelope& envelope = channel.instrument->volume_envelope;

@@ -63,9 +63,20 @@ bool load_frames(Sample& sample, SampleSource& source, const LoadData& data, std
     return prepared;
 }
 
-// The sample header at `at` (0: none) and its frames. The data model has one
-// loop: the loop where there is one, else the sustain loop (which the note
-// then keeps after its release).
+// The loop whose bounds are at `bounds` in the sample header, if it has
+// frames.
+bool set_loop(SampleSource& source, const LoadData& header, std::size_t bounds, bool ping) {
+    const std::uint32_t begin = header.little_dword(bounds), end = header.little_dword(bounds + 4);
+    if (end <= begin) return false;
+    source.loop_start = begin;
+    source.loop_length = std::min(end, source.frames) - std::min(begin, source.frames);
+    source.ping_pong = ping;
+    return true;
+}
+
+// The sample header at `at` (0: none) and its frames. A sample with a
+// sustain loop plays it until the key's release, and then its released
+// form: the frames again with the plain loop, if any.
 bool load_sample(Sample& sample, const LoadData& data, std::size_t at,
                  std::uint64_t& announced_end) {
     SampleSource source{data.bytes, data.length};
@@ -87,15 +98,18 @@ bool load_sample(Sample& sample, const LoadData& data, std::size_t at,
     source.channels = (flags & stereo) != 0 ? 2 : 1;
     source.is_unsigned = (convert & signed_values) == 0;
     source.delta = (convert & delta_values) != 0;
-    const bool loop = (flags & loops) != 0;
-    const std::size_t bounds = loop ? 0x34 : 0x40;
-    const std::uint32_t begin = header.little_dword(bounds), end = header.little_dword(bounds + 4);
-    if ((loop || (flags & sustain_loops) != 0) && end > begin) {
-        source.loop_start = begin;
-        source.loop_length = std::min(end, source.frames) - std::min(begin, source.frames);
-        source.ping_pong = (flags & (loop ? ping_pong : sustain_ping_pong)) != 0;
-    }
-    return load_frames(sample, source, data, flags, convert, announced_end);
+    SampleSource released = source;
+    if ((flags & loops) != 0) set_loop(released, header, 0x34, (flags & ping_pong) != 0);
+    const bool sustains = (flags & sustain_loops) != 0 &&
+                          set_loop(source, header, 0x40, (flags & sustain_ping_pong) != 0);
+    if (!sustains) return load_frames(sample, released, data, flags, convert, announced_end);
+    sample.released = allocate<Sample>(1);
+    if (!sample.released) return false;
+    Sample& after = *sample.released;
+    after = sample;
+    after.released = nullptr;
+    return load_frames(sample, source, data, flags, convert, announced_end) &&
+           load_frames(after, released, data, flags, convert, announced_end);
 }
 
 // Marks and ticks taken from node numbers once the points rise from tick 0;
@@ -272,7 +286,7 @@ bool it_load_instruments(Module& module, const LoadData& data, const ItLayout& l
         taken && load_keyed_instruments(module, data, layout, loaded, taken, announced_end);
     // Samples no instrument took are not heard.
     for (std::int32_t s = 0; s < layout.sample_count && taken; ++s) {
-        if (!taken[s]) mem_free(loaded[s].data);
+        if (!taken[s]) sample_dispose(loaded[s]);
     }
     mem_free(taken);
     mem_free(loaded);

@@ -56,6 +56,12 @@ struct Sample {
     std::uint8_t borrows_data;
     // IT's sample global volume, 0..64, where the rules use it.
     std::int16_t global_volume;
+    // A sample whose loop is a sustain loop: the same frames with the loop
+    // that follows a key's release (or none), which the note then plays on;
+    // owned with the frames. `ping_pong_frames`: a ping-pong loop's own
+    // frames, its unrolled cycle twice as many; 0 for a forward loop.
+    Sample* released;
+    std::int32_t ping_pong_frames;
 };
 
 struct Instrument {
@@ -153,5 +159,7 @@ inline const PlayRules& rules_of(const Module& module) {
 // The room every loader has for the reason of a refusal.
 constexpr std::size_t load_message_size = 64;
 
+// Frees a sample's frames and its released form; accepts a partly built one.
+void sample_dispose(Sample& sample);
 // Frees the module and everything it owns; accepts a partly built record.
 void module_dispose(Module* module);

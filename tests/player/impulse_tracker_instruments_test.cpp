@@ -178,3 +178,32 @@ TEST(ImpulseTrackerInstruments, ALoneInstrumentTakesOverThePlayingNoteAndStrikes
     expect_rule(ended, &PlayRules::lone_instrument_takes_over_note, &Channel::ticks_since_trigger,
                 {{9, 0, 9}});
 }
+
+TEST(ImpulseTrackerInstruments, AReleasedKeyLeavesTheSustainLoopForThePlainLoopAtTheSameFrame) {
+    // Sustain loop `from`..`to` (ping-pong or not), plain loop `loop_end`
+    // frames from 0; the key-off comes with the sample at `at`.
+    const auto released_at = [](std::uint8_t flags, std::uint32_t from, std::uint32_t to,
+                                std::uint32_t loop_end, std::int32_t at) {
+        ItBuilder b = song({c5, note_off});
+        b.samples[0][0x12] = static_cast<std::uint8_t>(1 | 16 | 32 | flags);
+        ItBuilder::put32(b.samples[0], 0x38, loop_end);
+        ItBuilder::put32(b.samples[0], 0x40, from);
+        ItBuilder::put32(b.samples[0], 0x44, to);
+        expect_clean_failure_at_every_allocation(b.build());
+        RulesDriver d(b.build());
+        const Sample& held = *d.channel().sample;
+        EXPECT_EQ(held.loop_length, flags ? 16 : 20);
+        EXPECT_NE(held.released, nullptr);
+        if (!held.released) return -1;
+        EXPECT_EQ(held.released->loop_length, static_cast<std::int32_t>(loop_end));
+        d.ticks(2);
+        d.channel().position = at;
+        d.ticks(1);
+        EXPECT_EQ(d.channel().sample, held.released);
+        return d.channel().position;
+    };
+    // 11 frames into the 16 of the unrolled back-and-forth cycle over 8.
+    EXPECT_EQ(released_at(128, 4, 12, 64, 4 + 11), 4 + 4);
+    // Past the plain loop's end, as far into it.
+    EXPECT_EQ(released_at(0, 40, 60, 32, 50), 50 % 32);
+}
