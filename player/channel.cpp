@@ -142,6 +142,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
     channel.ticks_since_trigger = 0;
     channel.auto_vibrato_ticks = 0;
+    channel.auto_vibrato_sweep = 0;
 }
 
 // A note delayed past its row never struck; where the rules say so, a next

@@ -26,6 +26,34 @@ std::int32_t to_fine_frequency(std::int64_t units) {
     return units < highest ? static_cast<std::int32_t>(units) : highest;
 }
 
+// Raises the pitch by `steps` 1/64 semitones, on linear periods or Amiga ones.
+void raise_pitch(Channel& channel, std::int32_t steps) {
+    if (channel.replay->module->linear_pitch) {
+        channel.period_offset -= steps;
+        return;
+    }
+    const std::int64_t period = channel.period + channel.period_offset;
+    const auto raised = static_cast<std::int32_t>(period * 32768 / fixed_exp2(steps * 128 / 3));
+    channel.period_offset += raised - static_cast<std::int32_t>(period);
+}
+
+// Impulse Tracker's waveforms in lfo_value's shapes: sine, falling ramp,
+// square, random.
+constexpr std::int32_t sample_vibrato_shapes[4] = {4, 7, 5, 8};
+
+void apply_sample_auto_vibrato(Channel& channel) {
+    const Sample& sample = *channel.sample;
+    if (sample.vibrato_speed == 0 || sample.vibrato_depth == 0) return;
+    channel.auto_vibrato_sweep =
+        std::min(channel.auto_vibrato_sweep + sample.vibrato_rate, sample.vibrato_depth * 256);
+    const auto phase = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(channel.auto_vibrato_ticks) * sample.vibrato_speed >> 2);
+    const std::int32_t wave =
+        lfo_value(channel, phase, sample_vibrato_shapes[sample.vibrato_type & 3]);
+    raise_pitch(channel, wave * (channel.auto_vibrato_sweep >> 8) >> 8);
+    channel.auto_vibrato_ticks = grow_counter(channel.auto_vibrato_ticks, 1);
+}
+
 } // namespace
 
 void update_outputs(Channel& channel) {
@@ -37,6 +65,10 @@ void update_outputs(Channel& channel) {
 }
 
 void apply_auto_vibrato(Channel& channel) {
+    if (rules_of(*channel.replay->module).sample_auto_vibrato) {
+        apply_sample_auto_vibrato(channel);
+        return;
+    }
     const Instrument& instrument = *channel.instrument;
     std::int32_t depth = instrument.vibrato_depth & 127;
     if (depth == 0) return;
@@ -58,14 +90,7 @@ void apply_pitch_envelope(Channel& channel) {
     if (!envelope.active || instrument.pitch_envelope_filters) return;
     // Half semitones in 1/256 steps; 0 is the envelope's 32.
     const std::int32_t rise = envelope_value_fine(envelope, channel.pitch_envelope_tick) - 32 * 256;
-    if (channel.replay->module->linear_pitch) {
-        channel.period_offset -= rise / 8; // 64 linear period units a semitone
-        return;
-    }
-    const std::int64_t period = channel.period + channel.period_offset;
-    const std::int32_t raised =
-        static_cast<std::int32_t>(period * 32768 / fixed_exp2(rise * 16 / 3)); // 1/24 octave
-    channel.period_offset += raised - static_cast<std::int32_t>(period);
+    raise_pitch(channel, rise / 8);
 }
 
 void update_frequency(Channel& channel) {

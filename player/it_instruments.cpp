@@ -91,6 +91,10 @@ bool load_sample(Sample& sample, const LoadData& data, std::size_t at,
         sample.panning = static_cast<std::int16_t>(
             it_panning(std::min<std::int32_t>(pan & 127, it_full_pan)) + 1);
     set_middle_c_rate(sample, header.little_dword(0x3C));
+    sample.vibrato_speed = std::min<std::uint8_t>(header.byte(0x4C), 64);
+    sample.vibrato_depth = std::min<std::uint8_t>(header.byte(0x4D), 64);
+    sample.vibrato_rate = header.byte(0x4E);
+    sample.vibrato_type = header.byte(0x4F) & 3;
     if ((flags & has_data) == 0) return prepare_sample(sample, source);
     source.offset = header.little_dword(0x48);
     source.frames = header.little_dword(0x30);

@@ -62,6 +62,13 @@ struct Sample {
     // frames, its unrolled cycle twice as many; 0 for a forward loop.
     Sample* released;
     std::int32_t ping_pong_frames;
+    // IT's auto-vibrato: speed (1/256 cycle a tick), depth, the rate at
+    // which the depth grows (1/256 of it a tick) and the waveform (0 sine,
+    // 1 falling ramp, 2 square, 3 random).
+    std::uint8_t vibrato_speed;
+    std::uint8_t vibrato_depth;
+    std::uint8_t vibrato_rate;
+    std::uint8_t vibrato_type;
 };
 
 struct Instrument {

@@ -198,6 +198,9 @@ struct PlayRules {
     // the envelopes go on; a note that has ended (cut, faded, its envelope ended at 0) is struck
     // again.
     bool lone_instrument_takes_over_note = false;
+    // The auto-vibrato is the sample's (speed, depth growing at its rate, waveform), on linear
+    // pitch whatever the song's slides, and none at speed 0.
+    bool sample_auto_vibrato = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -295,5 +298,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.sample_and_instrument_global_volumes = true;
     rules.note_takes_instrument_panning = true;
     rules.lone_instrument_takes_over_note = true;
+    rules.sample_auto_vibrato = true;
     return rules;
 }();

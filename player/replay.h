@@ -117,6 +117,8 @@ struct Channel {
     // The struck note's random change of its instrument's volume, in
     // percent.
     std::int32_t volume_swing;
+    // The depth the sample's auto-vibrato has grown to, in 1/256.
+    std::int32_t auto_vibrato_sweep;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

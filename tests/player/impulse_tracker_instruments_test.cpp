@@ -207,3 +207,17 @@ TEST(ImpulseTrackerInstruments, AReleasedKeyLeavesTheSustainLoopForThePlainLoopA
     // Past the plain loop's end, as far into it.
     EXPECT_EQ(released_at(0, 40, 60, 32, 50), 50 % 32);
 }
+
+TEST(ImpulseTrackerInstruments, TheSamplesAutoVibratoGrowsAtItsRateAndStaysOffAtSpeedZero) {
+    // A square wave, depth 32 growing by 255/256 a tick: on the second
+    // update a depth of 1 in the wave's low half lowers the pitch one step;
+    // on the tenth, 9 in its high half raises it by 8.
+    ItBuilder b = song({c5});
+    b.samples[0][0x4D] = 32;
+    b.samples[0][0x4E] = 255;
+    b.samples[0][0x4F] = 2;
+    expect_rule(b.build(), &PlayRules::sample_auto_vibrato, &Channel::period_offset, {{1, 0, 0}});
+    b.samples[0][0x4C] = 16;
+    expect_rule(b.build(), &PlayRules::sample_auto_vibrato, &Channel::period_offset,
+                {{1, 1, 0}, {8, -8, 0}});
+}
