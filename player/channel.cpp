@@ -92,6 +92,15 @@ void take_over_note(Channel& channel, std::int32_t instrument_number) {
     channel.start_offset = 0;
 }
 
+// An instrument number the song lacks: the note stops, and the notes after
+// play the silent instrument 0 until an instrument is named.
+void take_missing_instrument(Channel& channel) {
+    const Instrument& none = channel.replay->module->instruments[0];
+    channel.instrument = &none;
+    channel.sample = &none.samples[0];
+    cut_note(channel);
+}
+
 void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
     const Module& module = *channel.replay->module;
     const Instrument& instrument = module.instruments[instrument_number];
@@ -303,6 +312,9 @@ void trigger_note(Channel& channel) {
     // FastTracker 2's K00 ignores the note and instrument beside it.
     const bool wiped =
         rules.key_off_effect_on_its_tick && note.effect == effect::key_off && note.param == 0;
+    if (rules.missing_instrument_stops_note &&
+        note.instrument > channel.replay->module->instrument_count)
+        take_missing_instrument(channel);
     const bool playing = channel.instrument != &channel.replay->module->instruments[0];
     // Impulse Tracker strikes an ended note again for an instrument number alone.
     if (rules.lone_instrument_takes_over_note && note.key == 0 && note.instrument != 0 && playing &&

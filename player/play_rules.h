@@ -201,6 +201,9 @@ struct PlayRules {
     // The auto-vibrato is the sample's (speed, depth growing at its rate, waveform), on linear
     // pitch whatever the song's slides, and none at speed 0.
     bool sample_auto_vibrato = false;
+    // An instrument number the song lacks stops the note, and the notes after it without an
+    // instrument stay silent.
+    bool missing_instrument_stops_note = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -299,5 +302,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.note_takes_instrument_panning = true;
     rules.lone_instrument_takes_over_note = true;
     rules.sample_auto_vibrato = true;
+    rules.missing_instrument_stops_note = true;
     return rules;
 }();

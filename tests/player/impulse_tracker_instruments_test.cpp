@@ -91,6 +91,11 @@ TEST(ImpulseTrackerInstruments, ALoneInstrumentTakesOverThePlayingNoteAndStrikes
     expect_rule(song({c5, 0, 0, lone_instrument}, plain_falling).build(),
                 &PlayRules::lone_instrument_takes_over_note, &Channel::ticks_since_trigger,
                 {{9, 0, 9}});
+    // An instrument the song lacks stops the note, and the next note too.
+    ItBuilder b = song({c5});
+    b.patterns[0] = {0x81, 3, c5, 1, 0, 0x81, 2, 99, 0, 0x81, 1, c5, 0};
+    expect_rule(b.build(), &PlayRules::missing_instrument_stops_note, silent,
+                {{3, true, false}, {3, true, false}});
 }
 
 TEST(ImpulseTrackerInstruments, GlobalVolumesSwingAndPanning) {
