@@ -52,6 +52,11 @@ const Sample* sample_for_key(const Instrument& instrument, std::int32_t key) {
     return &instrument.samples[index];
 }
 
+// The key an instrument sounds for a key; most sound the key itself.
+std::int32_t sounding_key(const Instrument& instrument, std::int32_t key) {
+    return instrument.key_notes[key] != 0 ? instrument.key_notes[key] : key;
+}
+
 void restart_envelopes(Channel& channel) {
     channel.volume_envelope_tick = 0;
     channel.panning_envelope_tick = 0;
@@ -133,7 +138,8 @@ void trigger_key(Channel& channel, std::int32_t key) {
     std::int32_t fine_tune = channel.sample->fine_tune;
     if (note.effect == effect::fine_tune || note.effect == effect::s3m_fine_tune)
         fine_tune = ((note.param & 15) * 16) - 128;
-    std::int32_t period = note_period(*channel.replay->module, *channel.sample, key, fine_tune);
+    std::int32_t period = note_period(*channel.replay->module, *channel.sample,
+                                      sounding_key(*channel.instrument, key), fine_tune);
     if (rules.period_ceiling) period = std::min(period, highest_scream_tracker_period);
     if (slides || !rules.tone_slide_target_from_slide_note) channel.target_period = period;
     if (slides) channel.slide_direction = channel.period < period ? 1 : -1;
@@ -161,8 +167,9 @@ void take_delayed_pitch(Channel& channel) {
     if (!rules_of(*channel.replay->module).note_delay_past_speed_sets_next_pitch) return;
     if (waiting.effect != effect::note_delay || waiting.param <= channel.tick_in_row) return;
     if (waiting.key == 0 || waiting.key > 96) return;
-    channel.period = note_period(*channel.replay->module, *channel.sample, waiting.key,
-                                 channel.sample->fine_tune);
+    channel.period =
+        note_period(*channel.replay->module, *channel.sample,
+                    sounding_key(*channel.instrument, waiting.key), channel.sample->fine_tune);
 }
 
 // A delayed note's instrument takes effect on the row's first tick; the

@@ -208,7 +208,10 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
     std::int32_t used[97] = {};
     std::int32_t count = 1;
     for (std::int32_t key = 1; key <= 96; ++key) {
-        const std::int32_t number = header.byte(key_table + 2 * (key + it_key_offset) + 1);
+        const std::size_t entry = key_table + 2 * static_cast<std::size_t>(key + it_key_offset);
+        instrument.key_notes[key] =
+            static_cast<std::int8_t>(std::clamp(header.byte(entry) - it_key_offset, 1, 96));
+        const std::int32_t number = header.byte(entry + 1);
         if (number < 1 || number > layout.sample_count) continue;
         if (slots[number] == 0) {
             slots[number] = count;

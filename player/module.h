@@ -96,6 +96,8 @@ struct Instrument {
     std::int16_t pitch_pan_centre;
     // IT's random swing of a note's volume, in percent.
     std::int16_t random_volume;
+    // The key each key sounds as (IT's key table); 0 for the key itself.
+    std::int8_t key_notes[97];
 };
 
 // One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument

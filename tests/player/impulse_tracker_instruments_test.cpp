@@ -18,7 +18,10 @@ ItBuilder song(std::vector<std::uint8_t> rows, std::vector<std::uint8_t> envelop
     ItBuilder::put32(sample, 0x38, 64);
     ItBuilder::put32(sample, 0x3C, 8363);
     b.instruments.assign(1, std::vector<std::uint8_t>(554));
-    for (int note = 0; note < 120; ++note) b.instruments[0][0x41 + 2 * note] = 1;
+    for (std::uint8_t note = 0; note < 120; ++note) {
+        b.instruments[0][0x40 + 2 * note] = note;
+        b.instruments[0][0x41 + 2 * note] = 1;
+    }
     b.instruments[0][0x14] = 16, b.instruments[0][0x18] = 128;
     std::copy(envelope.begin(), envelope.end(), b.instruments[0].begin() + static_cast<long>(at));
     b.patterns = {{}};
@@ -59,6 +62,11 @@ TEST(ImpulseTrackerInstruments, LoadsWideEnvelopesAndPlaysThePitchOneUnlessItFil
     filtering.ticks(2);
     pitching.ticks(2);
     EXPECT_NEAR(pitching.channel().frequency, filtering.channel().frequency * 2, 2);
+    // The key table's notes: C-6 sounding as C-5.
+    b = song({c5 + 12});
+    b.instruments[0][0x40 + 2 * (c5 + 12)] = c5;
+    EXPECT_EQ(RulesDriver(b.build()).channel().frequency,
+              RulesDriver(song({c5}).build()).channel().frequency);
 }
 
 TEST(ImpulseTrackerInstruments, EnvelopeLoopsFadesCutsAndRestarts) {
