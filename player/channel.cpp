@@ -4,10 +4,12 @@
 #include "player/channel_output.h"
 
 #include "player/effect_codes.h"
+#include "player/effect_steps.h"
 #include "player/effects.h"
 #include "player/envelope.h"
 #include "player/fixed_point.h"
 #include "player/lfo.h"
+#include "player/note_levels.h"
 #include "player/pitch.h"
 #include "player/volume_column.h"
 #include <algorithm>
@@ -50,18 +52,26 @@ const Sample* sample_for_key(const Instrument& instrument, std::int32_t key) {
     return &instrument.samples[index];
 }
 
+// The key an instrument sounds for a key; most sound the key itself.
+std::int32_t sounding_key(const Instrument& instrument, std::int32_t key) {
+    return instrument.key_notes[key] != 0 ? instrument.key_notes[key] : key;
+}
+
 void restart_envelopes(Channel& channel) {
     channel.volume_envelope_tick = 0;
     channel.panning_envelope_tick = 0;
+    channel.pitch_envelope_tick = 0;
     channel.fade_level = 32768;
     channel.key_down = 1;
     channel.fading = 0;
     channel.tremor_state = 0;
 }
 
-// A sample's volume, and its panning where it has one.
+// A sample's volume, and its panning where it has one (unless only notes
+// set the panning).
 void take_sample_levels(Channel& channel, const Sample& sample) {
     channel.volume = sample.volume >= 64 ? 64 : sample.volume & 63;
+    if (rules_of(*channel.replay->module).note_takes_instrument_panning) return;
     if (sample.panning > 0) channel.panning = (sample.panning - 1) & 255;
 }
 
@@ -71,6 +81,29 @@ void take_sample_levels(Channel& channel, const Sample& sample) {
 void reset_playing_sample(Channel& channel) {
     take_sample_levels(channel, *channel.sample);
     if (channel.note.key <= 96) restart_envelopes(channel);
+}
+
+// Impulse Tracker's instrument number without a note (or beside a key-off)
+// on a playing note: the note goes on with the instrument, and with the
+// volume of its sample for the last key, which beside no key-off also takes
+// over a looped sample; the envelopes go on.
+void take_over_note(Channel& channel, std::int32_t instrument_number) {
+    const Instrument& instrument = channel.replay->module->instruments[instrument_number];
+    channel.instrument = &instrument;
+    const Sample* sample = sample_for_key(instrument, channel.last_key);
+    take_sample_levels(channel, *sample);
+    if (channel.note.key == 0 && channel.period > 0 && sample->loop_length >= 2)
+        channel.sample = sample;
+    channel.start_offset = 0;
+}
+
+// An instrument number the song lacks: the note stops, and the notes after
+// play the silent instrument 0 until an instrument is named.
+void take_missing_instrument(Channel& channel) {
+    const Instrument& none = channel.replay->module->instruments[0];
+    channel.instrument = &none;
+    channel.sample = &none.samples[0];
+    cut_note(channel);
 }
 
 void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
@@ -105,21 +138,26 @@ void trigger_key(Channel& channel, std::int32_t key) {
     std::int32_t fine_tune = channel.sample->fine_tune;
     if (note.effect == effect::fine_tune || note.effect == effect::s3m_fine_tune)
         fine_tune = ((note.param & 15) * 16) - 128;
-    std::int32_t period = note_period(*channel.replay->module, *channel.sample, key, fine_tune);
+    std::int32_t period = note_period(*channel.replay->module, *channel.sample,
+                                      sounding_key(*channel.instrument, key), fine_tune);
     if (rules.period_ceiling) period = std::min(period, highest_scream_tracker_period);
     if (slides || !rules.tone_slide_target_from_slide_note) channel.target_period = period;
     if (slides) channel.slide_direction = channel.period < period ? 1 : -1;
     if (slides) return;
     channel.period = period;
-    if (rules.key_reopens_stopped_note && channel.key_down == 0) {
+    if (rules.note_restarts_envelopes) {
+        restart_envelopes(channel);
+    } else if (rules.key_reopens_stopped_note && channel.key_down == 0) {
         channel.key_down = 1;
         channel.fade_level = 32768;
     }
     restart_voice(channel, channel.start_offset);
+    if (rules.note_takes_instrument_panning) pan_struck_note(channel, key);
     if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
     if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
     channel.ticks_since_trigger = 0;
     channel.auto_vibrato_ticks = 0;
+    channel.auto_vibrato_sweep = 0;
 }
 
 // A note delayed past its row never struck; where the rules say so, a next
@@ -129,8 +167,9 @@ void take_delayed_pitch(Channel& channel) {
     if (!rules_of(*channel.replay->module).note_delay_past_speed_sets_next_pitch) return;
     if (waiting.effect != effect::note_delay || waiting.param <= channel.tick_in_row) return;
     if (waiting.key == 0 || waiting.key > 96) return;
-    channel.period = note_period(*channel.replay->module, *channel.sample, waiting.key,
-                                 channel.sample->fine_tune);
+    channel.period =
+        note_period(*channel.replay->module, *channel.sample,
+                    sounding_key(*channel.instrument, waiting.key), channel.sample->fine_tune);
 }
 
 // A delayed note's instrument takes effect on the row's first tick; the
@@ -280,13 +319,23 @@ void trigger_note(Channel& channel) {
     // FastTracker 2's K00 ignores the note and instrument beside it.
     const bool wiped =
         rules.key_off_effect_on_its_tick && note.effect == effect::key_off && note.param == 0;
+    if (rules.missing_instrument_stops_note &&
+        note.instrument > channel.replay->module->instrument_count)
+        take_missing_instrument(channel);
+    const bool playing = channel.instrument != &channel.replay->module->instruments[0];
+    // Impulse Tracker strikes an ended note again for an instrument number alone.
+    if (rules.lone_instrument_takes_over_note && note.key == 0 && note.instrument != 0 && playing &&
+        channel.fade_level == 0 && channel.last_key > 0 && !slides(channel))
+        channel.note.key = static_cast<std::uint8_t>(channel.last_key);
     if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count &&
         !ignored_instrument(channel, note.instrument) && !wiped) {
         // Before any instrument, a lone one is taken up as with a note.
-        const bool playing = channel.instrument != &channel.replay->module->instruments[0];
         if (rules.lone_instrument_resets_playing_sample && playing &&
             (note.key == 0 || note.key > 96 || slides(channel))) {
             reset_playing_sample(channel);
+        } else if (rules.lone_instrument_takes_over_note && playing &&
+                   (note.key == 0 || note.key > 96) && !slides(channel)) {
+            take_over_note(channel, note.instrument);
         } else {
             trigger_instrument(channel, note.instrument, note.key);
         }
@@ -308,7 +357,13 @@ void trigger_note(Channel& channel) {
         apply_volume_column_row(channel);
     if (note.key == 0 || wiped) return;
     if (note.key > 96) {
-        if (!released_first) release_key(channel, channel.tick_in_row == 0, false);
+        if (rules.note_cut_and_fade_keys && note.key == key_note_cut) {
+            cut_note(channel);
+        } else if (rules.note_cut_and_fade_keys && note.key == key_note_fade) {
+            channel.fading = 1;
+        } else if (!released_first) {
+            release_key(channel, channel.tick_in_row == 0, false);
+        }
         return;
     }
     trigger_key(channel, note.key);

@@ -26,16 +26,49 @@ std::int32_t to_fine_frequency(std::int64_t units) {
     return units < highest ? static_cast<std::int32_t>(units) : highest;
 }
 
+// Raises the pitch by `steps` 1/64 semitones, on linear periods or Amiga ones.
+void raise_pitch(Channel& channel, std::int32_t steps) {
+    if (channel.replay->module->linear_pitch) {
+        channel.period_offset -= steps;
+        return;
+    }
+    const std::int64_t period = channel.period + channel.period_offset;
+    const auto raised = static_cast<std::int32_t>(period * 32768 / fixed_exp2(steps * 128 / 3));
+    channel.period_offset += raised - static_cast<std::int32_t>(period);
+}
+
+// Impulse Tracker's waveforms in lfo_value's shapes: sine, falling ramp,
+// square, random.
+constexpr std::int32_t sample_vibrato_shapes[4] = {4, 7, 5, 8};
+
+void apply_sample_auto_vibrato(Channel& channel) {
+    const Sample& sample = *channel.sample;
+    if (sample.vibrato_speed == 0 || sample.vibrato_depth == 0) return;
+    channel.auto_vibrato_sweep =
+        std::min(channel.auto_vibrato_sweep + sample.vibrato_rate, sample.vibrato_depth * 256);
+    const auto phase = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(channel.auto_vibrato_ticks) * sample.vibrato_speed >> 2);
+    const std::int32_t wave =
+        lfo_value(channel, phase, sample_vibrato_shapes[sample.vibrato_type & 3]);
+    raise_pitch(channel, wave * (channel.auto_vibrato_sweep >> 8) >> 8);
+    channel.auto_vibrato_ticks = grow_counter(channel.auto_vibrato_ticks, 1);
+}
+
 } // namespace
 
 void update_outputs(Channel& channel) {
     apply_auto_vibrato(channel);
+    apply_pitch_envelope(channel);
     update_frequency(channel);
     update_amplitude(channel);
     advance_envelopes(channel);
 }
 
 void apply_auto_vibrato(Channel& channel) {
+    if (rules_of(*channel.replay->module).sample_auto_vibrato) {
+        apply_sample_auto_vibrato(channel);
+        return;
+    }
     const Instrument& instrument = *channel.instrument;
     std::int32_t depth = instrument.vibrato_depth & 127;
     if (depth == 0) return;
@@ -49,6 +82,15 @@ void apply_auto_vibrato(Channel& channel) {
         static_cast<std::uint32_t>(ticks) * static_cast<std::uint32_t>(rate) >> 2);
     channel.period_offset += lfo_value(channel, phase, instrument.vibrato_type + 4) * depth >> 8;
     channel.auto_vibrato_ticks = grow_counter(ticks, 1);
+}
+
+void apply_pitch_envelope(Channel& channel) {
+    const Instrument& instrument = *channel.instrument;
+    const Envelope& envelope = instrument.pitch_envelope;
+    if (!envelope.active || instrument.pitch_envelope_filters) return;
+    // Half semitones in 1/256 steps; 0 is the envelope's 32.
+    const std::int32_t rise = envelope_value_fine(envelope, channel.pitch_envelope_tick) - 32 * 256;
+    raise_pitch(channel, rise / 8);
 }
 
 void update_frequency(Channel& channel) {
@@ -97,15 +139,22 @@ void update_amplitude(Channel& channel) {
     // rules say so has taken its volume.
     // The envelope in 1/256 steps, so that a quiet tail fades smoothly; whole
     // envelope values give exactly what they would alone.
-    std::int32_t envelope =
-        channel.key_down || rules_of(*replay.module).key_off_zeroes_volume ? 64 * 256 : 0;
+    const PlayRules& rules = rules_of(*replay.module);
+    std::int32_t envelope = channel.key_down || rules.key_off_zeroes_volume ||
+                                    rules.fade_starts_at_release_or_envelope_end
+                                ? 64 * 256
+                                : 0;
     if (instrument.volume_envelope.active) {
         envelope = envelope_value_fine(instrument.volume_envelope, channel.volume_envelope_tick);
     }
     std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
     volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
-    channel.amplitude =
-        static_cast<std::int32_t>(std::int64_t{envelope} * replay.global_volume * volume >> 20);
+    std::int64_t level = std::int64_t{envelope} * replay.global_volume * volume;
+    if (rules.sample_and_instrument_global_volumes)
+        level = level * channel.sample->global_volume * instrument.global_volume *
+                    (100 + channel.volume_swing) / 100 >>
+                13;
+    channel.amplitude = static_cast<std::int32_t>(level >> 20);
     // An FM channel plays no samples: the chip (fm_voices.h) sounds its notes.
     if (replay.module->channel_fm && replay.module->channel_fm[channel.index] != 0)
         channel.amplitude = 0;
@@ -115,5 +164,6 @@ void update_amplitude(Channel& channel) {
         pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
     }
     const std::int32_t room = channel.panning < 128 ? channel.panning : 255 - channel.panning;
-    channel.balance = channel.panning + (pan_swing * room >> 5);
+    const std::int32_t balance = channel.panning + (pan_swing * room >> 5);
+    channel.balance = 128 + (balance - 128) * (128 - replay.module->pan_narrowing) / 128;
 }

@@ -5,5 +5,7 @@
 
 void update_outputs(Channel& channel);
 void apply_auto_vibrato(Channel& channel);
+// The instrument's pitch envelope, unless it is a filter envelope.
+void apply_pitch_envelope(Channel& channel);
 void update_frequency(Channel& channel);
 void update_amplitude(Channel& channel);

@@ -64,6 +64,8 @@ void arpeggio_from_table(Channel& channel, std::int32_t semitones) {
 void cut_note(Channel& channel) {
     channel.volume = 0;
     if (rules_of(channel).note_cut_stops_note) channel.key_down = 0;
+    // A released key leaves such a note sounding; the spent fade stops it.
+    if (rules_of(channel).fade_starts_at_release_or_envelope_end) channel.fade_level = 0;
 }
 
 // E9x where the rules count ticks from the row's start: every multiple of

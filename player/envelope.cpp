@@ -2,7 +2,6 @@
 
 namespace {
 
-constexpr std::int32_t max_envelope_points = 16;
 // Envelope ticks beyond any point's tick (points are 16-bit) all read the same
 // value, so the position may stop growing there instead of overflowing.
 constexpr std::int32_t envelope_tick_limit = 1 << 30;
@@ -18,10 +17,10 @@ void advance_envelope_tick(const Envelope& envelope, std::int32_t key_down, std:
 // interpolation of whole values is.
 std::int32_t interpolate(const Envelope& envelope, std::int32_t tick, std::int32_t scale) {
     // Only well-formed point lists are interpolated: no points reads as 0, a
-    // count above 16 as 16, and two points that do not rise in tick hold the
+    // count above the limit as the limit, and two points that do not rise in tick hold the
     // earlier point's value instead of dividing by zero.
     const std::int32_t count =
-        envelope.point_count > max_envelope_points ? max_envelope_points : envelope.point_count;
+        envelope.point_count > envelope_point_limit ? envelope_point_limit : envelope.point_count;
     if (count < 1) return 0;
     const std::int16_t* ticks = envelope.point_ticks;
     const std::int16_t* values = envelope.point_values;
@@ -40,6 +39,70 @@ std::int32_t interpolate(const Envelope& envelope, std::int32_t tick, std::int32
                                      (std::int64_t{tick} - ticks[i]) * rise * scale / span);
 }
 
+void fade_out(Channel& channel) {
+    const std::int32_t faded = channel.fade_level - channel.instrument->fadeout;
+    channel.fade_level = faded > 0 ? faded : 0;
+}
+
+// Impulse Tracker's loops include their last point's tick; the sustain loop
+// repeats while the key is down, and the plain loop only otherwise.
+void advance_looping_tick(const Envelope& envelope, std::int32_t key_down, std::int32_t& tick) {
+    std::int32_t next = tick < envelope_tick_limit ? tick + 1 : tick;
+    if (key_down && envelope.has_sustain) {
+        if (next > envelope.sustain_at) next = envelope.sustain_from;
+    } else if (envelope.has_loop && next > envelope.loop_to) {
+        next = envelope.loop_from;
+    }
+    tick = next;
+}
+
+// A volume envelope that no loop holds any more starts the fade at its end.
+bool reached_end(const Envelope& envelope, std::int32_t key_down, std::int32_t tick) {
+    if (envelope.has_loop || (key_down && envelope.has_sustain)) return false;
+    return envelope.point_count > 0 && tick >= envelope.point_ticks[envelope.point_count - 1];
+}
+
+void advance_impulse_tracker_envelopes(Channel& channel) {
+    const Instrument& instrument = *channel.instrument;
+    const PlayRules& rules = rules_of(*channel.replay->module);
+    const Envelope& volume = instrument.volume_envelope;
+    if (volume.active && rules.fade_starts_at_release_or_envelope_end &&
+        reached_end(volume, channel.key_down, channel.volume_envelope_tick)) {
+        channel.fading = 1;
+        // Ending at 0 ends the note, as a cut does.
+        if (volume.point_values[volume.point_count - 1] == 0) channel.fade_level = 0;
+    }
+    if (channel.fading) fade_out(channel);
+    if (volume.active) advance_looping_tick(volume, channel.key_down, channel.volume_envelope_tick);
+    if (instrument.panning_envelope.active) {
+        advance_looping_tick(instrument.panning_envelope, channel.key_down,
+                             channel.panning_envelope_tick);
+    }
+    if (instrument.pitch_envelope.active) {
+        advance_looping_tick(instrument.pitch_envelope, channel.key_down,
+                             channel.pitch_envelope_tick);
+    }
+}
+
+// A sample with a sustain loop goes on in its released form from the frame
+// it has come to; past the released loop's end, as far into the loop.
+void release_sample(Channel& channel) {
+    const Sample& held = *channel.sample;
+    if (!held.released) return;
+    std::int32_t position = channel.position;
+    const std::int32_t frames = held.ping_pong_frames;
+    if (frames > 0 && position >= held.loop_start) {
+        const std::int32_t in_cycle = (position - held.loop_start) % (2 * frames);
+        position = held.loop_start + (in_cycle < frames ? in_cycle : 2 * frames - 1 - in_cycle);
+    }
+    const Sample& released = *held.released;
+    const std::int32_t end = released.loop_start + released.loop_length;
+    if (released.loop_length > 0 && position >= end)
+        position = released.loop_start + (position - released.loop_start) % released.loop_length;
+    channel.sample = &released;
+    channel.position = position;
+}
+
 } // namespace
 
 std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick) {
@@ -52,9 +115,13 @@ std::int32_t envelope_value_fine(const Envelope& envelope, std::int32_t tick) {
 
 void advance_envelopes(Channel& channel) {
     const Instrument& instrument = *channel.instrument;
+    const PlayRules& rules = rules_of(*channel.replay->module);
+    if (rules.envelope_loops_play_last_tick) {
+        advance_impulse_tracker_envelopes(channel);
+        return;
+    }
     if (!channel.key_down && (instrument.volume_envelope.active || channel.fading)) {
-        const std::int32_t faded = channel.fade_level - instrument.fadeout;
-        channel.fade_level = faded > 0 ? faded : 0;
+        fade_out(channel);
     }
     if (instrument.volume_envelope.active) {
         advance_envelope_tick(instrument.volume_envelope, channel.key_down,
@@ -68,7 +135,14 @@ void advance_envelopes(Channel& channel) {
 
 void release_key(Channel& channel, bool fade, bool keep_volume) {
     channel.key_down = 0;
-    if (!rules_of(*channel.replay->module).key_off_zeroes_volume) return;
+    release_sample(channel);
+    const PlayRules& rules = rules_of(*channel.replay->module);
+    if (rules.fade_starts_at_release_or_envelope_end) {
+        const Envelope& envelope = channel.instrument->volume_envelope;
+        if (!envelope.active || envelope.has_loop) channel.fading = 1;
+        return;
+    }
+    if (!rules.key_off_zeroes_volume) return;
     if (!channel.instrument->volume_envelope.active && !keep_volume) channel.volume = 0;
     channel.fading = fade ? 1 : 0;
 }

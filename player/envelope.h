@@ -9,11 +9,13 @@ std::int32_t envelope_value(const Envelope& envelope, std::int32_t tick);
 // The same in 1/256 steps, for quiet envelope tails to fade smoothly.
 std::int32_t envelope_value_fine(const Envelope& envelope, std::int32_t tick);
 // Moves the channel's active envelopes on by one tick, holding at a sustain
-// point while the key is down and looping; fades out a released note.
+// point (or repeating a sustain loop) while the key is down and looping;
+// fades out a released note, or where the rules say so a fading one.
 void advance_envelopes(Channel& channel);
 
 // A key-off: the envelopes leave their sustain. Where the rules say so, an
 // instrument without a volume envelope also loses its volume (unless
 // `keep_volume`; a volume command may give it back), and with `fade` the
-// note fades out, envelope or not.
+// note fades out, envelope or not; where the rules say so, an instrument
+// without a volume envelope, or with a looping one, starts its fade.
 void release_key(Channel& channel, bool fade, bool keep_volume);

@@ -15,8 +15,10 @@ constexpr std::uint8_t has_data = 1, sixteen_bit = 2, stereo = 4, packed = 8, lo
 constexpr std::uint8_t signed_values = 1, delta_values = 4;
 constexpr std::uint8_t use_default_pan = 128;
 constexpr std::int32_t it_full_pan = 64;
-constexpr std::int32_t envelope_limit = 16; // the data model's points
 constexpr std::int32_t it_envelope_nodes = 25;
+static_assert(it_envelope_nodes <= envelope_point_limit);
+constexpr std::uint8_t filter_envelope = 128;
+constexpr std::int16_t full_sample_global_volume = 64, full_instrument_global_volume = 128;
 // An IT key table entry per note C-0..B-9.
 constexpr std::size_t key_table = 0x40;
 // Fade-out counts from 1024 (512 in old instruments) where the replay's
@@ -61,9 +63,20 @@ bool load_frames(Sample& sample, SampleSource& source, const LoadData& data, std
     return prepared;
 }
 
-// The sample header at `at` (0: none) and its frames. The data model has one
-// loop: the loop where there is one, else the sustain loop (which the note
-// then keeps after its release).
+// The loop whose bounds are at `bounds` in the sample header, if it has
+// frames.
+bool set_loop(SampleSource& source, const LoadData& header, std::size_t bounds, bool ping) {
+    const std::uint32_t begin = header.little_dword(bounds), end = header.little_dword(bounds + 4);
+    if (end <= begin) return false;
+    source.loop_start = begin;
+    source.loop_length = std::min(end, source.frames) - std::min(begin, source.frames);
+    source.ping_pong = ping;
+    return true;
+}
+
+// The sample header at `at` (0: none) and its frames. A sample with a
+// sustain loop plays it until the key's release, and then its released
+// form: the frames again with the plain loop, if any.
 bool load_sample(Sample& sample, const LoadData& data, std::size_t at,
                  std::uint64_t& announced_end) {
     SampleSource source{data.bytes, data.length};
@@ -72,11 +85,16 @@ bool load_sample(Sample& sample, const LoadData& data, std::size_t at,
     const std::uint8_t convert = header.byte(0x2E);
     convert_name(sample.name, header, 0x14, 26);
     sample.volume = static_cast<std::int16_t>(std::min<std::int32_t>(header.byte(0x13), 64));
+    sample.global_volume = std::min<std::int16_t>(header.byte(0x11), full_sample_global_volume);
     const std::uint8_t pan = header.byte(0x2F);
     if ((pan & use_default_pan) != 0)
         sample.panning = static_cast<std::int16_t>(
             it_panning(std::min<std::int32_t>(pan & 127, it_full_pan)) + 1);
     set_middle_c_rate(sample, header.little_dword(0x3C));
+    sample.vibrato_speed = std::min<std::uint8_t>(header.byte(0x4C), 64);
+    sample.vibrato_depth = std::min<std::uint8_t>(header.byte(0x4D), 64);
+    sample.vibrato_rate = header.byte(0x4E);
+    sample.vibrato_type = header.byte(0x4F) & 3;
     if ((flags & has_data) == 0) return prepare_sample(sample, source);
     source.offset = header.little_dword(0x48);
     source.frames = header.little_dword(0x30);
@@ -84,20 +102,22 @@ bool load_sample(Sample& sample, const LoadData& data, std::size_t at,
     source.channels = (flags & stereo) != 0 ? 2 : 1;
     source.is_unsigned = (convert & signed_values) == 0;
     source.delta = (convert & delta_values) != 0;
-    const bool loop = (flags & loops) != 0;
-    const std::size_t bounds = loop ? 0x34 : 0x40;
-    const std::uint32_t begin = header.little_dword(bounds), end = header.little_dword(bounds + 4);
-    if ((loop || (flags & sustain_loops) != 0) && end > begin) {
-        source.loop_start = begin;
-        source.loop_length = std::min(end, source.frames) - std::min(begin, source.frames);
-        source.ping_pong = (flags & (loop ? ping_pong : sustain_ping_pong)) != 0;
-    }
-    return load_frames(sample, source, data, flags, convert, announced_end);
+    SampleSource released = source;
+    if ((flags & loops) != 0) set_loop(released, header, 0x34, (flags & ping_pong) != 0);
+    const bool sustains = (flags & sustain_loops) != 0 &&
+                          set_loop(source, header, 0x40, (flags & sustain_ping_pong) != 0);
+    if (!sustains) return load_frames(sample, released, data, flags, convert, announced_end);
+    sample.released = allocate<Sample>(1);
+    if (!sample.released) return false;
+    Sample& after = *sample.released;
+    after = sample;
+    after.released = nullptr;
+    return load_frames(sample, source, data, flags, convert, announced_end) &&
+           load_frames(after, released, data, flags, convert, announced_end);
 }
 
 // Marks and ticks taken from node numbers once the points rise from tick 0;
-// a sustain loop of one point is the data model's sustain point, a longer
-// one is left out.
+// loops whose nodes are out of order or past the points are left out.
 struct EnvelopeMarks {
     bool on, loop, sustain;
     std::int32_t loop_from, loop_to, sustain_from, sustain_to;
@@ -112,14 +132,17 @@ void set_marks(Envelope& envelope, const EnvelopeMarks& marks) {
         envelope.loop_to = envelope.point_ticks[marks.loop_to];
     }
     envelope.has_sustain =
-        marks.sustain && marks.sustain_from == marks.sustain_to && marks.sustain_from < used;
-    if (envelope.has_sustain) envelope.sustain_at = envelope.point_ticks[marks.sustain_from];
+        marks.sustain && marks.sustain_from <= marks.sustain_to && marks.sustain_to < used;
+    if (envelope.has_sustain) {
+        envelope.sustain_from = envelope.point_ticks[marks.sustain_from];
+        envelope.sustain_at = envelope.point_ticks[marks.sustain_to];
+    }
 }
 
 // Appends a point if its tick rises; false ends the point list.
 bool add_point(Envelope& envelope, std::int32_t tick, std::int32_t value) {
     const std::int32_t n = envelope.point_count;
-    if (n >= envelope_limit || tick > 32767 || (n == 0 && tick != 0) ||
+    if (n >= it_envelope_nodes || tick > 32767 || (n == 0 && tick != 0) ||
         (n > 0 && tick <= envelope.point_ticks[n - 1]))
         return false;
     envelope.point_ticks[n] = static_cast<std::int16_t>(tick);
@@ -129,9 +152,10 @@ bool add_point(Envelope& envelope, std::int32_t tick, std::int32_t value) {
 }
 
 // A new instrument's envelope: flags, count, loop and sustain nodes, then
-// nodes of a value byte and a tick word. Panning values -32..32 become the
-// data model's 0..64.
-void read_envelope(Envelope& envelope, const LoadData& header, std::size_t at, bool panning) {
+// nodes of a value byte and a tick word. Panning and pitch values -32..32
+// become the data model's 0..64.
+std::uint8_t read_envelope(Envelope& envelope, const LoadData& header, std::size_t at,
+                           bool panning) {
     const std::uint8_t flags = header.byte(at);
     const std::int32_t nodes = std::min<std::int32_t>(header.byte(at + 1), it_envelope_nodes);
     for (std::int32_t n = 0; n < nodes; ++n) {
@@ -142,6 +166,7 @@ void read_envelope(Envelope& envelope, const LoadData& header, std::size_t at, b
     }
     set_marks(envelope, {(flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0, header.byte(at + 2),
                          header.byte(at + 3), header.byte(at + 4), header.byte(at + 5)});
+    return flags;
 }
 
 // An old instrument's volume envelope: nodes of a tick byte and a value byte
@@ -166,6 +191,7 @@ std::size_t pointer(const LoadData& data, std::size_t table, std::int32_t index)
 bool load_sample_instrument(Instrument& instrument, const LoadData& data, std::size_t at,
                             std::uint64_t& announced_end) {
     instrument.sample_count = 1;
+    instrument.global_volume = full_instrument_global_volume;
     instrument.samples = allocate<Sample>(1);
     if (!instrument.samples) return false;
     const bool loaded = load_sample(instrument.samples[0], data, at, announced_end);
@@ -182,7 +208,10 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
     std::int32_t used[97] = {};
     std::int32_t count = 1;
     for (std::int32_t key = 1; key <= 96; ++key) {
-        const std::int32_t number = header.byte(key_table + 2 * (key + it_key_offset) + 1);
+        const std::size_t entry = key_table + 2 * static_cast<std::size_t>(key + it_key_offset);
+        instrument.key_notes[key] =
+            static_cast<std::int8_t>(std::clamp(header.byte(entry) - it_key_offset, 1, 96));
+        const std::int32_t number = header.byte(entry + 1);
         if (number < 1 || number > layout.sample_count) continue;
         if (slots[number] == 0) {
             slots[number] = count;
@@ -200,13 +229,27 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
         taken[index] = 1;
     }
     convert_name(instrument.name, header, 0x20, 26);
+    instrument.global_volume = full_instrument_global_volume;
     if (layout.old_instruments) {
         read_old_envelope(instrument.volume_envelope, header);
         instrument.fadeout = header.little_word(0x18) * old_fade_scale;
     } else {
         read_envelope(instrument.volume_envelope, header, 0x130, false);
         read_envelope(instrument.panning_envelope, header, 0x182, true);
+        const std::uint8_t pitch_flags =
+            read_envelope(instrument.pitch_envelope, header, 0x1D4, true);
+        instrument.pitch_envelope_filters = (pitch_flags & filter_envelope) != 0;
         instrument.fadeout = header.little_word(0x14) * fade_scale;
+        instrument.global_volume =
+            std::min<std::int16_t>(header.byte(0x18), full_instrument_global_volume);
+        const std::uint8_t pan = header.byte(0x19);
+        if ((pan & use_default_pan) == 0)
+            instrument.default_pan =
+                static_cast<std::int16_t>(it_panning(std::min<std::int32_t>(pan, it_full_pan)) + 1);
+        instrument.pitch_pan_separation = static_cast<std::int8_t>(
+            std::clamp<std::int32_t>(static_cast<std::int8_t>(header.byte(0x16)), -32, 32));
+        instrument.pitch_pan_centre = static_cast<std::int16_t>(header.byte(0x17) - it_key_offset);
+        instrument.random_volume = std::min<std::int16_t>(header.byte(0x1A), 100);
     }
     SampleSource silence{nullptr, 0};
     return prepare_sample(instrument.samples[0], silence);
@@ -250,7 +293,7 @@ bool it_load_instruments(Module& module, const LoadData& data, const ItLayout& l
         taken && load_keyed_instruments(module, data, layout, loaded, taken, announced_end);
     // Samples no instrument took are not heard.
     for (std::int32_t s = 0; s < layout.sample_count && taken; ++s) {
-        if (!taken[s]) mem_free(loaded[s].data);
+        if (!taken[s]) sample_dispose(loaded[s]);
     }
     mem_free(taken);
     mem_free(loaded);

@@ -21,7 +21,7 @@ constexpr std::int32_t most_instruments = 255;
 constexpr std::uint8_t disabled_channel = 128, surround_pan = 100;
 constexpr std::int32_t stereo_flag = 1, instrument_flag = 4, linear_flag = 8;
 constexpr std::int32_t new_instrument_version = 0x200;
-constexpr std::uint8_t key_off = 97;
+constexpr std::uint8_t it_note_off = 255, it_note_cut = 254;
 // IT's notes run C-0..B-9; the replay's keys 1..96 are IT's C-1..B-8.
 constexpr std::int32_t lowest_note = 12, highest_note = 107;
 constexpr std::uint8_t highest_volume = 64, lowest_pan = 128, highest_pan = 192;
@@ -66,7 +66,9 @@ const char* refusal(const ItHeader& header, std::size_t length) {
 }
 
 std::uint8_t it_key(std::uint8_t note) {
-    if (note > 119) return key_off; // note off, note cut and note fade alike
+    if (note == it_note_off) return key_note_off;
+    if (note == it_note_cut) return key_note_cut;
+    if (note > 119) return key_note_fade;
     if (note < lowest_note || note > highest_note) return 0;
     return static_cast<std::uint8_t>(note - it_key_offset);
 }
@@ -221,6 +223,7 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.mix_gain = std::max(mix_gain_for_channels(module.channel_count) *
                                    std::min<std::int32_t>(data.byte(0x31), 64) / 64,
                                1);
+    module.pan_narrowing = 128 - std::min<std::int32_t>(data.byte(0x34), 128);
     module.rules = impulse_tracker_rules;
     module.rules.scream_tracker_period_table = module.linear_pitch == 0;
 }

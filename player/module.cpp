@@ -1,6 +1,12 @@
 #include "player/module.h"
 #include "base/alloc.h"
 
+void sample_dispose(Sample& sample) {
+    if (sample.released) mem_free(sample.released->data);
+    mem_free(sample.released);
+    mem_free(sample.data);
+}
+
 void module_dispose(Module* module) {
     mem_free(module->channel_fm);
     mem_free(module->channel_panning);
@@ -16,7 +22,7 @@ void module_dispose(Module* module) {
             Instrument& instrument = module->instruments[i];
             if (!instrument.samples) continue;
             for (std::int32_t s = 0; s < instrument.sample_count; ++s) {
-                if (!instrument.samples[s].borrows_data) mem_free(instrument.samples[s].data);
+                if (!instrument.samples[s].borrows_data) sample_dispose(instrument.samples[s]);
             }
             mem_free(instrument.samples);
         }

@@ -10,16 +10,22 @@
 #include <cstddef>
 #include <cstdint>
 
+// The most points an envelope holds (Impulse Tracker's nodes; XM has 12).
+constexpr int envelope_point_limit = 25;
+
 struct Envelope {
     std::uint8_t active;
     std::uint8_t has_sustain;
     std::uint8_t has_loop;
-    std::int8_t point_count; // used points, at most 16
+    std::int8_t point_count; // used points, at most envelope_point_limit
     std::int16_t sustain_at;
     std::int16_t loop_from;
     std::int16_t loop_to;
-    std::int16_t point_ticks[16];
-    std::int16_t point_values[16]; // 0..64
+    std::int16_t point_ticks[envelope_point_limit];
+    std::int16_t point_values[envelope_point_limit]; // 0..64
+    // Where an IT sustain loop goes back to (sustain_at is its end); a
+    // sustain of one point starts and ends there.
+    std::int16_t sustain_from;
 };
 
 // An FM instrument's register bytes: modulator and carrier of each of five
@@ -48,6 +54,21 @@ struct Sample {
     // The frames belong to another instrument's sample (IT instruments share
     // samples): module_dispose leaves them to that one.
     std::uint8_t borrows_data;
+    // IT's sample global volume, 0..64, where the rules use it.
+    std::int16_t global_volume;
+    // A sample whose loop is a sustain loop: the same frames with the loop
+    // that follows a key's release (or none), which the note then plays on;
+    // owned with the frames. `ping_pong_frames`: a ping-pong loop's own
+    // frames, its unrolled cycle twice as many; 0 for a forward loop.
+    Sample* released;
+    std::int32_t ping_pong_frames;
+    // IT's auto-vibrato: speed (1/256 cycle a tick), depth, the rate at
+    // which the depth grows (1/256 of it a tick) and the waveform (0 sine,
+    // 1 falling ramp, 2 square, 3 random).
+    std::uint8_t vibrato_speed;
+    std::uint8_t vibrato_depth;
+    std::uint8_t vibrato_rate;
+    std::uint8_t vibrato_type;
 };
 
 struct Instrument {
@@ -62,10 +83,26 @@ struct Instrument {
     Envelope volume_envelope;
     Envelope panning_envelope;
     Sample* samples;
+    // IT's pitch envelope (values 0..64 for -32..32 half semitones); with
+    // `pitch_envelope_filters` it drives the resonant filter instead.
+    Envelope pitch_envelope;
+    std::uint8_t pitch_envelope_filters;
+    // IT's instrument global volume, 0..128, where the rules use it.
+    std::int16_t global_volume;
+    // IT's default panning (0 none, else panning + 1, 0..255), and the
+    // pitch-pan separation (-32..32) around its centre key.
+    std::int16_t default_pan;
+    std::int8_t pitch_pan_separation;
+    std::int16_t pitch_pan_centre;
+    // IT's random swing of a note's volume, in percent.
+    std::int16_t random_volume;
+    // The key each key sounds as (IT's key table); 0 for the key itself.
+    std::int8_t key_notes[97];
 };
 
 // One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument
-// (0 none), volume-column byte, effect code, parameter.
+// (0 none), volume-column byte, effect code, parameter. Where the rules tell
+// them apart, 98 cuts the note and 99 fades it.
 struct Note {
     std::uint8_t key;
     std::uint8_t instrument;
@@ -74,6 +111,7 @@ struct Note {
     std::uint8_t param;
 };
 constexpr int note_size = 5;
+constexpr std::uint8_t key_note_off = 97, key_note_cut = 98, key_note_fade = 99;
 
 struct Pattern {
     std::int32_t channel_count;
@@ -110,6 +148,9 @@ struct Module {
     // Per channel, 0 for a sample channel or n for the FM chip's channel
     // n - 1 (S3M's AdLib channels); null when the song has none.
     std::uint8_t* channel_fm;
+    // How much nearer the centre every balance sits, of 128 (IT's panning
+    // separation, 128 - its value); 0 keeps the balances.
+    std::int32_t pan_narrowing;
 };
 
 // The rules the replay reads. A build that plays only the show's own song
@@ -127,5 +168,7 @@ inline const PlayRules& rules_of(const Module& module) {
 // The room every loader has for the reason of a refusal.
 constexpr std::size_t load_message_size = 64;
 
+// Frees a sample's frames and its released form; accepts a partly built one.
+void sample_dispose(Sample& sample);
 // Frees the module and everything it owns; accepts a partly built record.
 void module_dispose(Module* module);

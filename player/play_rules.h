@@ -173,6 +173,37 @@ struct PlayRules {
     bool note_delay_keeps_tone_slide = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
+
+    // Instruments.
+    // An envelope loop plays its last point's tick before it goes back; while the key is down the
+    // sustain loop (sustain_from to sustain_at) repeats instead of the plain loop.
+    bool envelope_loops_play_last_tick = false;
+    // A note fades only once its fade has started: a key-off starts it for an instrument without
+    // a volume envelope or with a looping one, the volume envelope's end starts it, and a released
+    // note without a volume envelope plays on meanwhile.
+    bool fade_starts_at_release_or_envelope_end = false;
+    // Key 98 cuts the note and key 99 starts its fade with the key still down, where otherwise
+    // every key above 96 releases it.
+    bool note_cut_and_fade_keys = false;
+    // Every struck note starts the instrument's envelopes and fade again, with or without an
+    // instrument number beside it.
+    bool note_restarts_envelopes = false;
+    // The sample's global volume (of 64) and the instrument's (of 128) scale the note.
+    bool sample_and_instrument_global_volumes = false;
+    // Only a struck note sets the panning: its sample's, else its instrument's, else the
+    // channel's own (which outlives theirs), moved by the pitch-pan separation.
+    bool note_takes_instrument_panning = false;
+    // An instrument number without a note (or beside a key-off) on a playing note takes it over
+    // with its sample's volume for the last key, beside no key-off its looped sample too, while
+    // the envelopes go on; a note that has ended (cut, faded, its envelope ended at 0) is struck
+    // again.
+    bool lone_instrument_takes_over_note = false;
+    // The auto-vibrato is the sample's (speed, depth growing at its rate, waveform), on linear
+    // pitch whatever the song's slides, and none at speed 0.
+    bool sample_auto_vibrato = false;
+    // An instrument number the song lacks stops the note, and the notes after it without an
+    // instrument stay silent.
+    bool missing_instrument_stops_note = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -263,5 +294,14 @@ constexpr PlayRules impulse_tracker_rules = [] {
     PlayRules rules = scream_tracker_rules;
     rules.shared_effect_memory = false;
     rules.scream_tracker_period_table = false;
+    rules.envelope_loops_play_last_tick = true;
+    rules.fade_starts_at_release_or_envelope_end = true;
+    rules.note_cut_and_fade_keys = true;
+    rules.note_restarts_envelopes = true;
+    rules.sample_and_instrument_global_volumes = true;
+    rules.note_takes_instrument_panning = true;
+    rules.lone_instrument_takes_over_note = true;
+    rules.sample_auto_vibrato = true;
+    rules.missing_instrument_stops_note = true;
     return rules;
 }();

@@ -107,6 +107,18 @@ struct Channel {
     // The note (re)started since the FM chip last took the channel's state:
     // an FM channel keys its chip channel on again.
     std::int32_t struck;
+    // The position of the instrument's pitch (or filter) envelope.
+    std::int32_t pitch_envelope_tick;
+    // The channel's own panning while a note plays its instrument's or
+    // sample's (borrowed_panning), where the rules give notes their own.
+    std::int32_t home_panning;
+    std::int32_t borrowed_panning;
+    std::int32_t pan_borrowed;
+    // The struck note's random change of its instrument's volume, in
+    // percent.
+    std::int32_t volume_swing;
+    // The depth the sample's auto-vibrato has grown to, in 1/256.
+    std::int32_t auto_vibrato_sweep;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
@@ -149,4 +161,6 @@ struct Replay {
     // The FM chip of a song with FM channels (fm_voices.h); null without.
     OplChip* fm_chip;
     std::int16_t* fm_buffers; // opl_channel_count * fm_block_frames values
+    // The generator of instruments' random swings.
+    std::uint32_t random_state;
 };

@@ -96,6 +96,7 @@ bool prepare_sample(Sample& sample, const SampleSource& source) {
     }
     sample.loop_start = loop.start;
     sample.loop_length = loop.length;
+    sample.ping_pong_frames = loop.cycle != loop.stored ? loop.stored : 0;
     return true;
 }
 

@@ -225,11 +225,11 @@ TEST_F(EnvelopeTest, MalformedPointListsNeitherDivideByZeroNorReadOutside) {
     EXPECT_EQ(envelope_value(envelope, 30), 0);
 
     points({{0, 0}, {15, 64}});
-    for (int i = 2; i < 16; ++i) {
+    for (int i = 2; i < envelope_point_limit; ++i) {
         envelope.point_ticks[i] = static_cast<std::int16_t>(100 + i);
         envelope.point_values[i] = 7;
     }
-    envelope.point_count = 100; // read as 16
+    envelope.point_count = 100; // read as the limit
     EXPECT_EQ(envelope_value(envelope, 5000), 7);
 }
 

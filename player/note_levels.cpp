@@ -1,0 +1,42 @@
+#include "player/note_levels.h"
+#include <algorithm>
+
+namespace {
+
+constexpr std::int32_t column_set_panning = 0xC;
+
+// A value in -range..range from the replay's generator, which starts the
+// same in every replay so that renders repeat.
+std::int32_t swing(Replay& replay, std::int32_t range) {
+    if (range <= 0) return 0;
+    replay.random_state = replay.random_state * 1103515245u + 12345u;
+    const auto drawn = static_cast<std::int32_t>((replay.random_state >> 16) & 0x7FFF);
+    return drawn % (2 * range + 1) - range;
+}
+
+} // namespace
+
+void pan_struck_note(Channel& channel, std::int32_t key) {
+    const Instrument& instrument = *channel.instrument;
+    channel.volume_swing = swing(*channel.replay, instrument.random_volume);
+    // A panning the last note borrowed, and nothing has moved since, gives
+    // the channel's own back; one a command set becomes the channel's own.
+    if (!channel.pan_borrowed || channel.panning != channel.borrowed_panning)
+        channel.home_panning = channel.panning;
+    // A panning beside the note, which acted before it, has the last word.
+    if ((channel.note.volume >> 4) == column_set_panning) {
+        channel.pan_borrowed = 0;
+        return;
+    }
+    std::int32_t pan = channel.home_panning;
+    if (channel.sample->panning > 0) {
+        pan = channel.sample->panning - 1;
+    } else if (instrument.default_pan > 0) {
+        pan = instrument.default_pan - 1;
+    }
+    // Separation counts 1/8 of IT's 64 steps (here 256) a semitone.
+    pan += (key - instrument.pitch_pan_centre) * instrument.pitch_pan_separation / 2;
+    channel.panning = std::clamp(pan, 0, 255);
+    channel.pan_borrowed = channel.panning != channel.home_panning;
+    channel.borrowed_panning = channel.panning;
+}
