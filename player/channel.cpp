@@ -25,12 +25,24 @@ bool ignored_instrument(const Channel& channel, std::int32_t number) {
            !first.is_fm;
 }
 
+// Whether the note has stopped sounding for good: its sample played out,
+// its fade ended, or its key was released without a volume envelope.
+bool note_stopped(const Channel& channel) {
+    const Sample& sample = *channel.sample;
+    const bool played_out =
+        sample.loop_length < 2 && channel.position >= sample.loop_start + sample.loop_length;
+    const bool released = channel.key_down == 0 && !channel.instrument->volume_envelope.active;
+    return played_out || released || channel.fade_level == 0;
+}
+
 // Whether the note slides to its key instead of striking it; where the
-// rules say so, a silent channel has nothing to slide from and strikes it.
+// rules say so, a silent channel or a stopped note has nothing to slide from
+// and strikes it.
 bool slides(const Channel& channel) {
     const Note& note = channel.note;
-    if (channel.period == 0 && rules_of(*channel.replay->module).tone_slide_from_silence_strikes)
-        return false;
+    const PlayRules& rules = rules_of(*channel.replay->module);
+    if (channel.period == 0 && rules.tone_slide_from_silence_strikes) return false;
+    if (rules.tone_slide_after_stopped_note_strikes && note_stopped(channel)) return false;
     if (delay_keeps_volume_column_tone_slide(channel)) return false;
     return note.volume >= 0xF0 || note.effect == effect::tone_slide ||
            note.effect == effect::tone_slide_volume_slide ||
@@ -111,6 +123,11 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (slides) channel.slide_direction = channel.period < period ? 1 : -1;
     if (slides) return;
     channel.period = period;
+    // Impulse Tracker's own effects ignore an offset past the sample's end.
+    const Sample& sample = *channel.sample;
+    if (rules.offset_past_end_ignored &&
+        channel.start_offset >= sample.loop_start + sample.loop_length)
+        channel.start_offset = 0;
     if (rules.key_reopens_stopped_note && channel.key_down == 0) {
         channel.key_down = 1;
         channel.fade_level = 32768;
@@ -298,7 +315,7 @@ void trigger_note(Channel& channel) {
         if (rules.offset_moves_sample_start) {
             channel.start_offset += channel.offset_memory * 256;
         } else {
-            channel.start_offset = channel.offset_memory * 256;
+            channel.start_offset = channel.high_offset * 65536 + channel.offset_memory * 256;
         }
     }
     // FastTracker 2's volume column slides nothing finely for a delayed note.

@@ -104,8 +104,10 @@ void update_amplitude(Channel& channel) {
     }
     std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
     volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
-    channel.amplitude =
-        static_cast<std::int32_t>(std::int64_t{envelope} * replay.global_volume * volume >> 20);
+    if (replay.module->channel_volume) volume = volume * channel.channel_volume >> 6;
+    const std::int32_t global_shift = rules_of(*replay.module).global_volume_of_128 ? 21 : 20;
+    channel.amplitude = static_cast<std::int32_t>(
+        std::int64_t{envelope} * replay.global_volume * volume >> global_shift);
     // An FM channel plays no samples: the chip (fm_voices.h) sounds its notes.
     if (replay.module->channel_fm && replay.module->channel_fm[channel.index] != 0)
         channel.amplitude = 0;
@@ -114,6 +116,8 @@ void update_amplitude(Channel& channel) {
     if (instrument.panning_envelope.active) {
         pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
     }
-    const std::int32_t room = channel.panning < 128 ? channel.panning : 255 - channel.panning;
-    channel.balance = channel.panning + (pan_swing * room >> 5);
+    // Panbrello swings the panning it starts from.
+    const std::int32_t panning = std::clamp(channel.panning + channel.balance_offset, 0, 255);
+    const std::int32_t room = panning < 128 ? panning : 255 - panning;
+    channel.balance = panning + (pan_swing * room >> 5);
 }

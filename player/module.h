@@ -110,6 +110,9 @@ struct Module {
     // Per channel, 0 for a sample channel or n for the FM chip's channel
     // n - 1 (S3M's AdLib channels); null when the song has none.
     std::uint8_t* channel_fm;
+    // Per channel, the volume (0..64) a channel starts with, which scales
+    // all it plays (IT's channel volumes); null: every channel at full.
+    std::uint8_t* channel_volume;
 };
 
 // The rules the replay reads. A build that plays only the show's own song

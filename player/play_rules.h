@@ -90,6 +90,25 @@ struct PlayRules {
     // Vibrato and tremolo neither apply nor advance on a row's first tick; later ticks apply the
     // phase, then advance it.
     bool vibrato_skips_first_tick = false;
+    // Vibrato applies its phase and advances on every tick, the row's first too, at half the depth
+    // (Impulse Tracker's own effects, not its old ones).
+    bool vibrato_every_tick_at_half_depth = false;
+    // Exx and Fxx (and the volume column's pitch slides) share one memory.
+    bool pitch_slides_share_memory = false;
+    // Gxx shares its memory with Exx and Fxx (the IT header's link flag).
+    bool tone_slide_shares_pitch_memory = false;
+    // The volume column's 0xD and 0xE codes slide the pitch down and up by 4x on every tick but
+    // the first, in the pitch slides' memory (Impulse Tracker's column has no panning slides).
+    bool volume_column_pitch_slides = false;
+    // The volume column's tone slide speed is x's entry of 1, 4, 8, 16, 32, 64, 96, 128, 255.
+    bool tone_slide_column_table = false;
+    // Gxx takes its speed before the volume column's tone slide, which may then replace it.
+    bool effect_tone_speed_first = false;
+    // A tone slide on a note that has stopped (its sample played out, its fade or its key-off
+    // without an envelope silenced it) strikes its note instead.
+    bool tone_slide_after_stopped_note_strikes = false;
+    // The volume column's vibrato adds to the effect column's instead of replacing it.
+    bool vibrato_columns_add = false;
 
     // Panning.
     // Channels are panned by the square root of their share (FastTracker 2's law), not linearly.
@@ -131,6 +150,10 @@ struct PlayRules {
     // panning of the sample playing and, but for beside a key-off, starts its instrument's
     // envelopes and fade again; instrument and sample stay.
     bool lone_instrument_resets_playing_sample = false;
+    // The volume column's volume slides, fine or not, repeat the column's last one for x = 0.
+    bool volume_column_slide_memory = false;
+    // Global volume runs 0..128, not 0..64.
+    bool global_volume_of_128 = false;
 
     // Effect parameters.
     // Every effect's parameter (an empty effect's too) goes to one memory, which D, E, F, I, J, K,
@@ -173,6 +196,9 @@ struct PlayRules {
     bool note_delay_keeps_tone_slide = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
+    // A sample offset past the sample's end is ignored (Impulse Tracker's own effects); otherwise
+    // the note plays from the end.
+    bool offset_past_end_ignored = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -258,10 +284,20 @@ constexpr PlayRules fasttracker_rules{
 
 // Impulse Tracker 2.14: Scream Tracker's ways, which it keeps for the
 // effects the two share, but a memory of its own for each effect; the
-// loader adds Scream Tracker's period table for songs with Amiga slides.
+// loader adds Scream Tracker's period table for songs with Amiga slides,
+// and from the header's flags its own effects (unless old ones are asked
+// for) and the tone slide's memory linked with the pitch slides'.
 constexpr PlayRules impulse_tracker_rules = [] {
     PlayRules rules = scream_tracker_rules;
     rules.shared_effect_memory = false;
     rules.scream_tracker_period_table = false;
+    rules.pitch_slides_share_memory = true;
+    rules.volume_column_pitch_slides = true;
+    rules.tone_slide_column_table = true;
+    rules.effect_tone_speed_first = true;
+    rules.tone_slide_after_stopped_note_strikes = true;
+    rules.vibrato_columns_add = true;
+    rules.volume_column_slide_memory = true;
+    rules.global_volume_of_128 = true;
     return rules;
 }();

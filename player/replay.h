@@ -107,6 +107,22 @@ struct Channel {
     // The note (re)started since the FM chip last took the channel's state:
     // an FM channel keys its chip channel on again.
     std::int32_t struck;
+    // Impulse Tracker's channel volume (0..64) and the memories of its
+    // effects that have one of their own: Nxy, Pxy, Wxy, Txy, the volume
+    // column's volume slides, SAx's high offset (in 64 KB).
+    std::int32_t channel_volume;
+    std::int32_t channel_volume_memory;
+    std::int32_t it_panning_slide_memory;
+    std::int32_t it_global_slide_memory;
+    std::int32_t tempo_slide_memory;
+    std::int32_t volume_column_memory;
+    std::int32_t high_offset;
+    // Panbrello's phase, its speed and depth, and its offset to the balance.
+    std::int32_t panbrello_position;
+    std::int32_t panbrello_step;
+    std::int32_t panbrello_amount;
+    std::int32_t panbrello_shape;
+    std::int32_t balance_offset;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

@@ -36,6 +36,7 @@ void reset_channel(Replay& replay, std::int32_t index) {
     channel.replay = &replay;
     channel.index = index;
     channel.panning = module.channel_panning[index];
+    channel.channel_volume = module.channel_volume ? module.channel_volume[index] : 64;
     channel.instrument = &module.instruments[0];
     channel.sample = &module.instruments[0].samples[0];
     channel.noise_state =
