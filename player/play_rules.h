@@ -36,6 +36,13 @@ struct PlayRules {
     bool tick_delay = false;
     // Of several row delays on a row, the first that is not 0 counts.
     bool first_pattern_delay_wins = false;
+    // A channel's loop that has ended starts its next loop at the row after its end.
+    bool ended_loop_starts_after_it = false;
+    // A loop back to a row past the pattern's end goes on to the next entry's first row.
+    bool loop_past_pattern_end_goes_on = false;
+    // A loop's jump back wins over the row's breaks and the jumps to its left; a jump to its
+    // right wins over it.
+    bool loop_jump_beats_break = false;
 
     // Pitch.
     // Amiga periods come from ProTracker's table of sixteen fine tunes, not from the exponential
@@ -290,6 +297,12 @@ constexpr PlayRules fasttracker_rules{
 constexpr PlayRules impulse_tracker_rules = [] {
     PlayRules rules = scream_tracker_rules;
     rules.shared_effect_memory = false;
+    rules.pattern_loop_per_channel = true;
+    rules.breaks_wait_for_loop_end = false;
+    rules.loop_start_kept_across_patterns = true;
+    rules.ended_loop_starts_after_it = true;
+    rules.loop_past_pattern_end_goes_on = true;
+    rules.loop_jump_beats_break = true;
     rules.scream_tracker_period_table = false;
     rules.pitch_slides_share_memory = true;
     rules.volume_column_pitch_slides = true;

@@ -165,4 +165,7 @@ struct Replay {
     // The FM chip of a song with FM channels (fm_voices.h); null without.
     OplChip* fm_chip;
     std::int16_t* fm_buffers; // opl_channel_count * fm_block_frames values
+    // A channel's loop jumped back on the current row, where the rules let
+    // that win over breaks.
+    bool loop_jumped;
 };
