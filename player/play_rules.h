@@ -43,6 +43,8 @@ struct PlayRules {
     // A loop's jump back wins over the row's breaks and the jumps to its left; a jump to its
     // right wins over it.
     bool loop_jump_beats_break = false;
+    // Where the first row delay wins, a first one of 0 wins too: the row is not delayed.
+    bool zero_pattern_delay_counts = false;
 
     // Pitch.
     // Amiga periods come from ProTracker's table of sixteen fine tunes, not from the exponential
@@ -303,6 +305,7 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.ended_loop_starts_after_it = true;
     rules.loop_past_pattern_end_goes_on = true;
     rules.loop_jump_beats_break = true;
+    rules.zero_pattern_delay_counts = true;
     rules.scream_tracker_period_table = false;
     rules.pitch_slides_share_memory = true;
     rules.volume_column_pitch_slides = true;

@@ -151,8 +151,10 @@ void wait_for_loop_end(Replay& replay, std::int32_t order, std::int32_t row) {
 void delay_row(Replay& replay, std::int32_t p) {
     const PlayRules& rules = rules_of(*replay.module);
     if (rules.first_pattern_delay_wins) {
-        // A delay of 0 is none, and leaves the row to the next one.
-        if (replay.row_delayed || p == 0) return;
+        // A delay of 0 is none and, unless the rules count it, leaves the row
+        // to the next one.
+        if (replay.row_delayed) return;
+        if (p == 0 && !rules.zero_pattern_delay_counts) return;
         replay.row_delayed = true;
     }
     if (rules.pattern_delay_reruns_row) {
