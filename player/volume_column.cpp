@@ -109,7 +109,7 @@ void apply_volume_column_tick(Channel& channel) {
         break;
     case 0xD:
         if (rules_of(channel).volume_column_pitch_slides) {
-            pitch_slide_down(channel, pitch_slide_memory(channel, true) | coarse_slide);
+            if (x != 0) pitch_slide_down(channel, pitch_slide_memory(channel, true) | coarse_slide);
             break;
         }
         // FastTracker 2's slide left by 0 goes all the way.
@@ -119,7 +119,7 @@ void apply_volume_column_tick(Channel& channel) {
         break;
     case 0xE:
         if (rules_of(channel).volume_column_pitch_slides) {
-            pitch_slide_up(channel, pitch_slide_memory(channel, false) | coarse_slide);
+            if (x != 0) pitch_slide_up(channel, pitch_slide_memory(channel, false) | coarse_slide);
             break;
         }
         channel.panning = std::min(channel.panning + x, 255);
