@@ -217,10 +217,10 @@ void slide_volume(Channel& channel) {
 
 void set_vibrato_value(Channel& channel, std::int32_t shift) {
     const PlayRules& rules = rules_of(channel);
-    const std::int32_t value =
-        lfo_value(channel, channel.vibrato_position, channel.vibrato_shape & 3) *
-            channel.vibrato_amount >>
-        (rules.vibrato_every_tick_at_half_depth ? shift + 1 : shift);
+    std::int32_t value = lfo_value(channel, channel.vibrato_position, channel.vibrato_shape & 3) *
+                             channel.vibrato_amount >>
+                         (rules.vibrato_every_tick_at_half_depth ? shift + 1 : shift);
+    if (rules.vibrato_rises_first) value = -value;
     channel.period_offset = rules.vibrato_columns_add ? channel.period_offset + value : value;
 }
 

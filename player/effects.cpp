@@ -24,6 +24,13 @@ void remember_nibbles(std::int32_t param, std::int32_t& high, std::int32_t& low)
     if ((param & 15) != 0) low = param & 15;
 }
 
+// A vibrato's speed and depth, unless the volume column's note trigger took
+// them where the rules say so.
+void remember_vibrato(Channel& channel, std::int32_t param) {
+    if (!rules_of(channel).effect_memory_before_volume_column)
+        remember_nibbles(param, channel.vibrato_step, channel.vibrato_amount);
+}
+
 // A 1xx or 2xx parameter as pitch_slide_up and _down read it, from its
 // memory: coarse parameters go to them as their coarse counterpart, which
 // slides on ticks by the same amount.
@@ -55,11 +62,11 @@ void apply_effect_row(Channel& channel) {
     case effect::tone_slide:
     case effect::s3m_tone_slide:
         // Where the rules say so, the volume column's note trigger took it.
-        if (!rules_of(channel).effect_tone_speed_first) remember_tone_slide(channel, p);
+        if (!rules_of(channel).effect_memory_before_volume_column) remember_tone_slide(channel, p);
         break;
     case effect::vibrato:
     case effect::s3m_vibrato:
-        remember_nibbles(p, channel.vibrato_step, channel.vibrato_amount);
+        remember_vibrato(channel, p);
         vibrato_row(channel, 5);
         break;
     case effect::tone_slide_volume_slide:
@@ -189,7 +196,7 @@ void apply_effect_row(Channel& channel) {
         arpeggio_around_note(channel);
         break;
     case effect::s3m_fine_vibrato:
-        remember_nibbles(p, channel.vibrato_step, channel.vibrato_amount);
+        remember_vibrato(channel, p);
         vibrato_row(channel, 7);
         break;
     case effect::s3m_set_panning:

@@ -111,13 +111,16 @@ struct PlayRules {
     bool volume_column_pitch_slides = false;
     // The volume column's tone slide speed is x's entry of 1, 4, 8, 16, 32, 64, 96, 128, 255.
     bool tone_slide_column_table = false;
-    // Gxx takes its speed before the volume column's tone slide, which may then replace it.
-    bool effect_tone_speed_first = false;
+    // Gxx's speed and Hxy's and Uxy's speed and depth are taken before the volume column's, which
+    // may then replace them.
+    bool effect_memory_before_volume_column = false;
     // A tone slide on a note that has stopped (its sample played out, its fade or its key-off
     // without an envelope silenced it) strikes its note instead.
     bool tone_slide_after_stopped_note_strikes = false;
     // The volume column's vibrato adds to the effect column's instead of replacing it.
     bool vibrato_columns_add = false;
+    // Vibrato raises the pitch in the first half of its cycle.
+    bool vibrato_rises_first = false;
 
     // Panning.
     // Channels are panned by the square root of their share (FastTracker 2's law), not linearly.
@@ -310,9 +313,10 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.pitch_slides_share_memory = true;
     rules.volume_column_pitch_slides = true;
     rules.tone_slide_column_table = true;
-    rules.effect_tone_speed_first = true;
+    rules.effect_memory_before_volume_column = true;
     rules.tone_slide_after_stopped_note_strikes = true;
     rules.vibrato_columns_add = true;
+    rules.vibrato_rises_first = true;
     rules.volume_column_slide_memory = true;
     rules.global_volume_of_128 = true;
     return rules;

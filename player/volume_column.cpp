@@ -22,8 +22,14 @@ std::int32_t column_amount(Channel& channel, std::int32_t x) {
     return channel.volume_column_memory;
 }
 
-bool tone_slide_effect(std::uint8_t code) {
-    return code == effect::tone_slide || code == effect::s3m_tone_slide;
+void take_effect_memory(Channel& channel) {
+    const Note& note = channel.note;
+    if (note.effect == effect::tone_slide || note.effect == effect::s3m_tone_slide)
+        remember_tone_slide(channel, note.param);
+    if (note.effect == effect::s3m_vibrato || note.effect == effect::s3m_fine_vibrato) {
+        if (note.param >= 16) channel.vibrato_step = note.param >> 4;
+        if ((note.param & 15) != 0) channel.vibrato_amount = note.param & 15;
+    }
 }
 
 // Impulse Tracker's tone slide speeds for the column's x = 1..9.
@@ -45,9 +51,9 @@ void apply_volume_column_row(Channel& channel) {
     const std::int32_t command = channel.note.volume;
     const std::int32_t x = command & 15;
     const PlayRules& rules = rules_of(channel);
-    // Impulse Tracker takes Gxx's speed first, so that the column's may replace it.
-    if (rules.effect_tone_speed_first && tone_slide_effect(channel.note.effect))
-        remember_tone_slide(channel, channel.note.param);
+    // Impulse Tracker takes Gxx's and Hxy's parameters first, so that the
+    // column's may replace them.
+    if (rules.effect_memory_before_volume_column) take_effect_memory(channel);
     switch (command >> 4) {
     case 0x1:
     case 0x2:
