@@ -1,0 +1,157 @@
+// Impulse Tracker's effect, volume-column and pattern-loop rules against the
+// Scream Tracker ways they replace, on small ITs built here.
+#include "tests/player/it_builder.h"
+#include "tests/player/rules_driver.h"
+
+namespace {
+
+enum Letter : std::uint8_t { B = 2, C = 3, E = 5, F = 6, G = 7, H = 8, M = 13, N = 14, S = 19 };
+constexpr int none = -1;
+struct Cell {
+    int row, channel, note, instrument, volume, command, info;
+};
+
+// Sample 1: 2000 frames without a loop; one pattern of `rows` rows.
+ItBuilder builder(const std::vector<Cell>& cells, int rows = 8) {
+    ItBuilder b;
+    std::vector<std::uint8_t>& sample = b.add_sample(std::vector<std::uint8_t>(2000, 40), 1);
+    sample[0x13] = 64;
+    ItBuilder::put32(sample, 0x3C, 8363);
+    std::vector<std::uint8_t> packed;
+    for (int row = 0; row < rows; ++row) {
+        for (const Cell& c : cells) {
+            if (c.row != row) continue;
+            const int mask = (c.note >= 0) | (c.instrument > 0) << 1 | (c.volume >= 0) << 2 |
+                             (c.command > 0) << 3;
+            packed.insert(packed.end(), {static_cast<std::uint8_t>(c.channel + 129),
+                                         static_cast<std::uint8_t>(mask)});
+            if (c.note >= 0) packed.push_back(static_cast<std::uint8_t>(c.note));
+            if (c.instrument > 0) packed.push_back(static_cast<std::uint8_t>(c.instrument));
+            if (c.volume >= 0) packed.push_back(static_cast<std::uint8_t>(c.volume));
+            if (c.command > 0)
+                packed.insert(packed.end(), {static_cast<std::uint8_t>(c.command),
+                                             static_cast<std::uint8_t>(c.info)});
+        }
+        packed.push_back(0);
+    }
+    b.patterns = {packed};
+    b.pattern_rows = {static_cast<std::uint16_t>(rows)};
+    return b;
+}
+std::vector<std::uint8_t> song(const std::vector<Cell>& cells, int rows = 8) {
+    return builder(cells, rows).build();
+}
+// The period from C-5's.
+int period(const Channel& c) {
+    return c.period - 4608;
+}
+
+} // namespace
+
+// Rows played, one a row at speed 6.
+std::vector<int> rows_played(RulesDriver& d, int count) {
+    std::vector<int> rows;
+    for (int r = 0; r < count; ++r, d.ticks(6)) rows.push_back(d.replay->current_row);
+    return rows;
+}
+int first_row_ticks(RulesDriver& d) {
+    int ticks = 1;
+    for (d.ticks(1); d.replay->current_row == 0 && ticks < 100; d.ticks(1)) ++ticks;
+    return ticks;
+}
+int period_offset(const Channel& c) {
+    return c.period_offset;
+}
+
+TEST(ImpulseTrackerRules, EffectMemories) {
+    // E04 then F00: the shared memory slides back up.
+    expect_rule(song({{0, 0, 60, 1, none, E, 4}, {1, 0, none, 0, none, F, 0}}),
+                &PlayRules::pitch_slides_share_memory, period, {{0, 0, 0}, {11, 0, 80}});
+    // E08 then G00 slides by 8 where the header links the memories.
+    ItBuilder linked = builder({{0, 0, 60, 1, none, E, 8}, {1, 0, 72, 0, none, G, 0}});
+    linked.header[0x2C] |= 0x20;
+    expect_rule(linked.build(), &PlayRules::tone_slide_shares_pitch_memory, period,
+                {{5, 160, 160}, {6, 0, 160}});
+    // G10 beside the column's speed 1: the column's wins, and both slide.
+    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, 72, 0, 194, G, 0x10}}),
+                &PlayRules::effect_memory_before_volume_column, period, {{7, -8, -128}});
+}
+
+TEST(ImpulseTrackerRules, Vibrato) {
+    const auto vibrato = song({{0, 0, 60, 1, none, H, 0x48}});
+    // A tick later the phase is 4: sine 97 * 8, at half depth and rising.
+    expect_rule(vibrato, &PlayRules::vibrato_every_tick_at_half_depth, period_offset,
+                {{1, -12, -24}});
+    expect_rule(vibrato, &PlayRules::vibrato_rises_first, period_offset, {{1, -12, 12}});
+    // The column's depth 4 beside H40: each moves the phase (from 0 at the
+    // note), the two add up.
+    expect_rule(song({{0, 0, 60, 1, 207, H, 0x40}}), &PlayRules::vibrato_columns_add, period_offset,
+                {{1, -6 - 11, -11}});
+    ItBuilder old = builder({{0, 0, 60, 1, none, H, 0x48}});
+    old.header[0x2C] |= 0x10;
+    EXPECT_FALSE(RulesDriver(old.build()).module->rules.vibrato_every_tick_at_half_depth);
+}
+
+TEST(ImpulseTrackerRules, VolumeColumn) {
+    // Pitch down by 2: 8 a tick.
+    expect_rule(song({{0, 0, 60, 1, 107, 0, 0}}), &PlayRules::volume_column_pitch_slides, period,
+                {{5, 160, 0}});
+    // Tone slide 3: 8 in the table.
+    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, 72, 0, 196, 0, 0}}),
+                &PlayRules::tone_slide_column_table, period, {{7, -32, -12}});
+    // Fine volume down by 4, then by the memory.
+    expect_rule(song({{0, 0, 60, 1, 79, 0, 0}, {1, 0, none, 0, 75, 0, 0}}),
+                &PlayRules::volume_column_slide_memory, &Channel::volume,
+                {{0, 60, 60}, {6, 56, 60}});
+}
+
+TEST(ImpulseTrackerRules, ChannelVolumeGlobalVolumeAndOffset) {
+    ItBuilder b = builder({{0, 0, 60, 1, none, 0, 0},
+                           {1, 0, none, 0, none, M, 0x40},
+                           {2, 0, none, 0, none, N, 0x02},
+                           {3, 0, none, 0, none, 22, 0x90}});
+    b.header[0x80] = 32;
+    RulesDriver d(b.build());
+    const int half = d.channel().amplitude;
+    d.ticks(6);
+    EXPECT_NEAR(d.channel().amplitude, 2 * half, 1);
+    d.ticks(11);
+    EXPECT_EQ(d.channel().channel_volume, 64 - 5 * 2);
+    d.ticks(1);
+    EXPECT_EQ(d.replay->global_volume, 128);
+    // O08 is past the sample's 2000 frames.
+    expect_rule(song({{0, 0, 60, 1, none, 15, 8}}), &PlayRules::offset_past_end_ignored,
+                &Channel::position, {{0, 0, 2048}});
+}
+
+TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
+    expect_rule(song({{0, 0, none, 0, none, S, 0xE0}, {0, 1, none, 0, none, S, 0xE2}}),
+                &PlayRules::zero_pattern_delay_counts, first_row_ticks, {{0, 6, 18}});
+    // An ended loop starts the next at the row after it.
+    with_and_without(song({{1, 0, none, 0, none, S, 0xB1}, {2, 0, none, 0, none, S, 0xB1}}),
+                     &PlayRules::ended_loop_starts_after_it, [](RulesDriver& d, bool on) {
+                         EXPECT_EQ(rows_played(d, 7), on ? (std::vector<int>{0, 1, 0, 1, 2, 2, 3})
+                                                         : (std::vector<int>{0, 1, 0, 1, 2, 0, 1}));
+                     });
+    // The loop back wins over the break beside it.
+    with_and_without(song({{0, 0, none, 0, none, S, 0xB0},
+                           {1, 0, none, 0, none, S, 0xB1},
+                           {1, 1, none, 0, none, C, 2}}),
+                     &PlayRules::loop_jump_beats_break, [](RulesDriver& d, bool on) {
+                         EXPECT_EQ(rows_played(d, 5), on ? (std::vector<int>{0, 1, 0, 1, 2})
+                                                         : (std::vector<int>{0, 1, 2, 3, 4}));
+                     });
+    // Row 1's loop ends and starts the next past the pattern's end, where
+    // the second pattern's loop goes back to: on to the third entry.
+    ItBuilder two = builder({{0, 0, none, 0, none, S, 0xB0}, {1, 0, none, 0, none, S, 0xB1}}, 2);
+    two.patterns.push_back(builder({{0, 0, none, 0, none, S, 0xB1}}, 2).patterns[0]);
+    two.pattern_rows.push_back(2);
+    two.orders = {0, 1, 0, 255};
+    expect_rule(two.build(), &PlayRules::loop_past_pattern_end_goes_on, &Replay::order_index,
+                {{4 * 6, 1, 1}, {6, 2, 1}});
+    // The sample has played out by row 3: the tone slide strikes its note.
+    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {3, 0, 72, 0, none, G, 0x10}}),
+                &PlayRules::tone_slide_after_stopped_note_strikes,
+                [](const Channel& c) { return c.period == c.target_period; },
+                {{Rendered{18}, true, false}});
+}
