@@ -102,7 +102,7 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
         channel.sample = sample;
     }
     channel.start_offset = 0;
-    restart_envelopes(channel);
+    if (!(rules.tone_slide_keeps_envelopes && slides(channel))) restart_envelopes(channel);
 }
 
 void trigger_key(Channel& channel, std::int32_t key) {

@@ -117,6 +117,9 @@ struct PlayRules {
     // A tone slide on a note that has stopped (its sample played out, its fade or its key-off
     // without an envelope silenced it) strikes its note instead.
     bool tone_slide_after_stopped_note_strikes = false;
+    // An instrument beside a tone slide starts no envelopes or fade again: a released note stays
+    // released (the IT header's link flag turns it off).
+    bool tone_slide_keeps_envelopes = false;
     // The volume column's vibrato adds to the effect column's instead of replacing it.
     bool vibrato_columns_add = false;
     // Vibrato raises the pitch in the first half of its cycle.
@@ -298,7 +301,8 @@ constexpr PlayRules fasttracker_rules{
 // effects the two share, but a memory of its own for each effect; the
 // loader adds Scream Tracker's period table for songs with Amiga slides,
 // and from the header's flags its own effects (unless old ones are asked
-// for) and the tone slide's memory linked with the pitch slides'.
+// for) and the tone slide's memory linked with the pitch slides' (or else
+// envelopes kept beside it).
 constexpr PlayRules impulse_tracker_rules = [] {
     PlayRules rules = scream_tracker_rules;
     rules.shared_effect_memory = false;

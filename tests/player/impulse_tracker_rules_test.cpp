@@ -149,6 +149,17 @@ TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
     two.orders = {0, 1, 0, 255};
     expect_rule(two.build(), &PlayRules::loop_past_pattern_end_goes_on, &Replay::order_index,
                 {{4 * 6, 1, 1}, {6, 2, 1}});
+    // Released, then slid to beside an instrument with an envelope: still released.
+    ItBuilder held = builder(
+        {{0, 0, 60, 1, none, 0, 0}, {1, 0, 255, 0, none, 0, 0}, {2, 0, 72, 1, none, G, 0x10}});
+    held.header[0x2C] |= 4;
+    held.instruments.assign(1, std::vector<std::uint8_t>(554));
+    for (int note = 0; note < 120; ++note) held.instruments[0][0x40 + 2 * note] = note;
+    for (int note = 0; note < 120; ++note) held.instruments[0][0x41 + 2 * note] = 1;
+    held.instruments[0][0x130] = 1, held.instruments[0][0x131] = 2;
+    held.instruments[0][0x136] = held.instruments[0][0x139] = 64, held.instruments[0][0x13A] = 99;
+    expect_rule(held.build(), &PlayRules::tone_slide_keeps_envelopes, &Channel::key_down,
+                {{12, 0, 1}});
     // The sample has played out by row 3: the tone slide strikes its note.
     expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {3, 0, 72, 0, none, G, 0x10}}),
                 &PlayRules::tone_slide_after_stopped_note_strikes,
