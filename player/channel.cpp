@@ -105,6 +105,14 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     if (!(rules.tone_slide_keeps_envelopes && slides(channel))) restart_envelopes(channel);
 }
 
+// Impulse Tracker's own effects ignore an offset past the sample's end.
+void take_offset_within_sample(Channel& channel) {
+    const Sample& sample = *channel.sample;
+    if (rules_of(*channel.replay->module).offset_past_end_ignored &&
+        channel.start_offset >= sample.loop_start + sample.loop_length)
+        channel.start_offset = 0;
+}
+
 void trigger_key(Channel& channel, std::int32_t key) {
     const Note& note = channel.note;
     channel.last_key = key;
@@ -123,11 +131,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (slides) channel.slide_direction = channel.period < period ? 1 : -1;
     if (slides) return;
     channel.period = period;
-    // Impulse Tracker's own effects ignore an offset past the sample's end.
-    const Sample& sample = *channel.sample;
-    if (rules.offset_past_end_ignored &&
-        channel.start_offset >= sample.loop_start + sample.loop_length)
-        channel.start_offset = 0;
+    take_offset_within_sample(channel);
     if (rules.key_reopens_stopped_note && channel.key_down == 0) {
         channel.key_down = 1;
         channel.fade_level = 32768;
@@ -297,6 +301,7 @@ void trigger_note(Channel& channel) {
     // FastTracker 2's K00 ignores the note and instrument beside it.
     const bool wiped =
         rules.key_off_effect_on_its_tick && note.effect == effect::key_off && note.param == 0;
+    const bool held = channel.key_down != 0 && channel.period > 0;
     if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count &&
         !ignored_instrument(channel, note.instrument) && !wiped) {
         // Before any instrument, a lone one is taken up as with a note.
@@ -323,6 +328,11 @@ void trigger_note(Channel& channel) {
     const bool delayed = channel.tick_in_row > 0;
     if (!(fine_slide && delayed && rules.note_delay_breaks_volume_column_slides))
         apply_volume_column_row(channel);
+    if (offset && note.key == 0 && note.instrument != 0 && held &&
+        rules.offset_restarts_beside_lone_instrument) {
+        take_offset_within_sample(channel);
+        restart_voice(channel, channel.start_offset);
+    }
     if (note.key == 0 || wiped) return;
     if (note.key > 96) {
         if (!released_first) release_key(channel, channel.tick_in_row == 0, false);

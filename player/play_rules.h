@@ -214,6 +214,9 @@ struct PlayRules {
     // A sample offset past the sample's end is ignored (Impulse Tracker's own effects); otherwise
     // the note plays from the end.
     bool offset_past_end_ignored = false;
+    // A sample offset beside an instrument number without a note restarts the note from the
+    // offset, unless its key was released.
+    bool offset_restarts_beside_lone_instrument = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -313,6 +316,7 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.loop_past_pattern_end_goes_on = true;
     rules.loop_jump_beats_break = true;
     rules.zero_pattern_delay_counts = true;
+    rules.offset_restarts_beside_lone_instrument = true;
     rules.scream_tracker_period_table = false;
     rules.pitch_slides_share_memory = true;
     rules.volume_column_pitch_slides = true;

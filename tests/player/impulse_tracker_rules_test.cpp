@@ -122,6 +122,10 @@ TEST(ImpulseTrackerRules, ChannelVolumeGlobalVolumeAndOffset) {
     // O08 is past the sample's 2000 frames.
     expect_rule(song({{0, 0, 60, 1, none, 15, 8}}), &PlayRules::offset_past_end_ignored,
                 &Channel::position, {{0, 0, 2048}});
+    // O04 beside a lone instrument starts the note again from frame 1024.
+    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, none, 1, none, 15, 4}}),
+                &PlayRules::offset_restarts_beside_lone_instrument, &Channel::position,
+                {{6, 1024, 0}});
 }
 
 TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
