@@ -28,11 +28,8 @@ bool ignored_instrument(const Channel& channel, std::int32_t number) {
 // Whether the note has stopped sounding for good: its sample played out,
 // its fade ended, or its key was released without a volume envelope.
 bool note_stopped(const Channel& channel) {
-    const Sample& sample = *channel.sample;
-    const bool played_out =
-        sample.loop_length < 2 && channel.position >= sample.loop_start + sample.loop_length;
     const bool released = channel.key_down == 0 && !channel.instrument->volume_envelope.active;
-    return played_out || released || channel.fade_level == 0;
+    return sample_played_out(channel) || released || channel.fade_level == 0;
 }
 
 // Whether the note slides to its key instead of striking it; where the

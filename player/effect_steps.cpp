@@ -313,10 +313,12 @@ std::int32_t lasting_volume_offset(const Channel& channel) {
 
 void multi_retrigger(Channel& channel) {
     if (channel.ticks_since_trigger < channel.retrigger_interval) return;
-    // The sample starts again; an FM note sounds on, as Scream Tracker's Qxy
-    // leaves its AdLib notes.
-    channel.position = 0;
-    channel.fraction = 0;
+    // The sample starts again, unless the rules leave a played-out one; an FM
+    // note sounds on, as Scream Tracker's Qxy leaves its AdLib notes.
+    if (!(rules_of(channel).retrigger_skips_played_out_note && sample_played_out(channel))) {
+        channel.position = 0;
+        channel.fraction = 0;
+    }
     channel.ticks_since_trigger = 0;
     channel.volume =
         std::clamp(retriggered_volume(channel.volume, channel.retrigger_volume_mode), 0, 64);

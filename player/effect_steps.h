@@ -14,6 +14,12 @@ inline const PlayRules& rules_of(const Channel& channel) {
     return rules_of(*channel.replay->module);
 }
 
+// The sample has no loop and the voice has played it to its end.
+inline bool sample_played_out(const Channel& channel) {
+    const Sample& sample = *channel.sample;
+    return sample.loop_length < 2 && channel.position >= sample.loop_start + sample.loop_length;
+}
+
 // The voice starts again `from` the given frame: a new note or a retrigger.
 inline void restart_voice(Channel& channel, std::int32_t from) {
     channel.position = from;

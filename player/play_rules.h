@@ -192,6 +192,8 @@ struct PlayRules {
     bool retrigger_never_on_first_tick = false;
     // E90 restarts the note once, on the row's first tick.
     bool retrigger_zero_once = false;
+    // Qxy leaves a note whose sample (without a loop) has played out silent.
+    bool retrigger_skips_played_out_note = false;
     // A delayed note's instrument sets volume and sample on the row's first tick; the delay
     // strikes the key alone.
     bool instrument_before_note_delay = false;
@@ -317,6 +319,7 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.loop_jump_beats_break = true;
     rules.zero_pattern_delay_counts = true;
     rules.offset_restarts_beside_lone_instrument = true;
+    rules.retrigger_skips_played_out_note = true;
     rules.scream_tracker_period_table = false;
     rules.pitch_slides_share_memory = true;
     rules.volume_column_pitch_slides = true;

@@ -169,4 +169,10 @@ TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
                 &PlayRules::tone_slide_after_stopped_note_strikes,
                 [](const Channel& c) { return c.period == c.target_period; },
                 {{Rendered{18}, true, false}});
+    // Q0F on every row: the sample has played out by tick 15, and stays so.
+    expect_rule(song({{0, 0, 60, 1, none, 17, 15},
+                      {1, 0, none, 0, none, 17, 15},
+                      {2, 0, none, 0, none, 17, 15}}),
+                &PlayRules::retrigger_skips_played_out_note,
+                [](const Channel& c) { return c.position < 2000; }, {{Rendered{17}, false, true}});
 }
