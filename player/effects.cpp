@@ -91,7 +91,12 @@ void apply_effect_row(Channel& channel) {
     case effect::tremolo:
     case effect::s3m_tremolo:
         remember_nibbles(p, channel.tremolo_step, channel.tremolo_amount);
-        if (!rules_of(channel).vibrato_skips_first_tick) set_tremolo_value(channel);
+        if (rules_of(channel).tremolo_every_tick) {
+            set_tremolo_value(channel);
+            advance_tremolo(channel);
+        } else if (!rules_of(channel).vibrato_skips_first_tick) {
+            set_tremolo_value(channel);
+        }
         break;
     case effect::set_panning:
         channel.panning = p;
@@ -239,7 +244,7 @@ void apply_effect_tick(Channel& channel) {
         break;
     case effect::tremolo:
     case effect::s3m_tremolo:
-        if (rules_of(channel).vibrato_skips_first_tick) {
+        if (rules_of(channel).vibrato_skips_first_tick || rules_of(channel).tremolo_every_tick) {
             set_tremolo_value(channel);
             advance_tremolo(channel);
         } else {

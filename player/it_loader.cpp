@@ -175,6 +175,14 @@ void decode_pattern(Pattern& pattern, const LoadData& packed, const std::uint8_t
             if ((mask & 0x22) != 0 && plays) note[1] = last.instrument;
             if ((mask & 0x44) != 0 && plays) note[2] = it_volume(last.volume);
             if ((mask & 0x88) != 0) it_effect(last.command, last.info, note[3], note[4]);
+            // A panning without an effect beside it keeps all of IT's steps
+            // as the effect that sets it.
+            const bool pans = last.volume >= lowest_pan && last.volume <= highest_pan;
+            if ((mask & 0x44) != 0 && plays && pans && note[3] == 0) {
+                note[2] = 0;
+                note[3] = effect::set_panning;
+                note[4] = static_cast<std::uint8_t>(std::min((last.volume - lowest_pan) * 4, 255));
+            }
         }
     }
 }
@@ -270,6 +278,7 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     const bool own_effects = (header.flags & old_effects_flag) == 0;
     module.rules.vibrato_every_tick_at_half_depth = own_effects;
     module.rules.offset_past_end_ignored = own_effects;
+    module.rules.tremolo_every_tick = own_effects;
     module.rules.tone_slide_shares_pitch_memory = (header.flags & linked_memory_flag) != 0;
     module.rules.tone_slide_keeps_envelopes = (header.flags & linked_memory_flag) == 0;
 }

@@ -124,6 +124,9 @@ struct PlayRules {
     bool vibrato_columns_add = false;
     // Vibrato raises the pitch in the first half of its cycle.
     bool vibrato_rises_first = false;
+    // Tremolo applies its phase and advances on every tick, the row's first too (Impulse Tracker's
+    // own effects).
+    bool tremolo_every_tick = false;
 
     // Panning.
     // Channels are panned by the square root of their share (FastTracker 2's law), not linearly.

@@ -1,11 +1,14 @@
 // Impulse Tracker's effect, volume-column and pattern-loop rules against the
 // Scream Tracker ways they replace, on small ITs built here.
+#include "player/effect_codes.h"
 #include "tests/player/it_builder.h"
 #include "tests/player/rules_driver.h"
 
 namespace {
 
-enum Letter : std::uint8_t { B = 2, C = 3, E = 5, F = 6, G = 7, H = 8, M = 13, N = 14, S = 19 };
+// Effect letters.
+constexpr int C = 3, E = 5, F = 6, G = 7, H = 8, M = 13, N = 14, O = 15, P = 16, Q = 17, R = 18,
+              S = 19, T = 20, V = 22, W = 23, Y = 25;
 constexpr int none = -1;
 struct Cell {
     int row, channel, note, instrument, volume, command, info;
@@ -18,21 +21,18 @@ ItBuilder builder(const std::vector<Cell>& cells, int rows = 8) {
     sample[0x13] = 64;
     ItBuilder::put32(sample, 0x3C, 8363);
     std::vector<std::uint8_t> packed;
-    for (int row = 0; row < rows; ++row) {
+    const auto put = [&](int value) { packed.push_back(static_cast<std::uint8_t>(value)); };
+    for (int row = 0; row < rows; ++row, put(0)) {
         for (const Cell& c : cells) {
             if (c.row != row) continue;
-            const int mask = (c.note >= 0) | (c.instrument > 0) << 1 | (c.volume >= 0) << 2 |
-                             (c.command > 0) << 3;
-            packed.insert(packed.end(), {static_cast<std::uint8_t>(c.channel + 129),
-                                         static_cast<std::uint8_t>(mask)});
-            if (c.note >= 0) packed.push_back(static_cast<std::uint8_t>(c.note));
-            if (c.instrument > 0) packed.push_back(static_cast<std::uint8_t>(c.instrument));
-            if (c.volume >= 0) packed.push_back(static_cast<std::uint8_t>(c.volume));
-            if (c.command > 0)
-                packed.insert(packed.end(), {static_cast<std::uint8_t>(c.command),
-                                             static_cast<std::uint8_t>(c.info)});
+            put(c.channel + 129);
+            put((c.note >= 0) | (c.instrument > 0) << 1 | (c.volume >= 0) << 2 |
+                (c.command > 0) << 3);
+            if (c.note >= 0) put(c.note);
+            if (c.instrument > 0) put(c.instrument);
+            if (c.volume >= 0) put(c.volume);
+            if (c.command > 0) put(c.command), put(c.info);
         }
-        packed.push_back(0);
     }
     b.patterns = {packed};
     b.pattern_rows = {static_cast<std::uint16_t>(rows)};
@@ -45,8 +45,6 @@ std::vector<std::uint8_t> song(const std::vector<Cell>& cells, int rows = 8) {
 int period(const Channel& c) {
     return c.period - 4608;
 }
-
-} // namespace
 
 // Rows played, one a row at speed 6.
 std::vector<int> rows_played(RulesDriver& d, int count) {
@@ -62,6 +60,8 @@ int first_row_ticks(RulesDriver& d) {
 int period_offset(const Channel& c) {
     return c.period_offset;
 }
+
+} // namespace
 
 TEST(ImpulseTrackerRules, EffectMemories) {
     // E04 then F00: the shared memory slides back up.
@@ -87,6 +87,11 @@ TEST(ImpulseTrackerRules, Vibrato) {
     // note), the two add up.
     expect_rule(song({{0, 0, 60, 1, 207, H, 0x40}}), &PlayRules::vibrato_columns_add, period_offset,
                 {{1, -6 - 11, -11}});
+    // R48, R00: the first tick moves the phase on too, to 24 instead of 20
+    // by the next row (sine 180 and 235).
+    expect_rule(song({{0, 0, 60, 1, none, R, 0x48}, {1, 0, none, 0, none, R, 0}}),
+                &PlayRules::tremolo_every_tick, &Channel::volume_offset,
+                {{6, 180 * 8 >> 6, 235 * 8 >> 6}});
     ItBuilder old = builder({{0, 0, 60, 1, none, H, 0x48}});
     old.header[0x2C] |= 0x10;
     EXPECT_FALSE(RulesDriver(old.build()).module->rules.vibrato_every_tick_at_half_depth);
@@ -105,11 +110,11 @@ TEST(ImpulseTrackerRules, VolumeColumn) {
                 {{0, 60, 60}, {6, 56, 60}});
 }
 
-TEST(ImpulseTrackerRules, ChannelVolumeGlobalVolumeAndOffset) {
+TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
     ItBuilder b = builder({{0, 0, 60, 1, none, 0, 0},
                            {1, 0, none, 0, none, M, 0x40},
                            {2, 0, none, 0, none, N, 0x02},
-                           {3, 0, none, 0, none, 22, 0x90}});
+                           {3, 0, none, 0, none, V, 0x90}});
     b.header[0x80] = 32;
     RulesDriver d(b.build());
     const int half = d.channel().amplitude;
@@ -119,11 +124,28 @@ TEST(ImpulseTrackerRules, ChannelVolumeGlobalVolumeAndOffset) {
     EXPECT_EQ(d.channel().channel_volume, 64 - 5 * 2);
     d.ticks(1);
     EXPECT_EQ(d.replay->global_volume, 128);
+    // A panning alone keeps IT's 65 steps as the effect that sets it.
+    const AnyModulePtr pans =
+        load_any(song({{0, 0, none, 0, 160, 0, 0}, {1, 0, none, 0, 160, M, 0}}));
+    EXPECT_EQ(pans->patterns[0].notes[3], effect::set_panning);
+    EXPECT_EQ(pans->patterns[0].notes[4], 128);
+    EXPECT_EQ(pans->patterns[0].notes[note_size + 2], 0xC8);
+    // P04 pans right, W02 and T12 slide on the ticks after the row's first;
+    // Y48 swings the balance.
+    RulesDriver slides(song({{0, 0, 60, 1, none, P, 0x04},
+                             {0, 1, none, 0, none, W, 0x02},
+                             {0, 2, none, 0, none, T, 0x12},
+                             {0, 3, 60, 1, none, Y, 0x48}}));
+    slides.ticks(5);
+    EXPECT_EQ(slides.channel().panning, 128 + 5 * 16);
+    EXPECT_EQ(slides.replay->global_volume, 128 - 5 * 2);
+    EXPECT_EQ(slides.replay->tempo_bpm, 125 + 5 * 2);
+    EXPECT_NE(slides.channel(3).balance, slides.channel(3).panning);
     // O08 is past the sample's 2000 frames.
-    expect_rule(song({{0, 0, 60, 1, none, 15, 8}}), &PlayRules::offset_past_end_ignored,
+    expect_rule(song({{0, 0, 60, 1, none, O, 8}}), &PlayRules::offset_past_end_ignored,
                 &Channel::position, {{0, 0, 2048}});
     // O04 beside a lone instrument starts the note again from frame 1024.
-    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, none, 1, none, 15, 4}}),
+    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, none, 1, none, O, 4}}),
                 &PlayRules::offset_restarts_beside_lone_instrument, &Channel::position,
                 {{6, 1024, 0}});
 }
@@ -170,9 +192,9 @@ TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
                 [](const Channel& c) { return c.period == c.target_period; },
                 {{Rendered{18}, true, false}});
     // Q0F on every row: the sample has played out by tick 15, and stays so.
-    expect_rule(song({{0, 0, 60, 1, none, 17, 15},
-                      {1, 0, none, 0, none, 17, 15},
-                      {2, 0, none, 0, none, 17, 15}}),
+    expect_rule(song({{0, 0, 60, 1, none, Q, 15},
+                      {1, 0, none, 0, none, Q, 15},
+                      {2, 0, none, 0, none, Q, 15}}),
                 &PlayRules::retrigger_skips_played_out_note,
                 [](const Channel& c) { return c.position < 2000; }, {{Rendered{17}, false, true}});
 }
