@@ -140,6 +140,18 @@ void trigger_key(Channel& channel, std::int32_t key) {
     channel.auto_vibrato_ticks = 0;
 }
 
+// Where the rules say so, a key that names no sample of its instrument.
+bool names_no_sample(const Channel& channel) {
+    const Note& note = channel.note;
+    const Module& module = *channel.replay->module;
+    if (!rules_of(module).keys_without_sample_ignored || note.key == 0 || note.key > 96)
+        return false;
+    const bool named = note.instrument != 0 && note.instrument <= module.instrument_count;
+    const Sample& sample = *sample_for_key(
+        named ? module.instruments[note.instrument] : *channel.instrument, note.key);
+    return sample.loop_start + sample.loop_length == 0;
+}
+
 // A note delayed past its row never struck; where the rules say so, a next
 // row without a note still takes up its pitch, without restarting the sample.
 void take_delayed_pitch(Channel& channel) {
@@ -232,6 +244,11 @@ void apply_row_note(Channel& channel, Note note) {
         note.key = static_cast<std::uint8_t>(channel.last_key);
     }
     channel.note = Note{note.key, note.instrument, note.volume, effect, param};
+    if (names_no_sample(channel)) {
+        const bool offset = effect == effect::sample_offset || effect == effect::s3m_sample_offset;
+        channel.note = Note{0, 0, note.volume, offset ? effect::none : effect,
+                            offset ? std::uint8_t{0} : param};
+    }
     channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
     channel.tick_in_row = 0;
     channel.semitone_offset = 0;

@@ -222,6 +222,9 @@ struct PlayRules {
     // A sample offset beside an instrument number without a note restarts the note from the
     // offset, unless its key was released.
     bool offset_restarts_beside_lone_instrument = false;
+    // A key that names no sample of its instrument is no note, and the instrument number and sample
+    // offset beside it do nothing (the instrument mode of an IT header).
+    bool keys_without_sample_ignored = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.

@@ -38,6 +38,15 @@ ItBuilder builder(const std::vector<Cell>& cells, int rows = 8) {
     b.pattern_rows = {static_cast<std::uint16_t>(rows)};
     return b;
 }
+// Instrument mode: instrument 1 plays sample 1 with a flat volume envelope,
+// but for note 61, which names no sample.
+void instrument_mode(ItBuilder& b) {
+    b.header[0x2C] |= 4;
+    b.instruments.assign(1, std::vector<std::uint8_t>(554));
+    std::vector<std::uint8_t>& i = b.instruments[0];
+    for (int note = 0; note < 120; ++note) i[0x41 + 2 * note] = note == 61 ? 0 : 1;
+    i[0x130] = 1, i[0x131] = 2, i[0x136] = i[0x139] = 64, i[0x13A] = 99;
+}
 std::vector<std::uint8_t> song(const std::vector<Cell>& cells, int rows = 8) {
     return builder(cells, rows).build();
 }
@@ -144,6 +153,10 @@ TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
     // O08 is past the sample's 2000 frames.
     expect_rule(song({{0, 0, 60, 1, none, O, 8}}), &PlayRules::offset_past_end_ignored,
                 &Channel::position, {{0, 0, 2048}});
+    // Note 61 names no sample: it and its instrument and offset do nothing.
+    ItBuilder empty = builder({{0, 0, 60, 1, none, 0, 0}, {1, 0, 61, 1, none, O, 4}});
+    instrument_mode(empty);
+    expect_rule(empty.build(), &PlayRules::keys_without_sample_ignored, silent, {{6, false, true}});
     // O04 beside a lone instrument starts the note again from frame 1024.
     expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, none, 1, none, O, 4}}),
                 &PlayRules::offset_restarts_beside_lone_instrument, &Channel::position,
@@ -178,12 +191,7 @@ TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
     // Released, then slid to beside an instrument with an envelope: still released.
     ItBuilder held = builder(
         {{0, 0, 60, 1, none, 0, 0}, {1, 0, 255, 0, none, 0, 0}, {2, 0, 72, 1, none, G, 0x10}});
-    held.header[0x2C] |= 4;
-    held.instruments.assign(1, std::vector<std::uint8_t>(554));
-    for (int note = 0; note < 120; ++note) held.instruments[0][0x40 + 2 * note] = note;
-    for (int note = 0; note < 120; ++note) held.instruments[0][0x41 + 2 * note] = 1;
-    held.instruments[0][0x130] = 1, held.instruments[0][0x131] = 2;
-    held.instruments[0][0x136] = held.instruments[0][0x139] = 64, held.instruments[0][0x13A] = 99;
+    instrument_mode(held);
     expect_rule(held.build(), &PlayRules::tone_slide_keeps_envelopes, &Channel::key_down,
                 {{12, 0, 1}});
     // The sample has played out by row 3: the tone slide strikes its note.
