@@ -18,7 +18,7 @@ constexpr std::int32_t empty_pattern_rows = 64;
 constexpr std::int32_t most_patterns = 254;
 // Instrument numbers are one byte in a pattern cell.
 constexpr std::int32_t most_instruments = 255;
-constexpr std::uint8_t disabled_channel = 128, surround_pan = 100;
+constexpr std::uint8_t disabled_channel = 128, surround_pan = 100, surround_command = 0x91;
 constexpr std::int32_t stereo_flag = 1, instrument_flag = 4, linear_flag = 8, old_effects_flag = 16,
                        linked_memory_flag = 32;
 constexpr std::int32_t new_instrument_version = 0x200;
@@ -118,6 +118,10 @@ void it_effect(std::uint8_t command, std::uint8_t info, std::uint8_t& effect, st
             take(effect::panbrello_shape, info & 15);
         } else if (info >> 4 == 10) {
             take(effect::high_offset, info & 15);
+        } else if (info == surround_command) {
+            // The replay has no surround: it pans to the middle, as IT does
+            // on cards without surround.
+            take(effect::set_panning, 128);
         } else {
             take(effect::s3m_extended, info);
         }

@@ -61,15 +61,6 @@ std::vector<int> rows_played(RulesDriver& d, int count) {
     for (int r = 0; r < count; ++r, d.ticks(6)) rows.push_back(d.replay->current_row);
     return rows;
 }
-int first_row_ticks(RulesDriver& d) {
-    int ticks = 1;
-    for (d.ticks(1); d.replay->current_row == 0 && ticks < 100; d.ticks(1)) ++ticks;
-    return ticks;
-}
-int period_offset(const Channel& c) {
-    return c.period_offset;
-}
-
 } // namespace
 
 TEST(ImpulseTrackerRules, EffectMemories) {
@@ -89,13 +80,13 @@ TEST(ImpulseTrackerRules, EffectMemories) {
 TEST(ImpulseTrackerRules, Vibrato) {
     const auto vibrato = song({{0, 0, 60, 1, none, H, 0x48}});
     // A tick later the phase is 4: sine 97 * 8, at half depth and rising.
-    expect_rule(vibrato, &PlayRules::vibrato_every_tick_at_half_depth, period_offset,
+    expect_rule(vibrato, &PlayRules::vibrato_every_tick_at_half_depth, &Channel::period_offset,
                 {{1, -12, -24}});
-    expect_rule(vibrato, &PlayRules::vibrato_rises_first, period_offset, {{1, -12, 12}});
+    expect_rule(vibrato, &PlayRules::vibrato_rises_first, &Channel::period_offset, {{1, -12, 12}});
     // The column's depth 4 beside H40: each moves the phase (from 0 at the
     // note), the two add up.
-    expect_rule(song({{0, 0, 60, 1, 207, H, 0x40}}), &PlayRules::vibrato_columns_add, period_offset,
-                {{1, -6 - 11, -11}});
+    expect_rule(song({{0, 0, 60, 1, 207, H, 0x40}}), &PlayRules::vibrato_columns_add,
+                &Channel::period_offset, {{1, -6 - 11, -11}});
     // R48, R00: the first tick moves the phase on too, to 24 instead of 20
     // by the next row (sine 180 and 235).
     expect_rule(song({{0, 0, 60, 1, none, R, 0x48}, {1, 0, none, 0, none, R, 0}}),
@@ -133,12 +124,14 @@ TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
     EXPECT_EQ(d.channel().channel_volume, 64 - 5 * 2);
     d.ticks(1);
     EXPECT_EQ(d.replay->global_volume, 128);
-    // A panning alone keeps IT's 65 steps as the effect that sets it.
-    const AnyModulePtr pans =
-        load_any(song({{0, 0, none, 0, 160, 0, 0}, {1, 0, none, 0, 160, M, 0}}));
+    // A panning alone keeps IT's 65 steps as the effect that sets it; S91
+    // pans to the middle, the replay having no surround.
+    const AnyModulePtr pans = load_any(song(
+        {{0, 0, none, 0, 160, 0, 0}, {1, 0, none, 0, 160, M, 0}, {2, 0, none, 0, none, S, 0x91}}));
     EXPECT_EQ(pans->patterns[0].notes[3], effect::set_panning);
     EXPECT_EQ(pans->patterns[0].notes[4], 128);
     EXPECT_EQ(pans->patterns[0].notes[note_size + 2], 0xC8);
+    EXPECT_EQ(pans->patterns[0].notes[2 * note_size + 4], 128);
     // P04 pans right, W02 and T12 slide on the ticks after the row's first;
     // Y48 swings the balance.
     RulesDriver slides(song({{0, 0, 60, 1, none, P, 0x04},
@@ -165,7 +158,7 @@ TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
 
 TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
     expect_rule(song({{0, 0, none, 0, none, S, 0xE0}, {0, 1, none, 0, none, S, 0xE2}}),
-                &PlayRules::zero_pattern_delay_counts, first_row_ticks, {{0, 6, 18}});
+                &PlayRules::zero_pattern_delay_counts, &Replay::current_row, {{6, 1, 0}});
     // An ended loop starts the next at the row after it.
     with_and_without(song({{1, 0, none, 0, none, S, 0xB1}, {2, 0, none, 0, none, S, 0xB1}}),
                      &PlayRules::ended_loop_starts_after_it, [](RulesDriver& d, bool on) {
