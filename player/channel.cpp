@@ -27,12 +27,21 @@ bool ignored_instrument(const Channel& channel, std::int32_t number) {
            !first.is_fm;
 }
 
+// Whether the note has stopped sounding for good: its sample played out,
+// its fade ended, or its key was released without a volume envelope.
+bool note_stopped(const Channel& channel) {
+    const bool released = channel.key_down == 0 && !channel.instrument->volume_envelope.active;
+    return sample_played_out(channel) || released || channel.fade_level == 0;
+}
+
 // Whether the note slides to its key instead of striking it; where the
-// rules say so, a silent channel has nothing to slide from and strikes it.
+// rules say so, a silent channel or a stopped note has nothing to slide from
+// and strikes it.
 bool slides(const Channel& channel) {
     const Note& note = channel.note;
-    if (channel.period == 0 && rules_of(*channel.replay->module).tone_slide_from_silence_strikes)
-        return false;
+    const PlayRules& rules = rules_of(*channel.replay->module);
+    if (channel.period == 0 && rules.tone_slide_from_silence_strikes) return false;
+    if (rules.tone_slide_after_stopped_note_strikes && note_stopped(channel)) return false;
     if (delay_keeps_volume_column_tone_slide(channel)) return false;
     return note.volume >= 0xF0 || note.effect == effect::tone_slide ||
            note.effect == effect::tone_slide_volume_slide ||
@@ -123,7 +132,15 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
         channel.sample = sample;
     }
     channel.start_offset = 0;
-    restart_envelopes(channel);
+    if (!(rules.tone_slide_keeps_envelopes && slides(channel))) restart_envelopes(channel);
+}
+
+// Impulse Tracker's own effects ignore an offset past the sample's end.
+void take_offset_within_sample(Channel& channel) {
+    const Sample& sample = *channel.sample;
+    if (rules_of(*channel.replay->module).offset_past_end_ignored &&
+        channel.start_offset >= sample.loop_start + sample.loop_length)
+        channel.start_offset = 0;
 }
 
 void trigger_key(Channel& channel, std::int32_t key) {
@@ -145,6 +162,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (slides) channel.slide_direction = channel.period < period ? 1 : -1;
     if (slides) return;
     channel.period = period;
+    take_offset_within_sample(channel);
     if (rules.note_restarts_envelopes) {
         restart_envelopes(channel);
     } else if (rules.key_reopens_stopped_note && channel.key_down == 0) {
@@ -158,6 +176,18 @@ void trigger_key(Channel& channel, std::int32_t key) {
     channel.ticks_since_trigger = 0;
     channel.auto_vibrato_ticks = 0;
     channel.auto_vibrato_sweep = 0;
+}
+
+// Where the rules say so, a key that names no sample of its instrument.
+bool names_no_sample(const Channel& channel) {
+    const Note& note = channel.note;
+    const Module& module = *channel.replay->module;
+    if (!rules_of(module).keys_without_sample_ignored || note.key == 0 || note.key > 96)
+        return false;
+    const bool named = note.instrument != 0 && note.instrument <= module.instrument_count;
+    const Sample& sample = *sample_for_key(
+        named ? module.instruments[note.instrument] : *channel.instrument, note.key);
+    return sample.loop_start + sample.loop_length == 0;
 }
 
 // A note delayed past its row never struck; where the rules say so, a next
@@ -253,6 +283,11 @@ void apply_row_note(Channel& channel, Note note) {
         note.key = static_cast<std::uint8_t>(channel.last_key);
     }
     channel.note = Note{note.key, note.instrument, note.volume, effect, param};
+    if (names_no_sample(channel)) {
+        const bool offset = effect == effect::sample_offset || effect == effect::s3m_sample_offset;
+        channel.note = Note{0, 0, note.volume, offset ? effect::none : effect,
+                            offset ? std::uint8_t{0} : param};
+    }
     channel.ticks_since_trigger = grow_counter(channel.ticks_since_trigger, 1);
     channel.tick_in_row = 0;
     channel.semitone_offset = 0;
@@ -327,6 +362,7 @@ void trigger_note(Channel& channel) {
     if (rules.lone_instrument_takes_over_note && note.key == 0 && note.instrument != 0 && playing &&
         channel.fade_level == 0 && channel.last_key > 0 && !slides(channel))
         channel.note.key = static_cast<std::uint8_t>(channel.last_key);
+    const bool held = channel.key_down != 0 && channel.period > 0;
     if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count &&
         !ignored_instrument(channel, note.instrument) && !wiped) {
         // Before any instrument, a lone one is taken up as with a note.
@@ -347,7 +383,7 @@ void trigger_note(Channel& channel) {
         if (rules.offset_moves_sample_start) {
             channel.start_offset += channel.offset_memory * 256;
         } else {
-            channel.start_offset = channel.offset_memory * 256;
+            channel.start_offset = channel.high_offset * 65536 + channel.offset_memory * 256;
         }
     }
     // FastTracker 2's volume column slides nothing finely for a delayed note.
@@ -355,6 +391,11 @@ void trigger_note(Channel& channel) {
     const bool delayed = channel.tick_in_row > 0;
     if (!(fine_slide && delayed && rules.note_delay_breaks_volume_column_slides))
         apply_volume_column_row(channel);
+    if (offset && note.key == 0 && note.instrument != 0 && held &&
+        rules.offset_restarts_beside_lone_instrument) {
+        take_offset_within_sample(channel);
+        restart_voice(channel, channel.start_offset);
+    }
     if (note.key == 0 || wiped) return;
     if (note.key > 96) {
         if (rules.note_cut_and_fade_keys && note.key == key_note_cut) {

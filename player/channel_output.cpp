@@ -149,12 +149,14 @@ void update_amplitude(Channel& channel) {
     }
     std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
     volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
+    if (replay.module->channel_volume) volume = volume * channel.channel_volume >> 6;
     std::int64_t level = std::int64_t{envelope} * replay.global_volume * volume;
     if (rules.sample_and_instrument_global_volumes)
         level = level * channel.sample->global_volume * instrument.global_volume *
                     (100 + channel.volume_swing) / 100 >>
                 13;
-    channel.amplitude = static_cast<std::int32_t>(level >> 20);
+    const std::int32_t global_shift = rules.global_volume_of_128 ? 21 : 20;
+    channel.amplitude = static_cast<std::int32_t>(level >> global_shift);
     // An FM channel plays no samples: the chip (fm_voices.h) sounds its notes.
     if (replay.module->channel_fm && replay.module->channel_fm[channel.index] != 0)
         channel.amplitude = 0;
@@ -163,7 +165,9 @@ void update_amplitude(Channel& channel) {
     if (instrument.panning_envelope.active) {
         pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
     }
-    const std::int32_t room = channel.panning < 128 ? channel.panning : 255 - channel.panning;
-    const std::int32_t balance = channel.panning + (pan_swing * room >> 5);
+    // Panbrello swings the panning it starts from.
+    const std::int32_t panning = std::clamp(channel.panning + channel.balance_offset, 0, 255);
+    const std::int32_t room = panning < 128 ? panning : 255 - panning;
+    const std::int32_t balance = panning + (pan_swing * room >> 5);
     channel.balance = 128 + (balance - 128) * (128 - replay.module->pan_narrowing) / 128;
 }

@@ -74,6 +74,17 @@ constexpr std::uint8_t s3m_tempo = 0x94;
 constexpr std::uint8_t s3m_fine_vibrato = 0x95;
 constexpr std::uint8_t s3m_set_global_volume = 0x96;
 
+// Impulse Tracker's effects that Scream Tracker has not (its loader
+// unfolds S5x and SAx itself, since S3M files carry other meanings there).
+constexpr std::uint8_t channel_volume = 0xA0;
+constexpr std::uint8_t channel_volume_slide = 0xA1;
+constexpr std::uint8_t it_panning_slide = 0xA2;
+constexpr std::uint8_t it_global_volume_slide = 0xA3;
+constexpr std::uint8_t panbrello = 0xA4;
+constexpr std::uint8_t tempo_slide = 0xA5;
+constexpr std::uint8_t panbrello_shape = 0xA6;
+constexpr std::uint8_t high_offset = 0xA7;
+
 // S3M Sxy, unfolded: s3m_extended_base + x, parameter y.
 constexpr std::uint8_t s3m_extended_base = 0xF0;
 constexpr std::uint8_t s3m_fine_tune = 0xF2;

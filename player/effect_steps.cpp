@@ -218,14 +218,44 @@ void slide_volume(Channel& channel) {
 }
 
 void set_vibrato_value(Channel& channel, std::int32_t shift) {
-    channel.period_offset =
-        lfo_value(channel, channel.vibrato_position, channel.vibrato_shape & 3) *
-            channel.vibrato_amount >>
-        shift;
+    const PlayRules& rules = rules_of(channel);
+    std::int32_t value = lfo_value(channel, channel.vibrato_position, channel.vibrato_shape & 3) *
+                             channel.vibrato_amount >>
+                         (rules.vibrato_every_tick_at_half_depth ? shift + 1 : shift);
+    if (rules.vibrato_rises_first) value = -value;
+    channel.period_offset = rules.vibrato_columns_add ? channel.period_offset + value : value;
+}
+
+void vibrato_row(Channel& channel, std::int32_t shift) {
+    if (rules_of(channel).vibrato_every_tick_at_half_depth) {
+        vibrato_tick(channel, shift);
+    } else if (!rules_of(channel).vibrato_skips_first_tick) {
+        set_vibrato_value(channel, shift);
+    }
+}
+
+std::int32_t& pitch_slide_memory(Channel& channel, bool down) {
+    const bool own = down && !rules_of(channel).pitch_slides_share_memory;
+    return own ? channel.slide_down_memory : channel.slide_up_memory;
+}
+
+void remember_pitch_slide(Channel& channel, bool down, std::int32_t q) {
+    if (q == 0) return;
+    pitch_slide_memory(channel, down) = q;
+    if (rules_of(channel).tone_slide_shares_pitch_memory) channel.tone_slide_speed = q;
+}
+
+void remember_tone_slide(Channel& channel, std::int32_t q) {
+    if (q == 0) return;
+    channel.tone_slide_speed = q;
+    if (!rules_of(channel).tone_slide_shares_pitch_memory) return;
+    pitch_slide_memory(channel, true) = q;
+    pitch_slide_memory(channel, false) = q;
 }
 
 void vibrato_tick(Channel& channel, std::int32_t shift) {
-    if (rules_of(channel).vibrato_skips_first_tick) {
+    if (rules_of(channel).vibrato_skips_first_tick ||
+        rules_of(channel).vibrato_every_tick_at_half_depth) {
         set_vibrato_value(channel, shift);
         advance_vibrato(channel);
     } else {
@@ -285,10 +315,12 @@ std::int32_t lasting_volume_offset(const Channel& channel) {
 
 void multi_retrigger(Channel& channel) {
     if (channel.ticks_since_trigger < channel.retrigger_interval) return;
-    // The sample starts again; an FM note sounds on, as Scream Tracker's Qxy
-    // leaves its AdLib notes.
-    channel.position = 0;
-    channel.fraction = 0;
+    // The sample starts again, unless the rules leave a played-out one; an FM
+    // note sounds on, as Scream Tracker's Qxy leaves its AdLib notes.
+    if (!(rules_of(channel).retrigger_skips_played_out_note && sample_played_out(channel))) {
+        channel.position = 0;
+        channel.fraction = 0;
+    }
     channel.ticks_since_trigger = 0;
     channel.volume =
         std::clamp(retriggered_volume(channel.volume, channel.retrigger_volume_mode), 0, 64);

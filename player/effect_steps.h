@@ -14,6 +14,12 @@ inline const PlayRules& rules_of(const Channel& channel) {
     return rules_of(*channel.replay->module);
 }
 
+// The sample has no loop and the voice has played it to its end.
+inline bool sample_played_out(const Channel& channel) {
+    const Sample& sample = *channel.sample;
+    return sample.loop_length < 2 && channel.position >= sample.loop_start + sample.loop_length;
+}
+
 // The voice starts again `from` the given frame: a new note or a retrigger.
 inline void restart_voice(Channel& channel, std::int32_t from) {
     channel.position = from;
@@ -37,6 +43,17 @@ void set_vibrato_value(Channel& channel, std::int32_t shift);
 // A vibrato's tick: the phase moves on and the value follows, or where the
 // rules skip the first tick, the value at the phase comes first.
 void vibrato_tick(Channel& channel, std::int32_t shift);
+// A vibrato's row: where the rules update it on every tick, as on the
+// others; else the value at the phase, unless the rules skip the first tick.
+void vibrato_row(Channel& channel, std::int32_t shift);
+// The memory of Exx (`down`) or Fxx, one for both where the rules say so.
+std::int32_t& pitch_slide_memory(Channel& channel, bool down);
+// Remembers a pitch slide's parameter (not 0), also as the tone slide's
+// speed where the rules link the two.
+void remember_pitch_slide(Channel& channel, bool down, std::int32_t q);
+// Gxx's parameter (not 0) as the tone slide's speed, and as the pitch
+// slides' memory where the rules link the two.
+void remember_tone_slide(Channel& channel, std::int32_t q);
 void set_tremolo_value(Channel& channel);
 void multi_retrigger(Channel& channel);
 // FastTracker 2's Rxy: every tick counts, and the interval's last restarts
@@ -63,6 +80,11 @@ void arpeggio_tick(Channel& channel);
 // Where the rules say so, the arpeggio plays around the note itself, whatever
 // slides did to the period since, and leaves the period as they made it.
 void arpeggio_around_note(Channel& channel);
+
+// The global volume's top: 64, or 128 where the rules say so.
+inline std::int32_t highest_global_volume(const Channel& channel) {
+    return rules_of(channel).global_volume_of_128 ? 128 : 64;
+}
 
 // Adds a small non-negative step to a counter that only grows. Its readers
 // look only at the low bits (oscillator phases) or compare it with small

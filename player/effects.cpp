@@ -6,6 +6,7 @@
 
 #include "player/effect_codes.h"
 #include "player/envelope.h"
+#include "player/it_effects.h"
 #include <algorithm>
 
 namespace {
@@ -23,11 +24,19 @@ void remember_nibbles(std::int32_t param, std::int32_t& high, std::int32_t& low)
     if ((param & 15) != 0) low = param & 15;
 }
 
-// A 1xx or 2xx parameter as pitch_slide_up and _down read it: coarse
-// parameters go to them as their coarse counterpart, which slides on ticks
-// by the same amount.
-std::int32_t slide_parameter(const Channel& channel, std::int32_t& memory, std::int32_t param) {
-    const std::int32_t q = remember(memory, param);
+// A vibrato's speed and depth, unless the volume column's note trigger took
+// them where the rules say so.
+void remember_vibrato(Channel& channel, std::int32_t param) {
+    if (!rules_of(channel).effect_memory_before_volume_column)
+        remember_nibbles(param, channel.vibrato_step, channel.vibrato_amount);
+}
+
+// A 1xx or 2xx parameter as pitch_slide_up and _down read it, from its
+// memory: coarse parameters go to them as their coarse counterpart, which
+// slides on ticks by the same amount.
+std::int32_t slide_parameter(Channel& channel, bool down, std::int32_t param) {
+    remember_pitch_slide(channel, down, param);
+    const std::int32_t q = pitch_slide_memory(channel, down);
     return rules_of(channel).coarse_slide_parameters ? q | coarse_slide : q;
 }
 
@@ -44,20 +53,21 @@ void apply_effect_row(Channel& channel) {
     switch (channel.note.effect) {
     case effect::slide_up:
     case effect::s3m_slide_up:
-        pitch_slide_up(channel, slide_parameter(channel, channel.slide_up_memory, p));
+        pitch_slide_up(channel, slide_parameter(channel, false, p));
         break;
     case effect::slide_down:
     case effect::s3m_slide_down:
-        pitch_slide_down(channel, slide_parameter(channel, channel.slide_down_memory, p));
+        pitch_slide_down(channel, slide_parameter(channel, true, p));
         break;
     case effect::tone_slide:
     case effect::s3m_tone_slide:
-        if (p != 0) channel.tone_slide_speed = p;
+        // Where the rules say so, the volume column's note trigger took it.
+        if (!rules_of(channel).effect_memory_before_volume_column) remember_tone_slide(channel, p);
         break;
     case effect::vibrato:
     case effect::s3m_vibrato:
-        remember_nibbles(p, channel.vibrato_step, channel.vibrato_amount);
-        if (!rules_of(channel).vibrato_skips_first_tick) set_vibrato_value(channel, 5);
+        remember_vibrato(channel, p);
+        vibrato_row(channel, 5);
         break;
     case effect::tone_slide_volume_slide:
     case effect::volume_slide:
@@ -72,7 +82,7 @@ void apply_effect_row(Channel& channel) {
     case effect::vibrato_volume_slide:
     case effect::s3m_vibrato_volume_slide:
         remember(channel.volume_slide_memory, p);
-        if (!rules_of(channel).vibrato_skips_first_tick) set_vibrato_value(channel, 5);
+        vibrato_row(channel, 5);
         if (channel.note.effect == effect::vibrato_volume_slide ||
             !rules_of(channel).combined_slides_skip_first_tick) {
             slide_volume(channel);
@@ -81,7 +91,12 @@ void apply_effect_row(Channel& channel) {
     case effect::tremolo:
     case effect::s3m_tremolo:
         remember_nibbles(p, channel.tremolo_step, channel.tremolo_amount);
-        if (!rules_of(channel).vibrato_skips_first_tick) set_tremolo_value(channel);
+        if (rules_of(channel).tremolo_every_tick) {
+            set_tremolo_value(channel);
+            advance_tremolo(channel);
+        } else if (!rules_of(channel).vibrato_skips_first_tick) {
+            set_tremolo_value(channel);
+        }
         break;
     case effect::set_panning:
         channel.panning = p;
@@ -91,7 +106,7 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::set_global_volume:
     case effect::s3m_set_global_volume:
-        channel.replay->global_volume = std::min(p, 64);
+        channel.replay->global_volume = std::min(p, highest_global_volume(channel));
         break;
     case effect::global_volume_slide:
         remember(channel.global_slide_memory, p);
@@ -186,13 +201,14 @@ void apply_effect_row(Channel& channel) {
         arpeggio_around_note(channel);
         break;
     case effect::s3m_fine_vibrato:
-        remember_nibbles(p, channel.vibrato_step, channel.vibrato_amount);
-        set_vibrato_value(channel, 7);
+        remember_vibrato(channel, p);
+        vibrato_row(channel, 7);
         break;
     case effect::s3m_set_panning:
         channel.panning = p * 17;
         break;
     default:
+        apply_it_effect_row(channel);
         break;
     }
 }
@@ -202,11 +218,11 @@ void apply_effect_tick(Channel& channel) {
     switch (channel.note.effect) {
     case effect::slide_up:
     case effect::s3m_slide_up:
-        pitch_slide_up(channel, slide_parameter(channel, channel.slide_up_memory, 0));
+        pitch_slide_up(channel, slide_parameter(channel, false, 0));
         break;
     case effect::slide_down:
     case effect::s3m_slide_down:
-        pitch_slide_down(channel, slide_parameter(channel, channel.slide_down_memory, 0));
+        pitch_slide_down(channel, slide_parameter(channel, true, 0));
         break;
     case effect::tone_slide:
     case effect::s3m_tone_slide:
@@ -228,7 +244,7 @@ void apply_effect_tick(Channel& channel) {
         break;
     case effect::tremolo:
     case effect::s3m_tremolo:
-        if (rules_of(channel).vibrato_skips_first_tick) {
+        if (rules_of(channel).vibrato_skips_first_tick || rules_of(channel).tremolo_every_tick) {
             set_tremolo_value(channel);
             advance_tremolo(channel);
         } else {
@@ -243,7 +259,8 @@ void apply_effect_tick(Channel& channel) {
     case effect::global_volume_slide: {
         std::int32_t& global_volume = channel.replay->global_volume;
         global_volume =
-            std::clamp(global_volume + nibble_slide(channel, channel.global_slide_memory), 0, 64);
+            std::clamp(global_volume + nibble_slide(channel, channel.global_slide_memory), 0,
+                       highest_global_volume(channel));
         break;
     }
     case effect::panning_slide:
@@ -289,6 +306,7 @@ void apply_effect_tick(Channel& channel) {
         vibrato_tick(channel, 7);
         break;
     default:
+        apply_it_effect_tick(channel);
         break;
     }
 }

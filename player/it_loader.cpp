@@ -18,15 +18,16 @@ constexpr std::int32_t empty_pattern_rows = 64;
 constexpr std::int32_t most_patterns = 254;
 // Instrument numbers are one byte in a pattern cell.
 constexpr std::int32_t most_instruments = 255;
-constexpr std::uint8_t disabled_channel = 128, surround_pan = 100;
-constexpr std::int32_t stereo_flag = 1, instrument_flag = 4, linear_flag = 8;
+constexpr std::uint8_t disabled_channel = 128, surround_pan = 100, surround_command = 0x91;
+constexpr std::int32_t stereo_flag = 1, instrument_flag = 4, linear_flag = 8, old_effects_flag = 16,
+                       linked_memory_flag = 32;
 constexpr std::int32_t new_instrument_version = 0x200;
 constexpr std::uint8_t it_note_off = 255, it_note_cut = 254;
 // IT's notes run C-0..B-9; the replay's keys 1..96 are IT's C-1..B-8.
 constexpr std::int32_t lowest_note = 12, highest_note = 107;
 constexpr std::uint8_t highest_volume = 64, lowest_pan = 128, highest_pan = 192;
 constexpr std::uint8_t fine_up = 65, fine_down = 75, slide_up = 85, slide_down = 95,
-                       vibrato_depth = 203;
+                       pitch_down = 105, pitch_up = 115, tone_slide = 193, vibrato_depth = 203;
 constexpr std::size_t pattern_header_bytes = 8;
 
 struct ItHeader {
@@ -74,40 +75,77 @@ std::uint8_t it_key(std::uint8_t note) {
 }
 
 // The volume column in the replay's numbering (the XM one); panning keeps
-// four bits, and the pitch and tone slides have no place there.
+// four bits; the pitch slides take the panning slides' codes, which IT's
+// rules read as pitch slides, and the tone slide keeps its table index.
 std::uint8_t it_volume(std::uint8_t volume) {
     const auto code = [](int high, int x) { return static_cast<std::uint8_t>(high << 4 | x); };
     if (volume <= highest_volume) return static_cast<std::uint8_t>(0x10 + volume);
     if (volume < fine_down) return code(0x9, volume - fine_up);
     if (volume < slide_up) return code(0x8, volume - fine_down);
     if (volume < slide_down) return code(0x7, volume - slide_up);
-    if (volume < slide_down + 10) return code(0x6, volume - slide_down);
+    if (volume < pitch_down) return code(0x6, volume - slide_down);
     if (volume >= lowest_pan && volume <= highest_pan)
         return code(0xC, ((volume - lowest_pan) * 15 + 32) / 64);
+    if (volume < pitch_up) return code(0xD, volume - pitch_down);
+    if (volume < pitch_up + 10) return code(0xE, volume - pitch_up);
+    if (volume >= tone_slide && volume < vibrato_depth) return code(0xF, volume - tone_slide);
     if (volume >= vibrato_depth && volume < vibrato_depth + 10)
         return code(0xB, volume - vibrato_depth);
     return 0;
 }
 
 // An effect letter (1 = A .. 26 = Z) as the replay's code. IT's break row
-// is hexadecimal, the replay's decimal; its global volume and panning run
-// to 128 and 255; its tempo slides (T0x, T1x) are left out.
+// is hexadecimal, the replay's decimal; its global volume runs to 128 (more
+// is ignored) and its panning to 255; the letters Scream Tracker has not, and
+// S5x and SAx, take codes of their own.
 void it_effect(std::uint8_t command, std::uint8_t info, std::uint8_t& effect, std::uint8_t& param) {
     effect = param = 0;
-    if (command == 3) {
-        effect = effect::s3m_pattern_break;
-        param = static_cast<std::uint8_t>(std::min(info / 10, 15) << 4 | info % 10);
-    } else if (command == 22) {
-        effect = effect::s3m_set_global_volume;
-        param = static_cast<std::uint8_t>(std::min<std::int32_t>(info, 128) / 2);
-    } else if (command == 24) {
-        effect = effect::set_panning;
-        param = info;
-    } else if (command == 20 && info < 0x20) {
-        return;
-    } else if (command >= 1 && command <= 22 && command != 13 && command != 14 && command != 16) {
-        effect = static_cast<std::uint8_t>(0x80 + command);
-        param = info;
+    const auto take = [&](std::uint8_t code, std::uint8_t value) { effect = code, param = value; };
+    switch (command) {
+    case 3:
+        take(effect::s3m_pattern_break,
+             static_cast<std::uint8_t>(std::min(info / 10, 15) << 4 | info % 10));
+        break;
+    case 13:
+        take(effect::channel_volume, info);
+        break;
+    case 14:
+        take(effect::channel_volume_slide, info);
+        break;
+    case 16:
+        take(effect::it_panning_slide, info);
+        break;
+    case 19:
+        if (info >> 4 == 5) {
+            take(effect::panbrello_shape, info & 15);
+        } else if (info >> 4 == 10) {
+            take(effect::high_offset, info & 15);
+        } else if (info == surround_command) {
+            // The replay has no surround: it pans to the middle, as IT does
+            // on cards without surround.
+            take(effect::set_panning, 128);
+        } else {
+            take(effect::s3m_extended, info);
+        }
+        break;
+    case 20:
+        take(info < 0x20 ? effect::tempo_slide : effect::s3m_tempo, info);
+        break;
+    case 22:
+        if (info <= 128) take(effect::s3m_set_global_volume, info);
+        break;
+    case 23:
+        take(effect::it_global_volume_slide, info);
+        break;
+    case 24:
+        take(effect::set_panning, info);
+        break;
+    case 25:
+        take(effect::panbrello, info);
+        break;
+    default:
+        if (command >= 1 && command <= 21) take(static_cast<std::uint8_t>(0x80 + command), info);
+        break;
     }
 }
 
@@ -143,6 +181,14 @@ void decode_pattern(Pattern& pattern, const LoadData& packed, const std::uint8_t
             if ((mask & 0x22) != 0 && plays) note[1] = last.instrument;
             if ((mask & 0x44) != 0 && plays) note[2] = it_volume(last.volume);
             if ((mask & 0x88) != 0) it_effect(last.command, last.info, note[3], note[4]);
+            // A panning without an effect beside it keeps all of IT's steps
+            // as the effect that sets it.
+            const bool pans = last.volume >= lowest_pan && last.volume <= highest_pan;
+            if ((mask & 0x44) != 0 && plays && pans && note[3] == 0) {
+                note[2] = 0;
+                note[3] = effect::set_panning;
+                note[4] = static_cast<std::uint8_t>(std::min((last.volume - lowest_pan) * 4, 255));
+            }
         }
     }
 }
@@ -210,9 +256,19 @@ bool load_panning(Module& module, const LoadData& data, const ItHeader& header) 
     return true;
 }
 
+bool load_channel_volumes(Module& module, const LoadData& data) {
+    module.channel_volume = allocate<std::uint8_t>(module.channel_count);
+    if (!module.channel_volume) return false;
+    for (std::int32_t c = 0; c < module.channel_count; ++c) {
+        module.channel_volume[c] = static_cast<std::uint8_t>(
+            std::min<std::int32_t>(data.byte(0x80 + static_cast<std::size_t>(c)), 64));
+    }
+    return true;
+}
+
 void set_header_values(Module& module, const LoadData& data, const ItHeader& header) {
     convert_name(module.title, data, 4, 26);
-    module.initial_global_volume = std::min<std::int32_t>(data.byte(0x30), 128) / 2;
+    module.initial_global_volume = std::min<std::int32_t>(data.byte(0x30), 128);
     module.initial_speed = data.byte(0x32) == 0 ? 6 : data.byte(0x32);
     module.initial_tempo = data.byte(0x33) < 32 ? 125 : data.byte(0x33);
     module.reference_rate = 8363;
@@ -226,6 +282,13 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.pan_narrowing = 128 - std::min<std::int32_t>(data.byte(0x34), 128);
     module.rules = impulse_tracker_rules;
     module.rules.scream_tracker_period_table = module.linear_pitch == 0;
+    const bool own_effects = (header.flags & old_effects_flag) == 0;
+    module.rules.vibrato_every_tick_at_half_depth = own_effects;
+    module.rules.offset_past_end_ignored = own_effects;
+    module.rules.tremolo_every_tick = own_effects;
+    module.rules.keys_without_sample_ignored = header.layout.instrument_mode;
+    module.rules.tone_slide_shares_pitch_memory = (header.flags & linked_memory_flag) != 0;
+    module.rules.tone_slide_keeps_envelopes = (header.flags & linked_memory_flag) == 0;
 }
 
 } // namespace
@@ -248,7 +311,7 @@ Module* it_load(const std::uint8_t* bytes, std::size_t length, char load_message
     if (!module) return nullptr;
     module->channel_count = used_channels(data, header);
     set_header_values(*module, data, header);
-    if (!load_panning(*module, data, header) ||
+    if (!load_panning(*module, data, header) || !load_channel_volumes(*module, data) ||
         !load_order_list(*module, data, order_table, header.order_count) ||
         !load_patterns(*module, data, header, announced_end) ||
         !it_load_instruments(*module, data, header.layout, announced_end)) {

@@ -151,6 +151,9 @@ struct Module {
     // How much nearer the centre every balance sits, of 128 (IT's panning
     // separation, 128 - its value); 0 keeps the balances.
     std::int32_t pan_narrowing;
+    // Per channel, the volume (0..64) a channel starts with, which scales
+    // all it plays (IT's channel volumes); null: every channel at full.
+    std::uint8_t* channel_volume;
 };
 
 // The rules the replay reads. A build that plays only the show's own song

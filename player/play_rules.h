@@ -36,6 +36,15 @@ struct PlayRules {
     bool tick_delay = false;
     // Of several row delays on a row, the first that is not 0 counts.
     bool first_pattern_delay_wins = false;
+    // A channel's loop that has ended starts its next loop at the row after its end.
+    bool ended_loop_starts_after_it = false;
+    // A loop back to a row past the pattern's end goes on to the next entry's first row.
+    bool loop_past_pattern_end_goes_on = false;
+    // A loop's jump back wins over the row's breaks and the jumps to its left; a jump to its
+    // right wins over it.
+    bool loop_jump_beats_break = false;
+    // Where the first row delay wins, a first one of 0 wins too: the row is not delayed.
+    bool zero_pattern_delay_counts = false;
 
     // Pitch.
     // Amiga periods come from ProTracker's table of sixteen fine tunes, not from the exponential
@@ -90,6 +99,34 @@ struct PlayRules {
     // Vibrato and tremolo neither apply nor advance on a row's first tick; later ticks apply the
     // phase, then advance it.
     bool vibrato_skips_first_tick = false;
+    // Vibrato applies its phase and advances on every tick, the row's first too, at half the depth
+    // (Impulse Tracker's own effects, not its old ones).
+    bool vibrato_every_tick_at_half_depth = false;
+    // Exx and Fxx (and the volume column's pitch slides) share one memory.
+    bool pitch_slides_share_memory = false;
+    // Gxx shares its memory with Exx and Fxx (the IT header's link flag).
+    bool tone_slide_shares_pitch_memory = false;
+    // The volume column's 0xD and 0xE codes slide the pitch down and up by 4x on every tick but
+    // the first, in the pitch slides' memory (Impulse Tracker's column has no panning slides).
+    bool volume_column_pitch_slides = false;
+    // The volume column's tone slide speed is x's entry of 1, 4, 8, 16, 32, 64, 96, 128, 255.
+    bool tone_slide_column_table = false;
+    // Gxx's speed and Hxy's and Uxy's speed and depth are taken before the volume column's, which
+    // may then replace them.
+    bool effect_memory_before_volume_column = false;
+    // A tone slide on a note that has stopped (its sample played out, its fade or its key-off
+    // without an envelope silenced it) strikes its note instead.
+    bool tone_slide_after_stopped_note_strikes = false;
+    // An instrument beside a tone slide starts no envelopes or fade again: a released note stays
+    // released (the IT header's link flag turns it off).
+    bool tone_slide_keeps_envelopes = false;
+    // The volume column's vibrato adds to the effect column's instead of replacing it.
+    bool vibrato_columns_add = false;
+    // Vibrato raises the pitch in the first half of its cycle.
+    bool vibrato_rises_first = false;
+    // Tremolo applies its phase and advances on every tick, the row's first too (Impulse Tracker's
+    // own effects).
+    bool tremolo_every_tick = false;
 
     // Panning.
     // Channels are panned by the square root of their share (FastTracker 2's law), not linearly.
@@ -131,6 +168,10 @@ struct PlayRules {
     // panning of the sample playing and, but for beside a key-off, starts its instrument's
     // envelopes and fade again; instrument and sample stay.
     bool lone_instrument_resets_playing_sample = false;
+    // The volume column's volume slides, fine or not, repeat the column's last one for x = 0.
+    bool volume_column_slide_memory = false;
+    // Global volume runs 0..128, not 0..64.
+    bool global_volume_of_128 = false;
 
     // Effect parameters.
     // Every effect's parameter (an empty effect's too) goes to one memory, which D, E, F, I, J, K,
@@ -154,6 +195,8 @@ struct PlayRules {
     bool retrigger_never_on_first_tick = false;
     // E90 restarts the note once, on the row's first tick.
     bool retrigger_zero_once = false;
+    // Qxy leaves a note whose sample (without a loop) has played out silent.
+    bool retrigger_skips_played_out_note = false;
     // A delayed note's instrument sets volume and sample on the row's first tick; the delay
     // strikes the key alone.
     bool instrument_before_note_delay = false;
@@ -204,6 +247,15 @@ struct PlayRules {
     // An instrument number the song lacks stops the note, and the notes after it without an
     // instrument stay silent.
     bool missing_instrument_stops_note = false;
+    // A sample offset past the sample's end is ignored (Impulse Tracker's own effects); otherwise
+    // the note plays from the end.
+    bool offset_past_end_ignored = false;
+    // A sample offset beside an instrument number without a note restarts the note from the
+    // offset, unless its key was released.
+    bool offset_restarts_beside_lone_instrument = false;
+    // A key that names no sample of its instrument is no note, and the instrument number and sample
+    // offset beside it do nothing (the instrument mode of an IT header).
+    bool keys_without_sample_ignored = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -289,10 +341,22 @@ constexpr PlayRules fasttracker_rules{
 
 // Impulse Tracker 2.14: Scream Tracker's ways, which it keeps for the
 // effects the two share, but a memory of its own for each effect; the
-// loader adds Scream Tracker's period table for songs with Amiga slides.
+// loader adds Scream Tracker's period table for songs with Amiga slides,
+// and from the header's flags its own effects (unless old ones are asked
+// for) and the tone slide's memory linked with the pitch slides' (or else
+// envelopes kept beside it).
 constexpr PlayRules impulse_tracker_rules = [] {
     PlayRules rules = scream_tracker_rules;
     rules.shared_effect_memory = false;
+    rules.pattern_loop_per_channel = true;
+    rules.breaks_wait_for_loop_end = false;
+    rules.loop_start_kept_across_patterns = true;
+    rules.ended_loop_starts_after_it = true;
+    rules.loop_past_pattern_end_goes_on = true;
+    rules.loop_jump_beats_break = true;
+    rules.zero_pattern_delay_counts = true;
+    rules.offset_restarts_beside_lone_instrument = true;
+    rules.retrigger_skips_played_out_note = true;
     rules.scream_tracker_period_table = false;
     rules.envelope_loops_play_last_tick = true;
     rules.fade_starts_at_release_or_envelope_end = true;
@@ -303,5 +367,14 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.lone_instrument_takes_over_note = true;
     rules.sample_auto_vibrato = true;
     rules.missing_instrument_stops_note = true;
+    rules.pitch_slides_share_memory = true;
+    rules.volume_column_pitch_slides = true;
+    rules.tone_slide_column_table = true;
+    rules.effect_memory_before_volume_column = true;
+    rules.tone_slide_after_stopped_note_strikes = true;
+    rules.vibrato_columns_add = true;
+    rules.vibrato_rises_first = true;
+    rules.volume_column_slide_memory = true;
+    rules.global_volume_of_128 = true;
     return rules;
 }();

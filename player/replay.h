@@ -119,6 +119,22 @@ struct Channel {
     std::int32_t volume_swing;
     // The depth the sample's auto-vibrato has grown to, in 1/256.
     std::int32_t auto_vibrato_sweep;
+    // Impulse Tracker's channel volume (0..64) and the memories of its
+    // effects that have one of their own: Nxy, Pxy, Wxy, Txy, the volume
+    // column's volume slides, SAx's high offset (in 64 KB).
+    std::int32_t channel_volume;
+    std::int32_t channel_volume_memory;
+    std::int32_t it_panning_slide_memory;
+    std::int32_t it_global_slide_memory;
+    std::int32_t tempo_slide_memory;
+    std::int32_t volume_column_memory;
+    std::int32_t high_offset;
+    // Panbrello's phase, its speed and depth, and its offset to the balance.
+    std::int32_t panbrello_position;
+    std::int32_t panbrello_step;
+    std::int32_t panbrello_amount;
+    std::int32_t panbrello_shape;
+    std::int32_t balance_offset;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
@@ -163,4 +179,7 @@ struct Replay {
     std::int16_t* fm_buffers; // opl_channel_count * fm_block_frames values
     // The generator of instruments' random swings.
     std::uint32_t random_state;
+    // A channel's loop jumped back on the current row, where the rules let
+    // that win over breaks.
+    bool loop_jumped;
 };

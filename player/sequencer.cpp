@@ -36,6 +36,7 @@ void reset_channel(Replay& replay, std::int32_t index) {
     channel.replay = &replay;
     channel.index = index;
     channel.panning = module.channel_panning[index];
+    channel.channel_volume = module.channel_volume ? module.channel_volume[index] : 64;
     channel.instrument = &module.instruments[0];
     channel.sample = &module.instruments[0].samples[0];
     channel.noise_state =
@@ -72,13 +73,20 @@ void enter_pending_order(Replay& replay) {
 // A loop of the channel's own: its count starts at the parameter and goes
 // down on every pass; jumps and breaks of the row stay as they are.
 void apply_channel_loop(Replay& replay, Channel& channel, std::int32_t param) {
+    const PlayRules& rules = rules_of(*replay.module);
     channel.loop_count = channel.loop_count == 0 ? param : channel.loop_count - 1;
-    if (channel.loop_count == 0) return;
+    if (channel.loop_count == 0) {
+        if (rules.ended_loop_starts_after_it) channel.loop_row = replay.current_row + 1;
+        return;
+    }
     replay.pending_row = channel.loop_row;
+    if (rules.loop_jump_beats_break) {
+        replay.pending_order = -1;
+        replay.loop_jumped = true;
+    }
     // FastTracker 2 keeps the row it jumped to and starts the next pattern
     // there too, when the pattern ends by itself.
-    if (rules_of(*replay.module).loop_row_starts_next_pattern)
-        replay.next_pattern_row = channel.loop_row;
+    if (rules.loop_row_starts_next_pattern) replay.next_pattern_row = channel.loop_row;
 }
 
 // Plays `current_row` `repeats` more times from the channel's loop row; only
@@ -143,8 +151,10 @@ void wait_for_loop_end(Replay& replay, std::int32_t order, std::int32_t row) {
 void delay_row(Replay& replay, std::int32_t p) {
     const PlayRules& rules = rules_of(*replay.module);
     if (rules.first_pattern_delay_wins) {
-        // A delay of 0 is none, and leaves the row to the next one.
-        if (replay.row_delayed || p == 0) return;
+        // A delay of 0 is none and, unless the rules count it, leaves the row
+        // to the next one.
+        if (replay.row_delayed) return;
+        if (p == 0 && !rules.zero_pattern_delay_counts) return;
         replay.row_delayed = true;
     }
     if (rules.pattern_delay_reruns_row) {
@@ -171,6 +181,7 @@ void apply_sequencer_command(Replay& replay, Channel& channel) {
         break;
     case effect::pattern_break:
     case effect::s3m_pattern_break:
+        if (replay.loop_jumped) break;
         if (may_jump(replay)) {
             if (replay.pending_order < 0) replay.pending_order = replay.order_index + 1;
             replay.pending_row = (p >> 4) * 10 + (p & 15);
@@ -213,9 +224,19 @@ void apply_sequencer_command(Replay& replay, Channel& channel) {
     }
 }
 
+// The rows of the pattern the entry names; 0 for none.
+std::int32_t rows_of_entry(const Module& module, std::int32_t entry) {
+    return names_pattern(module, entry) ? module.patterns[module.order_list[entry]].row_count : 0;
+}
+
 void play_row(Replay& replay) {
     const Module& module = *replay.module;
     replay.ticks_left = replay.ticks_per_row;
+    // A loop back past the pattern's end finishes the pattern.
+    if (rules_of(module).loop_past_pattern_end_goes_on && replay.pending_order < 0 &&
+        replay.pending_row >= rows_of_entry(module, replay.order_index)) {
+        replay.pending_row = -1;
+    }
     if (replay.pending_row < 0) {
         replay.pending_order = replay.order_index + 1;
         replay.pending_row = replay.next_pattern_row;
@@ -232,6 +253,7 @@ void play_row(Replay& replay) {
 
     const bool row_exists = pattern != nullptr && replay.current_row < row_count;
     replay.row_delayed = false;
+    replay.loop_jumped = false;
     replay.row_extra_ticks = 0;
     for (std::int32_t c = 0; c < module.channel_count; ++c) {
         Note note{};

@@ -12,9 +12,9 @@ constexpr std::uint8_t lone_instrument = 253; // a row of the instrument number 
 ItBuilder song(std::vector<std::uint8_t> rows, std::vector<std::uint8_t> envelope = {},
                std::size_t at = 0x130) {
     ItBuilder b;
-    b.header[0x2C] |= 4, b.header[0x32] = 3, b.header[0x34] = 128;
+    b.header[0x2C] |= 4, b.header[0x32] = 3;
     std::vector<std::uint8_t>& sample = b.add_sample(std::vector<std::uint8_t>(64, 64), 1 | 16);
-    sample[0x11] = sample[0x13] = 64;
+    sample[0x13] = 64;
     ItBuilder::put32(sample, 0x38, 64);
     ItBuilder::put32(sample, 0x3C, 8363);
     b.instruments.assign(1, std::vector<std::uint8_t>(554));
@@ -136,7 +136,7 @@ TEST(ImpulseTrackerInstruments, GlobalVolumesSwingAndPanning) {
                 {{1, 192 + 48, 192}});
     b.patterns[0] = {0x81, 1 | 2 | 4, c5 + 12, 1, 128 + 16, 0};
     expect_rule(b.build(), &PlayRules::note_takes_instrument_panning, &Channel::panning,
-                {{1, 4 * 17, 4 * 17}});
+                {{1, 4 * 16, 4 * 16}});
 }
 
 TEST(ImpulseTrackerInstruments, AReleasedKeyLeavesTheSustainLoopForThePlainLoopAtTheSameFrame) {

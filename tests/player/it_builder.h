@@ -23,6 +23,7 @@ struct ItBuilder {
         header[0x2C] = 1 | 8; // stereo, linear slides
         header[0x30] = 128;
         header[0x31] = 64;
+        header[0x34] = 128; // full panning separation
         header[0x32] = 6;
         header[0x33] = 125;
         for (int c = 0; c < 64; ++c) header[0x40 + c] = 32, header[0x80 + c] = 64;
@@ -30,6 +31,7 @@ struct ItBuilder {
     std::vector<std::uint8_t>& add_sample(std::vector<std::uint8_t> data, std::uint8_t flags) {
         samples.emplace_back(0x50);
         samples.back()[0x12] = flags;
+        samples.back()[0x11] = 64; // full global volume
         samples.back()[0x2E] = 1; // signed
         put32(samples.back(), 0x30, static_cast<std::uint32_t>(data.size()));
         sample_data.push_back(std::move(data));

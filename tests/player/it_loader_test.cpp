@@ -40,7 +40,7 @@ TEST(ItLoader, ReadsTheHeaderChannelsOrdersAndPackedNotes) {
     ASSERT_TRUE(module);
     EXPECT_STREQ(format.name, "IT");
     EXPECT_EQ(format.missing_bytes, 0u);
-    EXPECT_EQ(module->initial_global_volume, 50);
+    EXPECT_EQ(module->initial_global_volume, 100);
     EXPECT_EQ(module->initial_speed, 4);
     EXPECT_EQ(module->initial_tempo, 140);
     EXPECT_EQ(module->linear_pitch, 1);
@@ -59,7 +59,7 @@ TEST(ItLoader, ReadsTheHeaderChannelsOrdersAndPackedNotes) {
               (std::vector<std::uint8_t>{49, 1, 0x30, effect::s3m_pattern_break, 0x32}));
     EXPECT_EQ(note_at(*module, 0, 0, 3),
               (std::vector<std::uint8_t>{0, 0, 0, effect::s3m_speed, 3}));
-    const std::vector<std::uint8_t> off = {97, 2, 0x93, effect::s3m_set_global_volume, 64};
+    const std::vector<std::uint8_t> off = {97, 2, 0x93, effect::s3m_set_global_volume, 128};
     EXPECT_EQ(note_at(*module, 0, 1, 0), off);
     EXPECT_EQ(note_at(*module, 0, 2, 0), off);
 

@@ -1,0 +1,191 @@
+// Impulse Tracker's effect, volume-column and pattern-loop rules against the
+// Scream Tracker ways they replace, on small ITs built here.
+#include "player/effect_codes.h"
+#include "tests/player/it_builder.h"
+#include "tests/player/rules_driver.h"
+
+namespace {
+
+constexpr int C = 3, E = 5, F = 6, G = 7, H = 8, M = 13, N = 14, O = 15, P = 16, Q = 17, R = 18,
+              S = 19, T = 20, V = 22, W = 23, Y = 25;
+constexpr int none = -1;
+struct Cell {
+    int row, channel, note, instrument, volume, command, info;
+};
+
+// Sample 1: 2000 frames without a loop; one pattern of `rows` rows.
+ItBuilder builder(const std::vector<Cell>& cells, int rows = 8) {
+    ItBuilder b;
+    std::vector<std::uint8_t>& sample = b.add_sample(std::vector<std::uint8_t>(2000, 40), 1);
+    sample[0x13] = 64;
+    ItBuilder::put32(sample, 0x3C, 8363);
+    std::vector<std::uint8_t> packed;
+    const auto put = [&](int value) { packed.push_back(static_cast<std::uint8_t>(value)); };
+    for (int row = 0; row < rows; ++row, put(0)) {
+        for (const Cell& c : cells) {
+            if (c.row != row) continue;
+            put(c.channel + 129);
+            put((c.note >= 0) | (c.instrument > 0) << 1 | (c.volume >= 0) << 2 |
+                (c.command > 0) << 3);
+            if (c.note >= 0) put(c.note);
+            if (c.instrument > 0) put(c.instrument);
+            if (c.volume >= 0) put(c.volume);
+            if (c.command > 0) put(c.command), put(c.info);
+        }
+    }
+    b.patterns = {packed};
+    b.pattern_rows = {static_cast<std::uint16_t>(rows)};
+    return b;
+}
+// Instrument mode: instrument 1 plays sample 1 with a flat volume envelope,
+// but for note 61, which names no sample.
+void instrument_mode(ItBuilder& b) {
+    b.header[0x2C] |= 4;
+    b.instruments.assign(1, std::vector<std::uint8_t>(554));
+    std::vector<std::uint8_t>& i = b.instruments[0];
+    for (int note = 0; note < 120; ++note)
+        i[0x40 + 2 * note] = std::uint8_t(note), i[0x41 + 2 * note] = note == 61 ? 0 : 1;
+    i[0x18] = 128, i[0x19] = 128; // full global volume, no default pan
+    i[0x130] = 1, i[0x131] = 2, i[0x136] = i[0x139] = 64, i[0x13A] = 99;
+}
+std::vector<std::uint8_t> song(const std::vector<Cell>& cells, int rows = 8) {
+    return builder(cells, rows).build();
+}
+// The period from C-5's.
+int period(const Channel& c) {
+    return c.period - 4608;
+}
+
+} // namespace
+
+TEST(ImpulseTrackerRules, EffectMemories) {
+    // E04 then F00: the shared memory slides back up.
+    expect_rule(song({{0, 0, 60, 1, none, E, 4}, {1, 0, none, 0, none, F, 0}}),
+                &PlayRules::pitch_slides_share_memory, period, {{0, 0, 0}, {11, 0, 80}});
+    // E08 then G00 slides by 8 where the header links the memories.
+    ItBuilder linked = builder({{0, 0, 60, 1, none, E, 8}, {1, 0, 72, 0, none, G, 0}});
+    linked.header[0x2C] |= 0x20;
+    expect_rule(linked.build(), &PlayRules::tone_slide_shares_pitch_memory, period,
+                {{5, 160, 160}, {6, 0, 160}});
+    // G10 beside the column's speed 1: the column's wins, and both slide.
+    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, 72, 0, 194, G, 0x10}}),
+                &PlayRules::effect_memory_before_volume_column, period, {{7, -8, -128}});
+}
+
+TEST(ImpulseTrackerRules, Vibrato) {
+    const auto vibrato = song({{0, 0, 60, 1, none, H, 0x48}});
+    // A tick later the phase is 4: sine 97 * 8, at half depth and rising.
+    expect_rule(vibrato, &PlayRules::vibrato_every_tick_at_half_depth, &Channel::period_offset,
+                {{1, -12, -24}});
+    expect_rule(vibrato, &PlayRules::vibrato_rises_first, &Channel::period_offset, {{1, -12, 12}});
+    // The column's depth 4 beside H40: each moves the phase (from 0 at the
+    // note), the two add up.
+    expect_rule(song({{0, 0, 60, 1, 207, H, 0x40}}), &PlayRules::vibrato_columns_add,
+                &Channel::period_offset, {{1, -6 - 11, -11}});
+    // R48, R00: the first tick moves the phase on too, to 24 instead of 20
+    // by the next row (sine 180 and 235).
+    expect_rule(song({{0, 0, 60, 1, none, R, 0x48}, {1, 0, none, 0, none, R, 0}}),
+                &PlayRules::tremolo_every_tick, &Channel::volume_offset,
+                {{6, 180 * 8 >> 6, 235 * 8 >> 6}});
+    ItBuilder old = builder({{0, 0, 60, 1, none, H, 0x48}});
+    old.header[0x2C] |= 0x10;
+    EXPECT_FALSE(RulesDriver(old.build()).module->rules.vibrato_every_tick_at_half_depth);
+}
+
+TEST(ImpulseTrackerRules, VolumeColumn) {
+    // Pitch down by 2: 8 a tick.
+    expect_rule(song({{0, 0, 60, 1, 107, 0, 0}}), &PlayRules::volume_column_pitch_slides, period,
+                {{5, 160, 0}});
+    // Tone slide 3: 8 in the table.
+    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, 72, 0, 196, 0, 0}}),
+                &PlayRules::tone_slide_column_table, period, {{7, -32, -12}});
+    // Fine volume down by 4, then by the memory.
+    expect_rule(song({{0, 0, 60, 1, 79, 0, 0}, {1, 0, none, 0, 75, 0, 0}}),
+                &PlayRules::volume_column_slide_memory, &Channel::volume,
+                {{0, 60, 60}, {6, 56, 60}});
+}
+
+TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
+    ItBuilder b = builder({{0, 0, 60, 1, none, 0, 0},
+                           {1, 0, none, 0, none, M, 0x40},
+                           {2, 0, none, 0, none, N, 0x02},
+                           {3, 0, none, 0, none, V, 0x90}});
+    b.header[0x80] = 32;
+    RulesDriver d(b.build());
+    const int half = d.channel().amplitude;
+    d.ticks(6);
+    EXPECT_NEAR(d.channel().amplitude, 2 * half, 1);
+    d.ticks(11);
+    EXPECT_EQ(d.channel().channel_volume, 64 - 5 * 2);
+    d.ticks(1);
+    EXPECT_EQ(d.replay->global_volume, 128);
+    // A panning alone keeps IT's 65 steps as the effect that sets it; S91
+    // pans to the middle, the replay having no surround.
+    const AnyModulePtr pans = load_any(song(
+        {{0, 0, none, 0, 160, 0, 0}, {1, 0, none, 0, 160, M, 0}, {2, 0, none, 0, none, S, 0x91}}));
+    EXPECT_EQ(pans->patterns[0].notes[3], effect::set_panning);
+    EXPECT_EQ(pans->patterns[0].notes[4], 128);
+    EXPECT_EQ(pans->patterns[0].notes[note_size + 2], 0xC8);
+    EXPECT_EQ(pans->patterns[0].notes[2 * note_size + 4], 128);
+    // P04 pans right, W02 and T12 slide on the ticks after the row's first;
+    // Y48 swings the balance.
+    RulesDriver slides(song({{0, 0, 60, 1, none, P, 0x04},
+                             {0, 1, none, 0, none, W, 0x02},
+                             {0, 2, none, 0, none, T, 0x12},
+                             {0, 3, 60, 1, none, Y, 0x48}}));
+    slides.ticks(5);
+    EXPECT_EQ(slides.channel().panning, 128 + 5 * 16);
+    EXPECT_EQ(slides.replay->global_volume, 128 - 5 * 2);
+    EXPECT_EQ(slides.replay->tempo_bpm, 125 + 5 * 2);
+    EXPECT_NE(slides.channel(3).balance, slides.channel(3).panning);
+    // O08 is past the sample's 2000 frames.
+    expect_rule(song({{0, 0, 60, 1, none, O, 8}}), &PlayRules::offset_past_end_ignored,
+                &Channel::position, {{0, 0, 2048}});
+    // Note 61 names no sample: it and its instrument and offset do nothing.
+    ItBuilder empty = builder({{0, 0, 60, 1, none, 0, 0}, {1, 0, 61, 1, none, O, 4}});
+    instrument_mode(empty);
+    expect_rule(empty.build(), &PlayRules::keys_without_sample_ignored, silent, {{6, false, true}});
+    // O04 beside a lone instrument starts the note again from frame 1024.
+    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, none, 1, none, O, 4}}),
+                &PlayRules::offset_restarts_beside_lone_instrument, &Channel::position,
+                {{6, 1024, 0}});
+}
+
+TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
+    expect_rule(song({{0, 0, none, 0, none, S, 0xE0}, {0, 1, none, 0, none, S, 0xE2}}),
+                &PlayRules::zero_pattern_delay_counts, &Replay::current_row, {{6, 1, 0}});
+    // An ended loop starts the next at the row after it: rows 0 1 0 1 2 2,
+    // not 0 1 0 1 2 0.
+    expect_rule(song({{1, 0, none, 0, none, S, 0xB1}, {2, 0, none, 0, none, S, 0xB1}}),
+                &PlayRules::ended_loop_starts_after_it, &Replay::current_row, {{30, 2, 0}});
+    // The loop back wins over the break beside it: rows 0 1 0, not 0 1 2.
+    expect_rule(song({{0, 0, none, 0, none, S, 0xB0},
+                      {1, 0, none, 0, none, S, 0xB1},
+                      {1, 1, none, 0, none, C, 2}}),
+                &PlayRules::loop_jump_beats_break, &Replay::current_row, {{12, 0, 2}});
+    // Row 1's loop ends and starts the next past the pattern's end, where
+    // the second pattern's loop goes back to: on to the third entry.
+    ItBuilder two = builder({{0, 0, none, 0, none, S, 0xB0}, {1, 0, none, 0, none, S, 0xB1}}, 2);
+    two.patterns.push_back(builder({{0, 0, none, 0, none, S, 0xB1}}, 2).patterns[0]);
+    two.pattern_rows.push_back(2);
+    two.orders = {0, 1, 0, 255};
+    expect_rule(two.build(), &PlayRules::loop_past_pattern_end_goes_on, &Replay::order_index,
+                {{4 * 6, 1, 1}, {6, 2, 1}});
+    // Released, then slid to beside an instrument with an envelope: still released.
+    ItBuilder held = builder(
+        {{0, 0, 60, 1, none, 0, 0}, {1, 0, 255, 0, none, 0, 0}, {2, 0, 72, 1, none, G, 0x10}});
+    instrument_mode(held);
+    expect_rule(held.build(), &PlayRules::tone_slide_keeps_envelopes, &Channel::key_down,
+                {{12, 0, 1}});
+    // The sample has played out by row 3: the tone slide strikes its note.
+    expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {3, 0, 72, 0, none, G, 0x10}}),
+                &PlayRules::tone_slide_after_stopped_note_strikes,
+                [](const Channel& c) { return c.period == c.target_period; },
+                {{Rendered{18}, true, false}});
+    // Q0F on every row: the sample has played out by tick 15, and stays so.
+    expect_rule(song({{0, 0, 60, 1, none, Q, 15},
+                      {1, 0, none, 0, none, Q, 15},
+                      {2, 0, none, 0, none, Q, 15}}),
+                &PlayRules::retrigger_skips_played_out_note,
+                [](const Channel& c) { return c.position < 2000; }, {{Rendered{17}, false, true}});
+}
