@@ -1,6 +1,7 @@
 // Per-channel processing: a row's note, a tick's frame, the note trigger, and
 // the outputs (frequency, amplitude, balance) that the mixer reads.
 #include "player/channel.h"
+#include "player/channel_filter.h"
 #include "player/channel_output.h"
 
 #include "player/effect_codes.h"
@@ -111,6 +112,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (slides) channel.slide_direction = channel.period < period ? 1 : -1;
     if (slides) return;
     channel.period = period;
+    start_note_filter(channel);
     if (rules.key_reopens_stopped_note && channel.key_down == 0) {
         channel.key_down = 1;
         channel.fade_level = 32768;

@@ -207,6 +207,8 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
         read_envelope(instrument.volume_envelope, header, 0x130, false);
         read_envelope(instrument.panning_envelope, header, 0x182, true);
         instrument.fadeout = header.little_word(0x14) * fade_scale;
+        instrument.initial_cutoff = header.byte(0x3A);
+        instrument.initial_resonance = header.byte(0x3B);
     }
     SampleSource silence{nullptr, 0};
     return prepare_sample(instrument.samples[0], silence);

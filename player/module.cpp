@@ -2,6 +2,7 @@
 #include "base/alloc.h"
 
 void module_dispose(Module* module) {
+    mem_free(module->midi_macros);
     mem_free(module->channel_fm);
     mem_free(module->channel_panning);
     mem_free(module->order_list);

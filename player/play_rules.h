@@ -173,6 +173,11 @@ struct PlayRules {
     bool note_delay_keeps_tone_slide = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
+
+    // Filter.
+    // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
+    // its filter messages set the cutoff and resonance of the channel's resonant filter.
+    bool midi_macros = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -263,5 +268,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     PlayRules rules = scream_tracker_rules;
     rules.shared_effect_memory = false;
     rules.scream_tracker_period_table = false;
+    rules.midi_macros = true;
     return rules;
 }();

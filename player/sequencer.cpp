@@ -37,6 +37,7 @@ void reset_channel(Replay& replay, std::int32_t index) {
     channel.index = index;
     channel.panning = module.channel_panning[index];
     channel.instrument = &module.instruments[0];
+    channel.filter_cutoff = full_cutoff;
     channel.sample = &module.instruments[0].samples[0];
     channel.noise_state =
         static_cast<std::int32_t>(11259375u * static_cast<std::uint32_t>(index + 1));
