@@ -54,6 +54,7 @@ const Sample* sample_for_key(const Instrument& instrument, std::int32_t key) {
 void restart_envelopes(Channel& channel) {
     channel.volume_envelope_tick = 0;
     channel.panning_envelope_tick = 0;
+    channel.pitch_envelope_tick = 0;
     channel.fade_level = 32768;
     channel.key_down = 1;
     channel.fading = 0;

@@ -1,4 +1,5 @@
 #include "player/channel_filter.h"
+#include "player/envelope.h"
 #include "player/midi_macros.h"
 #include "player/resonant_filter.h"
 #include <algorithm>
@@ -34,19 +35,27 @@ void run_midi_macro(Channel& channel, std::int32_t param) {
 }
 
 void update_filter(Channel& channel) {
-    // At rest the filter keeps the coefficients it had; a note struck on
-    // this tick (ticks_since_trigger is 0 only then) turns it off.
-    if (channel.filter_cutoff >= full_cutoff && channel.filter_resonance == 0) {
+    const Instrument& instrument = *channel.instrument;
+    const bool enveloped = instrument.pitch_envelope_filters && instrument.pitch_envelope.active;
+    // At rest (and without a filter envelope) the filter keeps the
+    // coefficients it had; a note struck on this tick (ticks_since_trigger
+    // is 0 only then) turns it off.
+    if (channel.filter_cutoff >= full_cutoff && channel.filter_resonance == 0 && !enveloped) {
         if (channel.ticks_since_trigger == 0) channel.filter_on = 0;
         return;
     }
     channel.filter_on = 1;
+    // The envelope's 0..64 in 1/256 steps, as -256..256 around its middle.
+    const std::int32_t envelope =
+        enveloped ? (envelope_value_fine(instrument.pitch_envelope, channel.pitch_envelope_tick) -
+                     32 * 256) /
+                        32
+                  : no_envelope;
     const std::int32_t rate = channel.replay->output_rate;
-    const auto key = static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(rate) << 14 |
-        static_cast<std::uint32_t>(channel.filter_cutoff | channel.filter_resonance << 7));
+    const std::int64_t key = std::int64_t{rate} << 32 | (envelope + 256) << 14 |
+                             channel.filter_cutoff << 7 | channel.filter_resonance;
     if (key == channel.filter_computed_for) return;
     channel.filter_computed_for = key;
     channel.filter =
-        filter_coefficients(channel.filter_cutoff, channel.filter_resonance, no_envelope, rate);
+        filter_coefficients(channel.filter_cutoff, channel.filter_resonance, envelope, rate);
 }

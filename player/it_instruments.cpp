@@ -206,6 +206,8 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
     } else {
         read_envelope(instrument.volume_envelope, header, 0x130, false);
         read_envelope(instrument.panning_envelope, header, 0x182, true);
+        read_envelope(instrument.pitch_envelope, header, 0x1D4, true);
+        instrument.pitch_envelope_filters = (header.byte(0x1D4) & 128) != 0;
         instrument.fadeout = header.little_word(0x14) * fade_scale;
         instrument.initial_cutoff = header.byte(0x3A);
         instrument.initial_resonance = header.byte(0x3B);

@@ -66,6 +66,10 @@ struct Instrument {
     // 0..127, each plus 128 when set (0: left as the channel has it).
     std::uint8_t initial_cutoff;
     std::uint8_t initial_resonance;
+    // IT's pitch envelope (values 0..64, 32 the middle); with
+    // `pitch_envelope_filters` it scales the filter's cutoff instead.
+    Envelope pitch_envelope;
+    std::uint8_t pitch_envelope_filters;
 };
 
 // One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument

@@ -120,9 +120,11 @@ struct Channel {
     std::int32_t filter_resonance;
     std::int32_t macro_slot;
     std::int32_t filter_on;
-    std::int32_t filter_computed_for;
+    std::int64_t filter_computed_for;
     FilterCoefficients filter;
     FilterHistory filter_history;
+    // Where the instrument's pitch (or filter) envelope stands.
+    std::int32_t pitch_envelope_tick;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

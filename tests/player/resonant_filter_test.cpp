@@ -84,3 +84,26 @@ TEST(ResonantFilter, ZxxFiltersUntilANewNoteFindsTheFilterAtRest) {
     filtered.ticks(1);
     EXPECT_EQ(state(), (std::vector<int>{1, 127, 64}));
 }
+
+TEST(ResonantFilter, InstrumentSetsTheFilterAndItsFilterEnvelopeOpensTheCutoff) {
+    ItBuilder b;
+    b.header[0x2C] |= 4; // instruments
+    b.add_sample(std::vector<std::uint8_t>(64, 0x40), 1 | 16)[0x13] = 64;
+    b.instruments.assign(1, std::vector<std::uint8_t>(554));
+    std::vector<std::uint8_t>& instrument = b.instruments[0];
+    for (int note = 0; note < 120; ++note) instrument[0x41 + 2 * note] = 1;
+    instrument[0x3A] = 128 + 100;
+    instrument[0x3B] = 128 + 20;
+    // A filter envelope from -32 at tick 0 to 32 at tick 12.
+    const std::uint8_t envelope[] = {1 | 128, 2, 0, 0, 0, 0, 0xE0, 0, 0, 32, 12, 0};
+    std::copy(std::begin(envelope), std::end(envelope), instrument.begin() + 0x1D4);
+    b.patterns = {{0x81, 0x03, 60, 1, 0}};
+    b.pattern_rows = {1};
+    RulesDriver d(b.build());
+    EXPECT_EQ(d.channel().filter_cutoff, 100);
+    EXPECT_EQ(d.channel().filter_resonance, 20);
+    EXPECT_EQ(d.channel().filter_on, 1);
+    const float closed = d.channel().filter.input;
+    d.ticks(5);
+    EXPECT_GT(d.channel().filter.input, 5 * closed);
+}
