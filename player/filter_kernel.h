@@ -38,8 +38,12 @@ inline void filter_values(const FilterCoefficients& filter, FilterHistory& histo
         last = y;
         values[i] = static_cast<std::int16_t>(y < 0.0f ? y - 0.5f : y + 0.5f);
     }
-    history.last = last;
-    history.before_last = before_last;
+    // A history too small to be heard is 0: a silent voice's ringing would
+    // otherwise decay into denormal numbers, which are slow to compute.
+    const bool faded =
+        last > -0.001f && last < 0.001f && before_last > -0.001f && before_last < 0.001f;
+    history.last = faded ? 0.0f : last;
+    history.before_last = faded ? 0.0f : before_last;
 }
 
 } // namespace filter_kernel
