@@ -1,6 +1,7 @@
 // Per-channel processing: a row's note, a tick's frame, the note trigger, and
 // the outputs (frequency, amplitude, balance) that the mixer reads.
 #include "player/channel.h"
+#include "player/channel_filter.h"
 #include "player/channel_output.h"
 
 #include "player/effect_codes.h"
@@ -163,6 +164,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (slides) return;
     channel.period = period;
     take_offset_within_sample(channel);
+    start_note_filter(channel);
     if (rules.note_restarts_envelopes) {
         restart_envelopes(channel);
     } else if (rules.key_reopens_stopped_note && channel.key_down == 0) {

@@ -3,6 +3,7 @@
 // vibrato's offsets and the trackers' limits), the amplitude and balance.
 #include "player/channel_output.h"
 
+#include "player/channel_filter.h"
 #include "player/effect_steps.h"
 #include "player/envelope.h"
 #include "player/fixed_point.h"
@@ -61,6 +62,7 @@ void update_outputs(Channel& channel) {
     apply_pitch_envelope(channel);
     update_frequency(channel);
     update_amplitude(channel);
+    update_filter(channel);
     advance_envelopes(channel);
 }
 

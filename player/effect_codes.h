@@ -73,6 +73,8 @@ constexpr std::uint8_t s3m_extended = 0x93; // Sxy as stored; unfolded to s3m_ex
 constexpr std::uint8_t s3m_tempo = 0x94;
 constexpr std::uint8_t s3m_fine_vibrato = 0x95;
 constexpr std::uint8_t s3m_set_global_volume = 0x96;
+// IT's Zxx: runs a MIDI macro (SFx picks the parametered one of Z00..Z7F).
+constexpr std::uint8_t it_midi_macro = 0x9A;
 
 // Impulse Tracker's effects that Scream Tracker has not (its loader
 // unfolds S5x and SAx itself, since S3M files carry other meanings there).
@@ -96,5 +98,6 @@ constexpr std::uint8_t s3m_pattern_loop = 0xFB;
 constexpr std::uint8_t s3m_note_cut = 0xFC;
 constexpr std::uint8_t s3m_note_delay = 0xFD;
 constexpr std::uint8_t s3m_pattern_delay = 0xFE;
+constexpr std::uint8_t it_macro_select = 0xFF;
 
 } // namespace effect

@@ -4,6 +4,7 @@
 // triggers the note, by the channel.
 #include "player/effects.h"
 
+#include "player/channel_filter.h"
 #include "player/effect_codes.h"
 #include "player/envelope.h"
 #include "player/it_effects.h"
@@ -103,6 +104,12 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::set_volume:
         channel.volume = std::min(p, 64);
+        break;
+    case effect::it_macro_select:
+        if (rules_of(channel).midi_macros) channel.macro_slot = p;
+        break;
+    case effect::it_midi_macro:
+        if (rules_of(channel).midi_macros) run_midi_macro(channel, p);
         break;
     case effect::set_global_volume:
     case effect::s3m_set_global_volume:

@@ -131,6 +131,10 @@ void advance_envelopes(Channel& channel) {
         advance_envelope_tick(instrument.panning_envelope, channel.key_down,
                               channel.panning_envelope_tick);
     }
+    if (instrument.pitch_envelope.active) {
+        advance_envelope_tick(instrument.pitch_envelope, channel.key_down,
+                              channel.pitch_envelope_tick);
+    }
 }
 
 void release_key(Channel& channel, bool fade, bool keep_volume) {

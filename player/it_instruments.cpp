@@ -250,6 +250,8 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
             std::clamp<std::int32_t>(static_cast<std::int8_t>(header.byte(0x16)), -32, 32));
         instrument.pitch_pan_centre = static_cast<std::int16_t>(header.byte(0x17) - it_key_offset);
         instrument.random_volume = std::min<std::int16_t>(header.byte(0x1A), 100);
+        instrument.initial_cutoff = header.byte(0x3A);
+        instrument.initial_resonance = header.byte(0x3B);
     }
     SampleSource silence{nullptr, 0};
     return prepare_sample(instrument.samples[0], silence);

@@ -5,6 +5,7 @@
 #include "player/it_loader.h"
 #include "player/effect_codes.h"
 #include "player/it_instruments.h"
+#include "player/it_midi_config.h"
 #include "player/load_data.h"
 #include <algorithm>
 
@@ -21,6 +22,9 @@ constexpr std::int32_t most_instruments = 255;
 constexpr std::uint8_t disabled_channel = 128, surround_pan = 100, surround_command = 0x91;
 constexpr std::int32_t stereo_flag = 1, instrument_flag = 4, linear_flag = 8, old_effects_flag = 16,
                        linked_memory_flag = 32;
+// Special: an edit history (a count, then 8 bytes an entry) and a MIDI
+// configuration follow the pattern pointers.
+constexpr std::int32_t edit_history_flag = 2, midi_config_flag = 8;
 constexpr std::int32_t new_instrument_version = 0x200;
 constexpr std::uint8_t it_note_off = 255, it_note_cut = 254;
 // IT's notes run C-0..B-9; the replay's keys 1..96 are IT's C-1..B-8.
@@ -32,7 +36,7 @@ constexpr std::size_t pattern_header_bytes = 8;
 
 struct ItHeader {
     std::int32_t order_count, instrument_count, sample_count, pattern_count;
-    std::int32_t compatible_version, flags;
+    std::int32_t compatible_version, flags, special;
     std::size_t pattern_pointers;
     ItLayout layout;
 };
@@ -45,6 +49,7 @@ ItHeader read_header(const LoadData& data) {
     header.pattern_count = data.little_word(0x26);
     header.compatible_version = data.little_word(0x2A);
     header.flags = data.little_word(0x2C);
+    header.special = data.little_word(0x2E);
     ItLayout& layout = header.layout;
     layout.instrument_count = header.instrument_count;
     layout.sample_count = header.sample_count;
@@ -142,6 +147,9 @@ void it_effect(std::uint8_t command, std::uint8_t info, std::uint8_t& effect, st
         break;
     case 25:
         take(effect::panbrello, info);
+        break;
+    case 26:
+        take(effect::it_midi_macro, info);
         break;
     default:
         if (command >= 1 && command <= 21) take(static_cast<std::uint8_t>(0x80 + command), info);
@@ -291,6 +299,15 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.rules.tone_slide_keeps_envelopes = (header.flags & linked_memory_flag) == 0;
 }
 
+bool load_midi_config(Module& module, const LoadData& data, const ItHeader& header,
+                      std::uint64_t& announced_end) {
+    std::size_t at = header.pattern_pointers + 4 * static_cast<std::size_t>(header.pattern_count);
+    if ((header.special & edit_history_flag) != 0)
+        at += 2 + 8 * static_cast<std::size_t>(data.little_word(at));
+    const bool embedded = (header.special & midi_config_flag) != 0;
+    return it_load_midi_config(module, data, at, embedded, announced_end);
+}
+
 } // namespace
 
 bool it_signature(const std::uint8_t* data, std::size_t length) {
@@ -314,6 +331,7 @@ Module* it_load(const std::uint8_t* bytes, std::size_t length, char load_message
     if (!load_panning(*module, data, header) || !load_channel_volumes(*module, data) ||
         !load_order_list(*module, data, order_table, header.order_count) ||
         !load_patterns(*module, data, header, announced_end) ||
+        !load_midi_config(*module, data, header, announced_end) ||
         !it_load_instruments(*module, data, header.layout, announced_end)) {
         module_dispose(module);
         return nullptr;

@@ -98,6 +98,10 @@ struct Instrument {
     std::int16_t random_volume;
     // The key each key sounds as (IT's key table); 0 for the key itself.
     std::int8_t key_notes[97];
+    // An IT instrument's filter for its new notes: cutoff and resonance
+    // 0..127, each plus 128 when set (0: left as the channel has it).
+    std::uint8_t initial_cutoff;
+    std::uint8_t initial_resonance;
 };
 
 // One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument
@@ -118,6 +122,12 @@ struct Pattern {
     std::int32_t row_count;
     std::uint8_t* notes; // row_count * channel_count * note_size bytes
 };
+
+// IT's MIDI macros as the file holds them.
+constexpr int parametered_macros = 16;
+constexpr int fixed_macros = 128;
+constexpr int midi_macro_count = parametered_macros + fixed_macros;
+constexpr int midi_macro_length = 32;
 
 // Order-list entries a module holds: XM and S3M carry up to 256.
 constexpr int order_list_size = 256;
@@ -154,6 +164,10 @@ struct Module {
     // Per channel, the volume (0..64) a channel starts with, which scales
     // all it plays (IT's channel volumes); null: every channel at full.
     std::uint8_t* channel_volume;
+    // IT's MIDI macros, midi_macro_count of midi_macro_length characters
+    // each (a NUL ends a shorter one): SF0..SFF's parametered ones, then the
+    // fixed ones of Z80..ZFF; null for songs without.
+    char* midi_macros;
 };
 
 // The rules the replay reads. A build that plays only the show's own song

@@ -256,6 +256,10 @@ struct PlayRules {
     // A key that names no sample of its instrument is no note, and the instrument number and sample
     // offset beside it do nothing (the instrument mode of an IT header).
     bool keys_without_sample_ignored = false;
+    // Filter.
+    // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
+    // its filter messages set the cutoff and resonance of the channel's resonant filter.
+    bool midi_macros = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -376,5 +380,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.vibrato_rises_first = true;
     rules.volume_column_slide_memory = true;
     rules.global_volume_of_128 = true;
+    rules.midi_macros = true;
     return rules;
 }();

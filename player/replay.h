@@ -7,6 +7,7 @@
 // divisions truncating toward zero. Counters that only grow wrap in a defined
 // way (unsigned arithmetic) instead of overflowing.
 #pragma once
+#include "player/filter_kernel.h"
 #include "player/module.h"
 #include "player/opl_chip.h"
 #include <cstdint>
@@ -27,6 +28,9 @@ constexpr std::int32_t lowest_output_rate = 8000;
 constexpr std::int32_t highest_output_rate = 192000;
 
 struct Replay;
+
+// The resonant filter's cutoff when it is open.
+constexpr std::int32_t full_cutoff = 127;
 
 struct Channel {
     Replay* replay;
@@ -135,6 +139,18 @@ struct Channel {
     std::int32_t panbrello_amount;
     std::int32_t panbrello_shape;
     std::int32_t balance_offset;
+    // Impulse Tracker's resonant filter: cutoff (full_cutoff when open) and
+    // resonance 0..127, the parametered macro Zxx runs (SFx), whether the
+    // resampler filters the voice, its coefficients and for which cutoff,
+    // resonance and rate they were computed (0: none), and the history it
+    // carries from tick to tick. A new channel's cutoff is full_cutoff.
+    std::int32_t filter_cutoff;
+    std::int32_t filter_resonance;
+    std::int32_t macro_slot;
+    std::int32_t filter_on;
+    std::int64_t filter_computed_for;
+    FilterCoefficients filter;
+    FilterHistory filter_history;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

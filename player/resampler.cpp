@@ -9,6 +9,7 @@
 // of the stream copied aside. No frame is tested on its own, and both kinds
 // of run give the same values.
 #include "player/resampler.h"
+#include "player/filter_kernel.h"
 #include "player/fm_voices.h"
 #include "player/mixer.h"
 #include "player/resample_kernels.h"
@@ -36,6 +37,13 @@ struct Voice {
     const WeightTable* table; // for Kernel::weighted
     std::int32_t before;      // the taps before the position
     std::int32_t after;       // and after it
+    // The channel's resonant filter (null: none), its history, and where the
+    // history stands at the tick's end, before the look-ahead, for the next
+    // tick to go on from: the channel's own, `until_kept` values on.
+    const FilterCoefficients* filter;
+    FilterHistory history;
+    FilterHistory* kept;
+    std::int32_t until_kept;
 };
 
 // Frames per output frame in 32.32 fixed point: fine_frequency is at most
@@ -65,6 +73,10 @@ Voice voice_of(const Channel& channel, Resampler resampler, std::int32_t output_
                 tick_mix::channel_gains(channel),
                 nullptr,
                 0,
+                0,
+                nullptr,
+                {},
+                nullptr,
                 0};
     if constexpr (kernel == Kernel::linear) voice.after = 1;
     if constexpr (kernel == Kernel::weighted) {
@@ -208,12 +220,41 @@ template <Kernel kernel> bool read_voice(Voice& voice, std::int32_t count, std::
     return true;
 }
 
+// Filters the values read, keeping the history where the tick ends.
+void filter_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
+    if (voice.until_kept < 0 || voice.until_kept > count) {
+        filter_kernel::filter_values(*voice.filter, voice.history, values, count);
+        voice.until_kept -= count;
+        return;
+    }
+    const std::int32_t first = voice.until_kept;
+    filter_kernel::filter_values(*voice.filter, voice.history, values, first);
+    *voice.kept = voice.history;
+    filter_kernel::filter_values(*voice.filter, voice.history, values + first, count - first);
+    voice.until_kept = -1;
+}
+
+template <Kernel kernel>
+bool read_filtered_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
+    const bool sounds = read_voice<kernel>(voice, count, values);
+    if (voice.filter) filter_voice(voice, count, values);
+    return sounds;
+}
+
 template <Kernel kernel>
 void mix(const Replay& replay, std::int32_t frame_count, std::int32_t* out) {
-    const auto make_voice = [&replay](const Channel& channel) {
-        return voice_of<kernel>(channel, replay.resampler, replay.output_rate);
+    const auto make_voice = [&replay, frame_count](const Channel& channel) {
+        Voice voice = voice_of<kernel>(channel, replay.resampler, replay.output_rate);
+        if (channel.filter_on) {
+            Channel& own = replay.channels[channel.index];
+            voice.filter = &own.filter;
+            voice.history = own.filter_history;
+            voice.kept = &own.filter_history;
+            voice.until_kept = frame_count - tick_mix::crossfade_frames;
+        }
+        return voice;
     };
-    tick_mix::mix_channels<0>(replay, frame_count, out, make_voice, read_voice<kernel>);
+    tick_mix::mix_channels<0>(replay, frame_count, out, make_voice, read_filtered_voice<kernel>);
 }
 
 // Moves the channel on by the tick's output frames, wrapping into its loop or

@@ -38,6 +38,7 @@ void reset_channel(Replay& replay, std::int32_t index) {
     channel.panning = module.channel_panning[index];
     channel.channel_volume = module.channel_volume ? module.channel_volume[index] : 64;
     channel.instrument = &module.instruments[0];
+    channel.filter_cutoff = full_cutoff;
     channel.sample = &module.instruments[0].samples[0];
     channel.noise_state =
         static_cast<std::int32_t>(11259375u * static_cast<std::uint32_t>(index + 1));
