@@ -226,6 +226,8 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.pan_narrowing = 128 - std::min<std::int32_t>(data.byte(0x34), 128);
     module.rules = impulse_tracker_rules;
     module.rules.scream_tracker_period_table = module.linear_pitch == 0;
+    // Notes of sample mode end as in the other formats: one voice a channel.
+    module.rules.new_note_actions = header.layout.instrument_mode;
 }
 
 } // namespace

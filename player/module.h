@@ -98,6 +98,14 @@ struct Instrument {
     std::int16_t random_volume;
     // The key each key sounds as (IT's key table); 0 for the key itself.
     std::int8_t key_notes[97];
+    // What becomes of a note when another replaces it on its channel
+    // (0 cut, 1 continue, 2 note off, 3 note fade); which earlier notes of
+    // the instrument on the channel a new one ends (0 none, 1 of the same
+    // key, 2 of the same sample, 3 all) and how (0 cut, 1 note off, 2 note
+    // fade). IT's; 0 elsewhere.
+    std::uint8_t new_note_action;
+    std::uint8_t duplicate_check;
+    std::uint8_t duplicate_action;
 };
 
 // One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument

@@ -204,6 +204,14 @@ struct PlayRules {
     // An instrument number the song lacks stops the note, and the notes after it without an
     // instrument stay silent.
     bool missing_instrument_stops_note = false;
+
+    // Voices.
+    // A new note leaves the one before to a background voice by its instrument's new-note action
+    // (continue, note off, note fade), ends the earlier notes its duplicate check finds, and
+    // S70..S76 act on the channel's background voices and set the note's new-note action.
+    bool new_note_actions = false;
+    // S77..S7C pause and resume the volume, panning and pitch envelopes.
+    bool envelope_pause_commands = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -303,5 +311,7 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.lone_instrument_takes_over_note = true;
     rules.sample_auto_vibrato = true;
     rules.missing_instrument_stops_note = true;
+    rules.new_note_actions = true;
+    rules.envelope_pause_commands = true;
     return rules;
 }();

@@ -92,7 +92,8 @@ struct Channel {
     // The parameter memory that the effects share where the rules say so.
     std::int32_t shared_memory;
     // A released note fades out although its instrument has no volume
-    // envelope, where the rules say so.
+    // envelope, where the rules say so; a note fade fades it with the key
+    // down too.
     std::int32_t fading;
     // The key last struck or slid to, for a note delay without a note.
     std::int32_t last_key;
@@ -119,6 +120,17 @@ struct Channel {
     std::int32_t volume_swing;
     // The depth the sample's auto-vibrato has grown to, in 1/256.
     std::int32_t auto_vibrato_sweep;
+    // What a new note does to this one (Instrument.new_note_action), which
+    // S73..S76 change for this note alone.
+    std::int32_t new_note_action;
+    // A background voice: the replay's count of notes moved to the
+    // background when this one was, so that the oldest goes first.
+    std::uint32_t background_since;
+    // S77, S79 and S7B hold the volume, panning and pitch envelopes where
+    // they stand, unheard; S78, S7A and S7C let them go on from there.
+    std::int32_t volume_envelope_paused;
+    std::int32_t panning_envelope_paused;
+    std::int32_t pitch_envelope_paused;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
@@ -144,7 +156,7 @@ struct Replay {
     std::int32_t loop_repeats_left; // -1 = no loop active
     std::int32_t loop_channel;      // -1 = none
     std::int32_t* crossfade_buffer; // crossfade_values entries
-    Channel* channels;              // module->channel_count entries
+    Channel* channels;              // voice_count entries
     const Module* module;           // referred to, never owned
     Resampler resampler;            // show after new_replay
     // A tempo that takes over after the row's first tick (0: none), and the
@@ -163,4 +175,8 @@ struct Replay {
     std::int16_t* fm_buffers; // opl_channel_count * fm_block_frames values
     // The generator of instruments' random swings.
     std::uint32_t random_state;
+    // The module's channels, then the background voices that notes move to
+    // where the rules say so (background_voices.h); the mixer mixes them all.
+    std::int32_t voice_count;
+    std::uint32_t notes_moved; // notes moved to the background since creation; wraps
 };
