@@ -4,6 +4,7 @@
 #include "player/channel_filter.h"
 #include "player/channel_output.h"
 
+#include "player/background_voices.h"
 #include "player/effect_codes.h"
 #include "player/effect_steps.h"
 #include "player/effects.h"
@@ -173,6 +174,10 @@ void trigger_key(Channel& channel, std::int32_t key) {
     }
     restart_voice(channel, channel.start_offset);
     if (rules.note_takes_instrument_panning) pan_struck_note(channel, key);
+    channel.new_note_action = channel.instrument->new_note_action;
+    channel.volume_envelope_paused = 0;
+    channel.panning_envelope_paused = 0;
+    channel.pitch_envelope_paused = 0;
     if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
     if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
     channel.ticks_since_trigger = 0;
@@ -365,8 +370,16 @@ void trigger_note(Channel& channel) {
         channel.fade_level == 0 && channel.last_key > 0 && !slides(channel))
         channel.note.key = static_cast<std::uint8_t>(channel.last_key);
     const bool held = channel.key_down != 0 && channel.period > 0;
-    if (note.instrument != 0 && note.instrument <= channel.replay->module->instrument_count &&
-        !ignored_instrument(channel, note.instrument) && !wiped) {
+    const bool takes_instrument = note.instrument != 0 &&
+                                  note.instrument <= channel.replay->module->instrument_count &&
+                                  !ignored_instrument(channel, note.instrument) && !wiped;
+    if (rules.new_note_actions && note.key >= 1 && note.key <= 96 && !slides(channel)) {
+        const Instrument& next = takes_instrument
+                                     ? channel.replay->module->instruments[note.instrument]
+                                     : *channel.instrument;
+        hand_over_note(channel, next, *sample_for_key(next, note.key));
+    }
+    if (takes_instrument) {
         // Before any instrument, a lone one is taken up as with a note.
         if (rules.lone_instrument_resets_playing_sample && playing &&
             (note.key == 0 || note.key > 96 || slides(channel))) {

@@ -89,7 +89,8 @@ void apply_auto_vibrato(Channel& channel) {
 void apply_pitch_envelope(Channel& channel) {
     const Instrument& instrument = *channel.instrument;
     const Envelope& envelope = instrument.pitch_envelope;
-    if (!envelope.active || instrument.pitch_envelope_filters) return;
+    if (!envelope.active || instrument.pitch_envelope_filters || channel.pitch_envelope_paused)
+        return;
     // Half semitones in 1/256 steps; 0 is the envelope's 32.
     const std::int32_t rise = envelope_value_fine(envelope, channel.pitch_envelope_tick) - 32 * 256;
     raise_pitch(channel, rise / 8);
@@ -146,7 +147,7 @@ void update_amplitude(Channel& channel) {
                                     rules.fade_starts_at_release_or_envelope_end
                                 ? 64 * 256
                                 : 0;
-    if (instrument.volume_envelope.active) {
+    if (instrument.volume_envelope.active && !channel.volume_envelope_paused) {
         envelope = envelope_value_fine(instrument.volume_envelope, channel.volume_envelope_tick);
     }
     std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
@@ -164,7 +165,7 @@ void update_amplitude(Channel& channel) {
         channel.amplitude = 0;
 
     std::int32_t pan_swing = 0;
-    if (instrument.panning_envelope.active) {
+    if (instrument.panning_envelope.active && !channel.panning_envelope_paused) {
         pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
     }
     // Panbrello swings the panning it starts from.

@@ -93,6 +93,7 @@ constexpr std::uint8_t s3m_fine_tune = 0xF2;
 constexpr std::uint8_t s3m_vibrato_shape = 0xF3;
 constexpr std::uint8_t s3m_tremolo_shape = 0xF4;
 constexpr std::uint8_t s3m_tick_delay = 0xF6;
+constexpr std::uint8_t s3m_instrument_control = 0xF7; // IT's S7x
 constexpr std::uint8_t s3m_set_panning = 0xF8;
 constexpr std::uint8_t s3m_pattern_loop = 0xFB;
 constexpr std::uint8_t s3m_note_cut = 0xFC;

@@ -4,6 +4,7 @@
 // triggers the note, by the channel.
 #include "player/effects.h"
 
+#include "player/background_voices.h"
 #include "player/channel_filter.h"
 #include "player/effect_codes.h"
 #include "player/envelope.h"
@@ -213,6 +214,9 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::s3m_set_panning:
         channel.panning = p * 17;
+        break;
+    case effect::s3m_instrument_control:
+        apply_instrument_control(channel, p);
         break;
     default:
         apply_it_effect_row(channel);

@@ -66,19 +66,21 @@ void advance_impulse_tracker_envelopes(Channel& channel) {
     const Instrument& instrument = *channel.instrument;
     const PlayRules& rules = rules_of(*channel.replay->module);
     const Envelope& volume = instrument.volume_envelope;
-    if (volume.active && rules.fade_starts_at_release_or_envelope_end &&
+    // A paused envelope (S77, S79, S7B) neither moves nor ends.
+    const bool volume_on = volume.active && !channel.volume_envelope_paused;
+    if (volume_on && rules.fade_starts_at_release_or_envelope_end &&
         reached_end(volume, channel.key_down, channel.volume_envelope_tick)) {
         channel.fading = 1;
         // Ending at 0 ends the note, as a cut does.
         if (volume.point_values[volume.point_count - 1] == 0) channel.fade_level = 0;
     }
     if (channel.fading) fade_out(channel);
-    if (volume.active) advance_looping_tick(volume, channel.key_down, channel.volume_envelope_tick);
-    if (instrument.panning_envelope.active) {
+    if (volume_on) advance_looping_tick(volume, channel.key_down, channel.volume_envelope_tick);
+    if (instrument.panning_envelope.active && !channel.panning_envelope_paused) {
         advance_looping_tick(instrument.panning_envelope, channel.key_down,
                              channel.panning_envelope_tick);
     }
-    if (instrument.pitch_envelope.active) {
+    if (instrument.pitch_envelope.active && !channel.pitch_envelope_paused) {
         advance_looping_tick(instrument.pitch_envelope, channel.key_down,
                              channel.pitch_envelope_tick);
     }

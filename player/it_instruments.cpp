@@ -25,6 +25,13 @@ constexpr std::size_t key_table = 0x40;
 // fade level counts from 32768.
 constexpr std::int32_t fade_scale = 32, old_fade_scale = 64;
 
+// A choice byte of the instrument header; values past the named ones read
+// as the first (cut, none).
+std::uint8_t choice(const LoadData& header, std::size_t at, std::uint8_t highest) {
+    const std::uint8_t value = header.byte(at);
+    return value <= highest ? value : 0;
+}
+
 std::int16_t it_panning(std::int32_t pan) {
     return static_cast<std::int16_t>(std::min(pan * 4, 255));
 }
@@ -233,6 +240,9 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
     if (layout.old_instruments) {
         read_old_envelope(instrument.volume_envelope, header);
         instrument.fadeout = header.little_word(0x18) * old_fade_scale;
+        instrument.new_note_action = choice(header, 0x1A, 3);
+        // The old duplicate note check is the new one by key, cutting.
+        instrument.duplicate_check = header.byte(0x1B) == 1 ? 1 : 0;
     } else {
         read_envelope(instrument.volume_envelope, header, 0x130, false);
         read_envelope(instrument.panning_envelope, header, 0x182, true);
@@ -252,6 +262,9 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
         instrument.random_volume = std::min<std::int16_t>(header.byte(0x1A), 100);
         instrument.initial_cutoff = header.byte(0x3A);
         instrument.initial_resonance = header.byte(0x3B);
+        instrument.new_note_action = choice(header, 0x11, 3);
+        instrument.duplicate_check = choice(header, 0x12, 3);
+        instrument.duplicate_action = choice(header, 0x13, 2);
     }
     SampleSource silence{nullptr, 0};
     return prepare_sample(instrument.samples[0], silence);

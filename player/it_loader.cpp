@@ -297,6 +297,8 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.rules.keys_without_sample_ignored = header.layout.instrument_mode;
     module.rules.tone_slide_shares_pitch_memory = (header.flags & linked_memory_flag) != 0;
     module.rules.tone_slide_keeps_envelopes = (header.flags & linked_memory_flag) == 0;
+    // Notes of sample mode end as in the other formats: one voice a channel.
+    module.rules.new_note_actions = header.layout.instrument_mode;
 }
 
 bool load_midi_config(Module& module, const LoadData& data, const ItHeader& header,

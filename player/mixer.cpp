@@ -199,7 +199,7 @@ std::int32_t mix_tick(Replay* replay, std::int32_t* int_mix_buffer) {
         tick_mix::mix_channels<fill_overrun>(*replay, rendered, int_mix_buffer, make_voice,
                                              read_voice<false>);
     }
-    for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
+    for (std::int32_t c = 0; c < replay->voice_count; ++c) {
         Channel& channel = replay->channels[c];
         advance_position(channel, frame_step(channel, replay->output_rate), 2 * frames);
     }

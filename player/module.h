@@ -102,6 +102,14 @@ struct Instrument {
     // 0..127, each plus 128 when set (0: left as the channel has it).
     std::uint8_t initial_cutoff;
     std::uint8_t initial_resonance;
+    // What becomes of a note when another replaces it on its channel
+    // (0 cut, 1 continue, 2 note off, 3 note fade); which earlier notes of
+    // the instrument on the channel a new one ends (0 none, 1 of the same
+    // key, 2 of the same sample, 3 all) and how (0 cut, 1 note off, 2 note
+    // fade). IT's; 0 elsewhere.
+    std::uint8_t new_note_action;
+    std::uint8_t duplicate_check;
+    std::uint8_t duplicate_action;
 };
 
 // One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument

@@ -260,6 +260,14 @@ struct PlayRules {
     // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
     // its filter messages set the cutoff and resonance of the channel's resonant filter.
     bool midi_macros = false;
+
+    // Voices.
+    // A new note leaves the one before to a background voice by its instrument's new-note action
+    // (continue, note off, note fade), ends the earlier notes its duplicate check finds, and
+    // S70..S76 act on the channel's background voices and set the note's new-note action.
+    bool new_note_actions = false;
+    // S77..S7C pause and resume the volume, panning and pitch envelopes.
+    bool envelope_pause_commands = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -381,5 +389,7 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.volume_column_slide_memory = true;
     rules.global_volume_of_128 = true;
     rules.midi_macros = true;
+    rules.new_note_actions = true;
+    rules.envelope_pause_commands = true;
     return rules;
 }();

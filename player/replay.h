@@ -96,7 +96,8 @@ struct Channel {
     // The parameter memory that the effects share where the rules say so.
     std::int32_t shared_memory;
     // A released note fades out although its instrument has no volume
-    // envelope, where the rules say so.
+    // envelope, where the rules say so; a note fade fades it with the key
+    // down too.
     std::int32_t fading;
     // The key last struck or slid to, for a note delay without a note.
     std::int32_t last_key;
@@ -151,6 +152,17 @@ struct Channel {
     std::int64_t filter_computed_for;
     FilterCoefficients filter;
     FilterHistory filter_history;
+    // What a new note does to this one (Instrument.new_note_action), which
+    // S73..S76 change for this note alone.
+    std::int32_t new_note_action;
+    // A background voice: the replay's count of notes moved to the
+    // background when this one was, so that the oldest goes first.
+    std::uint32_t background_since;
+    // S77, S79 and S7B hold the volume, panning and pitch envelopes where
+    // they stand, unheard; S78, S7A and S7C let them go on from there.
+    std::int32_t volume_envelope_paused;
+    std::int32_t panning_envelope_paused;
+    std::int32_t pitch_envelope_paused;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
@@ -176,7 +188,7 @@ struct Replay {
     std::int32_t loop_repeats_left; // -1 = no loop active
     std::int32_t loop_channel;      // -1 = none
     std::int32_t* crossfade_buffer; // crossfade_values entries
-    Channel* channels;              // module->channel_count entries
+    Channel* channels;              // voice_count entries
     const Module* module;           // referred to, never owned
     Resampler resampler;            // show after new_replay
     // A tempo that takes over after the row's first tick (0: none), and the
@@ -198,4 +210,8 @@ struct Replay {
     // A channel's loop jumped back on the current row, where the rules let
     // that win over breaks.
     bool loop_jumped;
+    // The module's channels, then the background voices that notes move to
+    // where the rules say so (background_voices.h); the mixer mixes them all.
+    std::int32_t voice_count;
+    std::uint32_t notes_moved; // notes moved to the background since creation; wraps
 };

@@ -293,7 +293,7 @@ std::int32_t resample_tick(Replay* replay, std::int32_t* buffer) {
         mix<Kernel::weighted>(*replay, rendered, buffer);
         break;
     }
-    for (std::int32_t c = 0; c < replay->module->channel_count; ++c)
+    for (std::int32_t c = 0; c < replay->voice_count; ++c)
         advance_position(replay->channels[c], replay->output_rate, frames);
     tick_mix::join_ticks(replay, buffer, frames);
     fm_voices_add_tick(*replay, buffer, frames);

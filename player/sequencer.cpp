@@ -3,6 +3,7 @@
 // move the song position or change the timing.
 #include "player/sequencer.h"
 #include "base/alloc.h"
+#include "player/background_voices.h"
 #include "player/channel.h"
 #include "player/effect_codes.h"
 #include "player/fm_voices.h"
@@ -288,8 +289,9 @@ Replay* new_replay(const Module* module, std::int32_t output_rate, bool interpol
     replay->interpolate = interpolate ? 1 : 0;
     replay->crossfade_buffer =
         static_cast<std::int32_t*>(mem_alloc(sizeof(std::int32_t) * crossfade_values));
+    replay->voice_count = voice_count_of(*module);
     replay->channels = static_cast<Channel*>(
-        mem_alloc(sizeof(Channel) * static_cast<std::size_t>(module->channel_count)));
+        mem_alloc(sizeof(Channel) * static_cast<std::size_t>(replay->voice_count)));
     if (module->channel_fm) {
         replay->fm_chip = static_cast<OplChip*>(mem_alloc(sizeof(OplChip)));
         replay->fm_buffers = static_cast<std::int16_t*>(
@@ -324,6 +326,7 @@ void start_sequence_at(Replay* replay, std::int32_t entry) {
     replay->row_repeats_left = 0;
     replay->next_pattern_row = 0;
     for (std::int32_t c = 0; c < module.channel_count; ++c) reset_channel(*replay, c);
+    free_background_voices(*replay);
     for (std::int32_t i = 0; i < crossfade_values; ++i) replay->crossfade_buffer[i] = 0;
     if (replay->fm_chip) *replay->fm_chip = OplChip{};
     advance_tick(replay);
@@ -340,17 +343,17 @@ void advance_tick(Replay* replay) {
         for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
             apply_tick_effects(replay->channels[c]);
         }
-        return;
-    }
-    if (replay->row_repeats_left > 0) {
+    } else if (replay->row_repeats_left > 0) {
         replay->row_repeats_left -= 1;
         replay->ticks_left = replay->ticks_per_row + replay->row_extra_ticks;
         for (std::int32_t c = 0; c < replay->module->channel_count; ++c) {
             repeat_row(replay->channels[c]);
         }
-        return;
+    } else {
+        play_row(*replay);
     }
-    play_row(*replay);
+    // After the channels, which may have moved notes there on this tick.
+    advance_background_voices(*replay);
 }
 
 void replay_dispose(Replay* replay) {

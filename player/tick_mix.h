@@ -118,7 +118,7 @@ void mix_voices(Voice* voices, std::int32_t voice_count, std::int32_t frame_coun
     }
 }
 
-// Mixes every channel that is audible into `frame_count` frames, up to
+// Mixes every channel and background voice that is audible into `frame_count` frames, up to
 // max_voices at a time, each as the voice that make_voice(channel) sets up;
 // the first group writes the frames (silence when no channel is audible),
 // the others add.
@@ -133,7 +133,7 @@ void mix_channels(const Replay& replay, std::int32_t frame_count, std::int32_t* 
         voice_count = 0;
         first = false;
     };
-    for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
+    for (std::int32_t c = 0; c < replay.voice_count; ++c) {
         const Channel& channel = replay.channels[c];
         if (channel.amplitude <= 0) continue;
         voices[voice_count++] = make_voice(channel);
