@@ -65,7 +65,7 @@ const Sample* sample_for_key(const Instrument& instrument, std::int32_t key) {
 
 // The key an instrument sounds for a key; most sound the key itself.
 std::int32_t sounding_key(const Instrument& instrument, std::int32_t key) {
-    return instrument.key_notes[key] != 0 ? instrument.key_notes[key] : key;
+    return plays_other_trackers && instrument.key_notes[key] != 0 ? instrument.key_notes[key] : key;
 }
 
 void restart_envelopes(Channel& channel) {
@@ -165,7 +165,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (slides) return;
     channel.period = period;
     take_offset_within_sample(channel);
-    start_note_filter(channel);
+    if (plays_other_trackers) start_note_filter(channel);
     if (rules.note_restarts_envelopes) {
         restart_envelopes(channel);
     } else if (rules.key_reopens_stopped_note && channel.key_down == 0) {

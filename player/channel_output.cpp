@@ -62,7 +62,7 @@ void update_outputs(Channel& channel) {
     apply_pitch_envelope(channel);
     update_frequency(channel);
     update_amplitude(channel);
-    update_filter(channel);
+    if (plays_other_trackers) update_filter(channel);
     advance_envelopes(channel);
 }
 
@@ -89,7 +89,8 @@ void apply_auto_vibrato(Channel& channel) {
 void apply_pitch_envelope(Channel& channel) {
     const Instrument& instrument = *channel.instrument;
     const Envelope& envelope = instrument.pitch_envelope;
-    if (!envelope.active || instrument.pitch_envelope_filters || channel.pitch_envelope_paused)
+    if (!plays_other_trackers || !envelope.active || instrument.pitch_envelope_filters ||
+        channel.pitch_envelope_paused)
         return;
     // Half semitones in 1/256 steps; 0 is the envelope's 32.
     const std::int32_t rise = envelope_value_fine(envelope, channel.pitch_envelope_tick) - 32 * 256;
@@ -152,7 +153,8 @@ void update_amplitude(Channel& channel) {
     }
     std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
     volume = (volume * replay.module->mix_gain * channel.fade_level * 4) >> 15;
-    if (replay.module->channel_volume) volume = volume * channel.channel_volume >> 6;
+    if (plays_other_trackers && replay.module->channel_volume)
+        volume = volume * channel.channel_volume >> 6;
     std::int64_t level = std::int64_t{envelope} * replay.global_volume * volume;
     if (rules.sample_and_instrument_global_volumes)
         level = level * channel.sample->global_volume * instrument.global_volume *
@@ -172,5 +174,7 @@ void update_amplitude(Channel& channel) {
     const std::int32_t panning = std::clamp(channel.panning + channel.balance_offset, 0, 255);
     const std::int32_t room = panning < 128 ? panning : 255 - panning;
     const std::int32_t balance = panning + (pan_swing * room >> 5);
-    channel.balance = 128 + (balance - 128) * (128 - replay.module->pan_narrowing) / 128;
+    channel.balance = balance;
+    if (plays_other_trackers && replay.module->pan_narrowing != 0)
+        channel.balance = 128 + (balance - 128) * (128 - replay.module->pan_narrowing) / 128;
 }

@@ -219,7 +219,7 @@ void apply_effect_row(Channel& channel) {
         apply_instrument_control(channel, p);
         break;
     default:
-        apply_it_effect_row(channel);
+        if (plays_other_trackers) apply_it_effect_row(channel);
         break;
     }
 }
@@ -317,7 +317,7 @@ void apply_effect_tick(Channel& channel) {
         vibrato_tick(channel, 7);
         break;
     default:
-        apply_it_effect_tick(channel);
+        if (plays_other_trackers) apply_it_effect_tick(channel);
         break;
     }
 }

@@ -90,7 +90,7 @@ void advance_impulse_tracker_envelopes(Channel& channel) {
 // it has come to; past the released loop's end, as far into the loop.
 void release_sample(Channel& channel) {
     const Sample& held = *channel.sample;
-    if (!held.released) return;
+    if (!plays_other_trackers || !held.released) return;
     std::int32_t position = channel.position;
     const std::int32_t frames = held.ping_pong_frames;
     if (frames > 0 && position >= held.loop_start) {

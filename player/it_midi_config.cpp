@@ -1,6 +1,5 @@
 #include "player/it_midi_config.h"
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -10,10 +9,10 @@ namespace {
 constexpr std::size_t global_macros = 9;
 
 void set_defaults(char* macros) {
-    std::memcpy(macros, "F0F000z", 7);
+    std::copy_n("F0F000z", 7, macros); // the rest stays NUL
     for (int i = 0; i < 16; ++i) {
         char* fixed = macros + (parametered_macros + i) * midi_macro_length;
-        std::memcpy(fixed, "F0F001", 6);
+        std::copy_n("F0F001", 6, fixed);
         fixed[6] = "01234567"[i / 2];
         fixed[7] = i % 2 == 0 ? '0' : '8';
     }

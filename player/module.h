@@ -190,6 +190,15 @@ inline const PlayRules& rules_of(const Module& module) {
 #endif
 }
 
+// Whether the build plays other trackers' files at all. Where it plays only
+// the show's song, what only their files carry (IT's own effects, filters,
+// pitch envelopes, background voices) folds away with the rules.
+#if defined(GRIDSHOW_SHOW_RULES_ONLY)
+constexpr bool plays_other_trackers = false;
+#else
+constexpr bool plays_other_trackers = true;
+#endif
+
 // The room every loader has for the reason of a refusal.
 constexpr std::size_t load_message_size = 64;
 

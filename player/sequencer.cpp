@@ -326,7 +326,7 @@ void start_sequence_at(Replay* replay, std::int32_t entry) {
     replay->row_repeats_left = 0;
     replay->next_pattern_row = 0;
     for (std::int32_t c = 0; c < module.channel_count; ++c) reset_channel(*replay, c);
-    free_background_voices(*replay);
+    if (plays_other_trackers) free_background_voices(*replay);
     for (std::int32_t i = 0; i < crossfade_values; ++i) replay->crossfade_buffer[i] = 0;
     if (replay->fm_chip) *replay->fm_chip = OplChip{};
     advance_tick(replay);
@@ -353,7 +353,7 @@ void advance_tick(Replay* replay) {
         play_row(*replay);
     }
     // After the channels, which may have moved notes there on this tick.
-    advance_background_voices(*replay);
+    if (plays_other_trackers) advance_background_voices(*replay);
 }
 
 void replay_dispose(Replay* replay) {

@@ -86,6 +86,7 @@ TEST(BackgroundVoices, NewNoteActionsPastNoteCommandsAndDuplicateChecks) {
 
 TEST(BackgroundVoices, AFullPoolGivesUpTheQuietestThenTheOldest) {
     std::vector<Cell> rows;
+    rows.reserve(background_voice_count + 3);
     for (int r = 0; r < background_voice_count + 3; ++r)
         rows.push_back({static_cast<std::uint8_t>(24 + r), 1, 0, 0,
                         static_cast<std::uint8_t>(r == 1 ? 32 : 255)});

@@ -16,8 +16,8 @@ double gain_db(std::int32_t cutoff, std::int32_t resonance, double hertz) {
     const FilterCoefficients filter = filter_coefficients(cutoff, resonance, 256, 48000);
     std::vector<std::int16_t> values(9600);
     for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] = static_cast<std::int16_t>(
-            std::lround(2000 * std::sin(2 * std::numbers::pi * hertz * i / 48000)));
+        values[i] = static_cast<std::int16_t>(std::lround(
+            2000 * std::sin(2 * std::numbers::pi * hertz * static_cast<double>(i) / 48000)));
     FilterHistory history{};
     filter_kernel::filter_values(filter, history, values.data(), 9600);
     double power = 0;
