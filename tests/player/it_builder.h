@@ -32,7 +32,7 @@ struct ItBuilder {
         samples.emplace_back(0x50);
         samples.back()[0x12] = flags;
         samples.back()[0x11] = 64; // full global volume
-        samples.back()[0x2E] = 1; // signed
+        samples.back()[0x2E] = 1;  // signed
         put32(samples.back(), 0x30, static_cast<std::uint32_t>(data.size()));
         sample_data.push_back(std::move(data));
         return samples.back();
