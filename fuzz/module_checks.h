@@ -11,7 +11,7 @@ namespace fuzz {
 
 inline void check_envelope(const Envelope& envelope) {
     if (!envelope.active) return;
-    check(envelope.point_count >= 1 && envelope.point_count <= 16);
+    check(envelope.point_count >= 1 && envelope.point_count <= envelope_point_limit);
     check(envelope.point_ticks[0] == 0);
     for (int i = 0; i < envelope.point_count; ++i) {
         check(envelope.point_values[i] >= 0 && envelope.point_values[i] <= 64);
@@ -40,6 +40,7 @@ inline void check_module(const Module& module) {
         }
         check_envelope(instrument.volume_envelope);
         check_envelope(instrument.panning_envelope);
+        check_envelope(instrument.pitch_envelope);
         for (std::int32_t s = 0; s < instrument.sample_count; ++s)
             check_sample(instrument.samples[s]);
     }
