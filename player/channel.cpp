@@ -97,13 +97,16 @@ void reset_playing_sample(Channel& channel) {
 // Impulse Tracker's instrument number without a note (or beside a key-off)
 // on a playing note: the note goes on with the instrument, and with the
 // volume of its sample for the last key, which beside no key-off also takes
-// over a looped sample; the envelopes go on.
+// over a looped sample (in instrument mode only another instrument's); the
+// envelopes go on.
 void take_over_note(Channel& channel, std::int32_t instrument_number) {
     const Instrument& instrument = channel.replay->module->instruments[instrument_number];
+    const bool same = channel.instrument == &instrument;
     channel.instrument = &instrument;
     const Sample* sample = sample_for_key(instrument, channel.last_key);
     take_sample_levels(channel, *sample);
-    if (channel.note.key == 0 && channel.period > 0 && sample->loop_length >= 2)
+    if (channel.note.key == 0 && channel.period > 0 && sample->loop_length >= 2 &&
+        !(same && rules_of(*channel.replay->module).lone_instrument_keeps_sample))
         channel.sample = sample;
     channel.start_offset = 0;
 }

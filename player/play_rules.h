@@ -256,6 +256,9 @@ struct PlayRules {
     // A key that names no sample of its instrument is no note, and the instrument number and sample
     // offset beside it do nothing (the instrument mode of an IT header).
     bool keys_without_sample_ignored = false;
+    // The playing instrument's number alone takes its sample's volume for the last key but leaves
+    // the playing sample sounding (the instrument mode of an IT header).
+    bool lone_instrument_keeps_sample = false;
     // Filter.
     // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
     // its filter messages set the cutoff and resonance of the channel's resonant filter.

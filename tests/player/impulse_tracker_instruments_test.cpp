@@ -99,8 +99,20 @@ TEST(ImpulseTrackerInstruments, ALoneInstrumentTakesOverThePlayingNoteAndStrikes
     expect_rule(song({c5, 0, 0, lone_instrument}, plain_falling).build(),
                 &PlayRules::lone_instrument_takes_over_note, &Channel::ticks_since_trigger,
                 {{9, 0, 9}});
-    // An instrument the song lacks stops the note, and the next note too.
+    // Slid to a key of a second sample, the same instrument alone takes that
+    // sample's volume (32) but keeps the first sample sounding.
     ItBuilder b = song({c5});
+    b.add_sample(std::vector<std::uint8_t>(64, 64), 1 | 16)[0x13] = 32;
+    ItBuilder::put32(b.samples[1], 0x38, 64);
+    b.instruments[0][0x41 + 2 * (c5 + 2)] = 2;
+    b.patterns[0] = {0x81, 3, c5, 1, 0, 0x81, 5, c5 + 2, 195, 0, 0x81, 2, 1, 0};
+    expect_rule(b.build(), &PlayRules::lone_instrument_keeps_sample,
+                [](const Channel& c) {
+                    return std::pair{c.volume, c.sample->volume};
+                },
+                {{6, {32, 64}, {32, 32}}});
+    // An instrument the song lacks stops the note, and the next note too.
+    b = song({c5});
     b.patterns[0] = {0x81, 3, c5, 1, 0, 0x81, 2, 99, 0, 0x81, 1, c5, 0};
     expect_rule(b.build(), &PlayRules::missing_instrument_stops_note, silent,
                 {{3, true, false}, {3, true, false}});
