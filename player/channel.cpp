@@ -135,6 +135,9 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
         if (channel.period > 0 && sample != channel.sample) channel.queued_sample = sample;
     } else if (channel.period > 0 && sample->loop_length >= 2 && !keeps) {
         channel.sample = sample;
+    } else if (channel.period > 0 && rules.tone_slide_instrument_changes_sample &&
+               slides(channel)) {
+        channel.sample = sample;
     }
     channel.start_offset = 0;
     if (!(rules.tone_slide_keeps_envelopes && slides(channel))) restart_envelopes(channel);

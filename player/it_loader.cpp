@@ -296,6 +296,8 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.rules.tremolo_every_tick = own_effects;
     module.rules.keys_without_sample_ignored = header.layout.instrument_mode;
     module.rules.lone_instrument_keeps_sample = header.layout.instrument_mode;
+    module.rules.tone_slide_instrument_changes_sample =
+        header.layout.instrument_mode && (header.flags & linked_memory_flag) == 0;
     module.rules.tone_slide_shares_pitch_memory = (header.flags & linked_memory_flag) != 0;
     module.rules.tone_slide_keeps_envelopes = (header.flags & linked_memory_flag) == 0;
     // Notes of sample mode end as in the other formats: one voice a channel.

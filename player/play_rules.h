@@ -256,6 +256,9 @@ struct PlayRules {
     // A key that names no sample of its instrument is no note, and the instrument number and sample
     // offset beside it do nothing (the instrument mode of an IT header).
     bool keys_without_sample_ignored = false;
+    // An instrument number beside a tone slide switches to its sample for the slide's key, which
+    // plays on from the playing one's position (IT's instrument mode without the link flag).
+    bool tone_slide_instrument_changes_sample = false;
     // The playing instrument's number alone takes its sample's volume for the last key but leaves
     // the playing sample sounding (the instrument mode of an IT header).
     bool lone_instrument_keeps_sample = false;

@@ -111,6 +111,10 @@ TEST(ImpulseTrackerInstruments, ALoneInstrumentTakesOverThePlayingNoteAndStrikes
                     return std::pair{c.volume, c.sample->volume};
                 },
                 {{6, {32, 64}, {32, 32}}});
+    // With the instrument beside the slide, its sample for the key plays.
+    b.patterns[0] = {0x81, 3, c5, 1, 0, 0x81, 7, c5 + 2, 1, 195, 0};
+    expect_rule(b.build(), &PlayRules::tone_slide_instrument_changes_sample,
+                [](const Channel& c) { return c.sample->volume; }, {{3, 32, 64}});
     // An instrument the song lacks stops the note, and the next note too.
     b = song({c5});
     b.patterns[0] = {0x81, 3, c5, 1, 0, 0x81, 2, 99, 0, 0x81, 1, c5, 0};
