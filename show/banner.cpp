@@ -19,8 +19,6 @@ void clear_area(std::uint8_t* shades, std::int64_t cols, std::int64_t rows) {
 void draw_picture(const ShowState& show, std::uint8_t* shades, std::int64_t cols,
                   std::int64_t rows) {
     const std::int32_t px = static_cast<std::int32_t>(std::floor(show.banner_picture_x));
-    const std::uint8_t* frame =
-        banner_picture + show.blink_frame * banner_picture_rows * banner_picture_cols;
     // Signed: a 7-row grid puts the picture's top row above the grid.
     const std::int64_t top = (rows - banner_picture_rows) / 2;
     for (std::int64_t i = 0; i < banner_picture_rows; ++i) {
@@ -28,7 +26,7 @@ void draw_picture(const ShowState& show, std::uint8_t* shades, std::int64_t cols
         if (y < 0 || y >= rows) continue;
         for (std::int64_t j = 0; j < banner_picture_cols; ++j) {
             const std::int64_t x = px + j;
-            if (x >= 0 && x < cols && frame[i * banner_picture_cols + j])
+            if (x >= 0 && x < cols && banner_picture_lit(show.blink_frame, i, j))
                 shades[y * shade_stride + x] = banner_picture_shade;
         }
     }
@@ -36,12 +34,12 @@ void draw_picture(const ShowState& show, std::uint8_t* shades, std::int64_t cols
 
 void draw_glyph(std::uint8_t code, std::int64_t left, std::int64_t top, std::uint8_t shade,
                 std::uint8_t* shades, std::int64_t cols, std::int64_t rows) {
-    if (code >= banner_font_glyphs) return;
-    const std::uint8_t* glyph = banner_font + code * 8;
+    if (code < banner_font_first || code >= banner_font_glyphs) return;
+    const std::uint8_t* glyph = banner_font + (code - banner_font_first) * banner_font_rows;
     for (std::int64_t i = 0; i < 8; ++i) {
         const std::int64_t x = left + i;
         if (x < 0 || x >= cols) continue;
-        for (std::int64_t j = 0; j < 8; ++j) {
+        for (std::int64_t j = 0; j < banner_font_rows; ++j) {
             const std::int64_t y = top + j;
             if (y >= 0 && y < rows && (glyph[j] >> i & 1)) shades[y * shade_stride + x] = shade;
         }

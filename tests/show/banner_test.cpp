@@ -43,12 +43,13 @@ TEST_F(Banner, TextsHaveTheirWrapLengths) {
     EXPECT_EQ(banner_two_style.text_shade, 192);
 }
 
-TEST_F(Banner, FontHasEmptyBottomRowAndBlankUnderscore) {
-    for (int code = 0; code < banner_font_glyphs; ++code)
-        EXPECT_EQ(banner_font[code * 8 + 7], 0) << "glyph " << code;
-    for (int j = 0; j < 8; ++j) EXPECT_EQ(banner_font['_' * 8 + j], 0);
+TEST_F(Banner, FontHasBlankUnderscore) {
+    const auto glyph = [](int code) {
+        return banner_font + (code - banner_font_first) * banner_font_rows;
+    };
+    for (int j = 0; j < banner_font_rows; ++j) EXPECT_EQ(glyph('_')[j], 0);
     // 'A' keeps its shape: row 0 is 0x0C (columns 2 and 3).
-    EXPECT_EQ(banner_font['A' * 8], 0x0C);
+    EXPECT_EQ(glyph('A')[0], 0x0C);
 }
 
 TEST_F(Banner, FirstCallResetsMotionAndShowsTheTextStart) {
@@ -89,12 +90,12 @@ TEST_F(Banner, PictureEntersColumnByColumnAndLeavesForGood) {
     run(picture_only, 16, 9, 200);
     ASSERT_EQ(static_cast<int>(std::floor(show.banner_picture_x)), 15);
     // Only picture column 0 is on the grid, in column 15.
-    const std::uint8_t* frame = banner_picture + show.blink_frame * 144;
     int lit = 0;
     for (int r = 0; r < 9; ++r) {
-        EXPECT_EQ(at(r, 15), frame[r * 16] ? banner_picture_shade : 0) << r;
+        const bool on = banner_picture_lit(show.blink_frame, r, 0);
+        EXPECT_EQ(at(r, 15), on ? banner_picture_shade : 0) << r;
         for (int c = 0; c < 15; ++c) EXPECT_EQ(at(r, c), 0);
-        lit += frame[r * 16];
+        lit += on;
     }
     EXPECT_GT(lit, 0);
 
@@ -116,7 +117,7 @@ TEST_F(Banner, PictureShowsTheBlinkFrame) {
         draw_banner(show, picture_only, shades.values, 16, 9, false);
         for (int r = 0; r < 9; ++r)
             for (int c = 0; c < 16; ++c)
-                ASSERT_EQ(at(r, c), banner_picture[frame * 144 + r * 16 + c] ? 100 : 0)
+                ASSERT_EQ(at(r, c), banner_picture_lit(frame, r, c) ? 100 : 0)
                     << "frame " << frame << " row " << r << " col " << c;
     }
 }
@@ -159,7 +160,7 @@ TEST_F(Banner, SevenRowGridShiftsPictureUpAndTextToRowZero) {
     // Picture rows 1..7 land in grid rows 0..6.
     for (int r = 0; r < 7; ++r)
         for (int c = 0; c < 16; ++c)
-            ASSERT_EQ(at(r, c), banner_picture[(r + 1) * 16 + c] ? 100 : 0) << r << "," << c;
+            ASSERT_EQ(at(r, c), banner_picture_lit(0, r + 1, c) ? 100 : 0) << r << "," << c;
 
     // Character 3 of the second text is 'S' (row 0: 1E, columns 1..4), at the top row.
     show.banner_scroll = 3.0f;
