@@ -27,7 +27,8 @@ if(WIN32)
   # (and its relocation) for each variable another file reads.
   add_compile_options(-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
                       -fno-unwind-tables -ffunction-sections -fno-jump-tables
-                      -fno-threadsafe-statics -fno-stack-protector -fno-ident -mcmodel=small)
+                      -fno-threadsafe-statics -fno-stack-protector -fno-ident -mcmodel=small
+                      -malign-data=abi)
   add_compile_definitions(GRIDSHOW_PLAIN_KERNELS GRIDSHOW_SHOW_RULES_ONLY)
 endif()
 

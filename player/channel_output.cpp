@@ -58,12 +58,12 @@ void apply_sample_auto_vibrato(Channel& channel) {
 } // namespace
 
 void update_outputs(Channel& channel) {
-    apply_auto_vibrato(channel);
+    if (plays_other_trackers) apply_auto_vibrato(channel);
     apply_pitch_envelope(channel);
     update_frequency(channel);
     update_amplitude(channel);
     if (plays_other_trackers) update_filter(channel);
-    advance_envelopes(channel);
+    if (plays_other_trackers) advance_envelopes(channel);
 }
 
 void apply_auto_vibrato(Channel& channel) {
@@ -100,7 +100,7 @@ void apply_pitch_envelope(Channel& channel) {
 void update_frequency(Channel& channel) {
     const Module& module = *channel.replay->module;
     std::int32_t period = channel.period + channel.period_offset;
-    if (module.linear_pitch) {
+    if (plays_other_trackers && module.linear_pitch) {
         period -= channel.semitone_offset * 64;
         // FastTracker 2's arpeggio goes no higher than its note table's end.
         if (channel.semitone_offset > 0 && rules_of(module).arpeggio_stops_at_table_end)

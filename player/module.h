@@ -191,8 +191,9 @@ inline const PlayRules& rules_of(const Module& module) {
 }
 
 // Whether the build plays other trackers' files at all. Where it plays only
-// the show's song, what only their files carry (IT's own effects, filters,
-// pitch envelopes, background voices) folds away with the rules.
+// the show's song, what only their files carry (linear pitch, envelopes,
+// auto-vibrato, IT's own effects, filters, background voices) folds away with
+// the rules.
 #if defined(GRIDSHOW_SHOW_RULES_ONLY)
 constexpr bool plays_other_trackers = false;
 #else

@@ -100,7 +100,7 @@ std::int32_t scream_tracker_key_period(std::int32_t key, std::int32_t middle_c) 
 
 std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune) {
     const std::int32_t q = key * 64 + (fine_tune >> 1);
-    if (module.linear_pitch) return 7744 - q;
+    if (plays_other_trackers && module.linear_pitch) return 7744 - q;
     if (rules_of(module).protracker_period_table) return protracker_key_period(key, fine_tune);
     return static_cast<std::int32_t>(std::int64_t{29021} * fixed_exp2((q * 32768) / -768) >> 15);
 }
