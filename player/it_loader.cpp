@@ -294,6 +294,7 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.rules.vibrato_every_tick_at_half_depth = own_effects;
     module.rules.offset_past_end_ignored = own_effects;
     module.rules.tremolo_every_tick = own_effects;
+    module.rules.tremor_phases_one_longer = !own_effects;
     module.rules.keys_without_sample_ignored = header.layout.instrument_mode;
     module.rules.tone_slide_shares_pitch_memory = (header.flags & linked_memory_flag) != 0;
     module.rules.tone_slide_keeps_envelopes = (header.flags & linked_memory_flag) == 0;
