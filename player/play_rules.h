@@ -227,6 +227,9 @@ struct PlayRules {
     bool retrigger_counts_own_ticks = false;
     // Ixy and Qxy other than 0 set both nibbles, a 0 among them too; only 00 recalls the last.
     bool tremor_and_retrigger_keep_whole_parameter = false;
+    // Panbrello's random waveform draws a value once every x ticks (its speed), holding it in
+    // between, across rows too.
+    bool random_panbrello_holds = false;
 
     // Instruments.
     // An envelope loop plays its last point's tick before it goes back; while the key is down the
@@ -405,5 +408,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.tremor_counts_own_ticks = true;
     rules.retrigger_counts_own_ticks = true;
     rules.tremor_and_retrigger_keep_whole_parameter = true;
+    rules.random_panbrello_holds = true;
     return rules;
 }();

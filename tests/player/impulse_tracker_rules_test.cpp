@@ -213,3 +213,15 @@ TEST(ImpulseTrackerRules, TremorAndRetriggerCounts) {
     expect_rule(volumes, &PlayRules::tremor_and_retrigger_keep_whole_parameter, &Channel::volume,
                 {{9, 16, 32}});
 }
+
+TEST(ImpulseTrackerRules, RandomPanbrelloHolds) {
+    // S53, then Y3F from tick 6: each random value holds for three ticks.
+    const auto panbrello = song({{0, 0, 60, 1, none, S, 0x53}, {1, 0, none, 0, none, Y, 0x3F}});
+    with_and_without(panbrello, &PlayRules::random_panbrello_holds, [](RulesDriver& d, bool on) {
+        std::vector<std::int32_t> offsets;
+        for (d.ticks(6); offsets.size() < 4; d.ticks(1))
+            offsets.push_back(d.channel().balance_offset);
+        EXPECT_EQ(offsets[0] == offsets[1] && offsets[1] == offsets[2], on);
+        EXPECT_NE(offsets[2], offsets[3]);
+    });
+}
