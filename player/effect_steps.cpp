@@ -313,17 +313,21 @@ std::int32_t lasting_volume_offset(const Channel& channel) {
     return channel.volume_offset;
 }
 
-void multi_retrigger(Channel& channel) {
-    if (channel.ticks_since_trigger < channel.retrigger_interval) return;
+void retrigger_note(Channel& channel) {
     // The sample starts again, unless the rules leave a played-out one; an FM
     // note sounds on, as Scream Tracker's Qxy leaves its AdLib notes.
     if (!(rules_of(channel).retrigger_skips_played_out_note && sample_played_out(channel))) {
         channel.position = 0;
         channel.fraction = 0;
     }
-    channel.ticks_since_trigger = 0;
     channel.volume =
         std::clamp(retriggered_volume(channel.volume, channel.retrigger_volume_mode), 0, 64);
+}
+
+void multi_retrigger(Channel& channel) {
+    if (channel.ticks_since_trigger < channel.retrigger_interval) return;
+    channel.ticks_since_trigger = 0;
+    retrigger_note(channel);
 }
 
 void tremor_step(Channel& channel) {

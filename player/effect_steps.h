@@ -55,6 +55,9 @@ void remember_pitch_slide(Channel& channel, bool down, std::int32_t q);
 // slides' memory where the rules link the two.
 void remember_tone_slide(Channel& channel, std::int32_t q);
 void set_tremolo_value(Channel& channel);
+// Qxy's restart: the sample from its start (where the rules let it) and
+// the volume changed by the retrigger's mode.
+void retrigger_note(Channel& channel);
 void multi_retrigger(Channel& channel);
 // FastTracker 2's Rxy: every tick counts, and the interval's last restarts
 // the note with the volume change.

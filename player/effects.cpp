@@ -8,6 +8,7 @@
 #include "player/channel_filter.h"
 #include "player/effect_codes.h"
 #include "player/envelope.h"
+#include "player/it_counters.h"
 #include "player/it_effects.h"
 #include <algorithm>
 
@@ -24,6 +25,18 @@ std::int32_t remember(std::int32_t& memory, std::int32_t param) {
 void remember_nibbles(std::int32_t param, std::int32_t& high, std::int32_t& low) {
     if (param >= 16) high = param >> 4;
     if ((param & 15) != 0) low = param & 15;
+}
+
+// Ixy's or Qxy's nibbles, each kept apart or, where the rules say so, both
+// from any parameter but 0.
+void remember_tremor_or_retrigger(const Channel& channel, std::int32_t param, std::int32_t& high,
+                                  std::int32_t& low) {
+    if (!rules_of(channel).tremor_and_retrigger_keep_whole_parameter) {
+        remember_nibbles(param, high, low);
+    } else if (param != 0) {
+        high = param >> 4;
+        low = param & 15;
+    }
 }
 
 // A vibrato's speed and depth, unless the volume column's note trigger took
@@ -142,8 +155,11 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::multi_retrigger:
     case effect::s3m_retrigger:
-        remember_nibbles(p, channel.retrigger_volume_mode, channel.retrigger_interval);
-        if (!rules_of(channel).counted_retrigger_and_tremor) {
+        remember_tremor_or_retrigger(channel, p, channel.retrigger_volume_mode,
+                                     channel.retrigger_interval);
+        if (rules_of(channel).retrigger_counts_own_ticks) {
+            count_it_retrigger(channel);
+        } else if (!rules_of(channel).counted_retrigger_and_tremor) {
             multi_retrigger(channel);
         } else if (channel.note.volume == 0) {
             // A volume beside it leaves the first tick out of the count; a
@@ -154,8 +170,13 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::tremor:
     case effect::s3m_tremor:
-        if (!rules_of(channel).counted_retrigger_and_tremor) {
-            remember_nibbles(p, channel.tremor_audible_ticks, channel.tremor_silent_ticks);
+        if (rules_of(channel).tremor_counts_own_ticks) {
+            remember_tremor_or_retrigger(channel, p, channel.tremor_audible_ticks,
+                                         channel.tremor_silent_ticks);
+            count_it_tremor(channel);
+        } else if (!rules_of(channel).counted_retrigger_and_tremor) {
+            remember_tremor_or_retrigger(channel, p, channel.tremor_audible_ticks,
+                                         channel.tremor_silent_ticks);
             tremor_step(channel);
         } else {
             if (p != 0) {
@@ -280,7 +301,9 @@ void apply_effect_tick(Channel& channel) {
         break;
     case effect::multi_retrigger:
     case effect::s3m_retrigger:
-        if (rules_of(channel).counted_retrigger_and_tremor) {
+        if (rules_of(channel).retrigger_counts_own_ticks) {
+            count_it_retrigger(channel);
+        } else if (rules_of(channel).counted_retrigger_and_tremor) {
             count_retrigger(channel);
         } else {
             multi_retrigger(channel);
@@ -288,7 +311,9 @@ void apply_effect_tick(Channel& channel) {
         break;
     case effect::tremor:
     case effect::s3m_tremor:
-        if (rules_of(channel).counted_retrigger_and_tremor) {
+        if (rules_of(channel).tremor_counts_own_ticks) {
+            count_it_tremor(channel);
+        } else if (rules_of(channel).counted_retrigger_and_tremor) {
             count_tremor(channel);
         } else {
             tremor_step(channel);

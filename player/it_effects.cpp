@@ -52,6 +52,16 @@ void slide_tempo(Channel& channel) {
 // Panbrello's table is four times longer than vibrato's: its phase moves a
 // quarter as fast. Its depth swings the balance by up to 60 of IT's 64 steps.
 void panbrello_tick(Channel& channel) {
+    // Where the rules say so, the random waveform's speed is how many ticks
+    // each value holds; the phase counts them down, across rows too.
+    if ((channel.panbrello_shape & 3) == 3 && rules_of(channel).random_panbrello_holds) {
+        if (channel.panbrello_position <= 0) {
+            channel.balance_offset = lfo_value(channel, 0, 3) * channel.panbrello_amount >> 4;
+            channel.panbrello_position = channel.panbrello_step;
+        }
+        channel.panbrello_position -= 1;
+        return;
+    }
     const std::int32_t value =
         lfo_value(channel, channel.panbrello_position >> 2, channel.panbrello_shape & 3);
     channel.balance_offset = value * channel.panbrello_amount >> 4;

@@ -216,6 +216,20 @@ struct PlayRules {
     bool note_delay_keeps_tone_slide = false;
     // A delay that never strikes in its row gives the next row without a note its pitch.
     bool note_delay_past_speed_sets_next_pitch = false;
+    // Ixy counts its phases on every tick it plays, the row's first too, x and y ticks long (0 as
+    // 1); rows without it and new notes leave the count and the phase where they stand.
+    bool tremor_counts_own_ticks = false;
+    // Each of those tremor phases lasts a tick longer (Impulse Tracker's old effects).
+    bool tremor_phases_one_longer = false;
+    // Qxy counts its interval down on every tick it plays but a struck note's, which starts the
+    // count, and restarts at 0 or below (an interval of 0 on every tick); rows without it leave
+    // the count where it stands.
+    bool retrigger_counts_own_ticks = false;
+    // Ixy and Qxy other than 0 set both nibbles, a 0 among them too; only 00 recalls the last.
+    bool tremor_and_retrigger_keep_whole_parameter = false;
+    // Panbrello's random waveform draws a value once every x ticks (its speed), holding it in
+    // between, across rows too.
+    bool random_panbrello_holds = false;
 
     // Instruments.
     // An envelope loop plays its last point's tick before it goes back; while the key is down the
@@ -397,5 +411,9 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.midi_macros = true;
     rules.new_note_actions = true;
     rules.envelope_pause_commands = true;
+    rules.tremor_counts_own_ticks = true;
+    rules.retrigger_counts_own_ticks = true;
+    rules.tremor_and_retrigger_keep_whole_parameter = true;
+    rules.random_panbrello_holds = true;
     return rules;
 }();

@@ -163,6 +163,9 @@ struct Channel {
     std::int32_t volume_envelope_paused;
     std::int32_t panning_envelope_paused;
     std::int32_t pitch_envelope_paused;
+    // Impulse Tracker's tremor: bit 7 while the note sounds, the phase's
+    // ticks left below it.
+    std::int32_t it_tremor_state;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

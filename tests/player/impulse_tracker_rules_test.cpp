@@ -189,3 +189,39 @@ TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
                 &PlayRules::retrigger_skips_played_out_note,
                 [](const Channel& c) { return c.position < 2000; }, {{Rendered{17}, false, true}});
 }
+
+TEST(ImpulseTrackerRules, TremorAndRetriggerCounts) {
+    // I13, a row without it, I00: the count waits, and row 2 starts with
+    // what is left of the silent phase.
+    const auto tremor = song({{0, 0, 60, 1, none, 9, 0x13}, {2, 0, none, 0, none, 9, 0}});
+    expect_rule(tremor, &PlayRules::tremor_counts_own_ticks, &Channel::volume_offset,
+                {{0, 0, 0}, {1, -64, -64}, {3, 0, 0}, {8, -64, 0}, {2, 0, -64}});
+    // I21 with old effects: three ticks sound, two are silent.
+    ItBuilder old = builder({{0, 0, 60, 1, none, 9, 0x21}});
+    old.header[0x2C] |= 0x10;
+    expect_rule(old.build(), &PlayRules::tremor_phases_one_longer, &Channel::volume_offset,
+                {{2, 0, -64}, {1, -64, 0}, {2, 0, -64}});
+    // Q42 then Q40 at speed 5: every second tick takes 8 off, then every
+    // tick; the row without it leaves the count, and Q43 restarts at once.
+    ItBuilder retrigger = builder({{0, 0, 60, 1, none, Q, 0x42},
+                                   {1, 0, none, 0, none, Q, 0x40},
+                                   {3, 0, none, 0, none, Q, 0x43}});
+    retrigger.header[0x32] = 5;
+    const auto volumes = retrigger.build();
+    expect_rule(volumes, &PlayRules::retrigger_counts_own_ticks, &Channel::volume,
+                {{2, 56, 56}, {4, 40, 32}, {3, 16, 8}, {6, 8, 0}, {3, 0, 0}});
+    expect_rule(volumes, &PlayRules::tremor_and_retrigger_keep_whole_parameter, &Channel::volume,
+                {{9, 16, 32}});
+}
+
+TEST(ImpulseTrackerRules, RandomPanbrelloHolds) {
+    // S53, then Y3F from tick 6: each random value holds for three ticks.
+    const auto panbrello = song({{0, 0, 60, 1, none, S, 0x53}, {1, 0, none, 0, none, Y, 0x3F}});
+    with_and_without(panbrello, &PlayRules::random_panbrello_holds, [](RulesDriver& d, bool on) {
+        std::vector<std::int32_t> offsets;
+        for (d.ticks(6); offsets.size() < 4; d.ticks(1))
+            offsets.push_back(d.channel().balance_offset);
+        EXPECT_EQ(offsets[0] == offsets[1] && offsets[1] == offsets[2], on);
+        EXPECT_NE(offsets[2], offsets[3]);
+    });
+}
