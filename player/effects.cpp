@@ -102,6 +102,7 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::set_panning:
         channel.panning = p;
+        channel.surround = 0;
         break;
     case effect::set_volume:
         channel.volume = std::min(p, 64);
@@ -214,6 +215,7 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::s3m_set_panning:
         channel.panning = p * 17;
+        channel.surround = 0;
         break;
     case effect::s3m_instrument_control:
         apply_instrument_control(channel, p);

@@ -163,6 +163,10 @@ struct Channel {
     std::int32_t volume_envelope_paused;
     std::int32_t panning_envelope_paused;
     std::int32_t pitch_envelope_paused;
+    // IT's surround: the voice sounds centred with its right side's phase
+    // inverted; and the channel's own surround while a note borrows a panning.
+    std::int32_t surround;
+    std::int32_t home_surround;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer
