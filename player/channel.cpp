@@ -379,12 +379,11 @@ void trigger_note(Channel& channel) {
     const bool takes_instrument = note.instrument != 0 &&
                                   note.instrument <= channel.replay->module->instrument_count &&
                                   !ignored_instrument(channel, note.instrument) && !wiped;
-    if (rules.new_note_actions && note.key >= 1 && note.key <= 96 && !slides(channel)) {
-        const Instrument& next = takes_instrument
-                                     ? channel.replay->module->instruments[note.instrument]
-                                     : *channel.instrument;
+    const Instrument& next = takes_instrument ? channel.replay->module->instruments[note.instrument]
+                                              : *channel.instrument;
+    const EnvelopePlace place = envelope_place(channel, next);
+    if (rules.new_note_actions && note.key >= 1 && note.key <= 96 && !slides(channel))
         hand_over_note(channel, next, *sample_for_key(next, note.key));
-    }
     if (takes_instrument) {
         // Before any instrument, a lone one is taken up as with a note.
         if (rules.lone_instrument_resets_playing_sample && playing &&
@@ -429,6 +428,7 @@ void trigger_note(Channel& channel) {
         return;
     }
     trigger_key(channel, note.key);
+    carry_envelopes(channel, place);
     // ProTracker adds the offset to the sample start a second time once the
     // note has started from it, so later notes start further on.
     if (offset && rules.offset_moves_sample_start)

@@ -115,6 +115,7 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::set_panning:
         channel.panning = p;
+        channel.surround = 0;
         break;
     case effect::set_volume:
         channel.volume = std::min(p, 64);
@@ -235,6 +236,7 @@ void apply_effect_row(Channel& channel) {
         break;
     case effect::s3m_set_panning:
         channel.panning = p * 17;
+        channel.surround = 0;
         break;
     case effect::s3m_instrument_control:
         apply_instrument_control(channel, p);

@@ -1,4 +1,5 @@
 #include "player/envelope.h"
+#include "player/effect_steps.h"
 
 namespace {
 
@@ -151,4 +152,20 @@ void release_key(Channel& channel, bool fade, bool keep_volume) {
     if (!rules.key_off_zeroes_volume) return;
     if (!channel.instrument->volume_envelope.active && !keep_volume) channel.volume = 0;
     channel.fading = fade ? 1 : 0;
+}
+
+EnvelopePlace envelope_place(const Channel& channel, const Instrument& next) {
+    // A cut or ended note carries nothing on.
+    const bool sounds = channel.period > 0 && channel.fade_level > 0 && !sample_played_out(channel);
+    const bool carries = plays_other_trackers && sounds && channel.instrument == &next;
+    return EnvelopePlace{carries ? &next : nullptr, channel.volume_envelope_tick,
+                         channel.panning_envelope_tick, channel.pitch_envelope_tick};
+}
+
+void carry_envelopes(Channel& channel, const EnvelopePlace& place) {
+    const Instrument* instrument = place.instrument;
+    if (!plays_other_trackers || instrument != channel.instrument || !instrument) return;
+    if (instrument->volume_envelope.carries) channel.volume_envelope_tick = place.volume_tick;
+    if (instrument->panning_envelope.carries) channel.panning_envelope_tick = place.panning_tick;
+    if (instrument->pitch_envelope.carries) channel.pitch_envelope_tick = place.pitch_tick;
 }

@@ -19,3 +19,16 @@ void advance_envelopes(Channel& channel);
 // note fades out, envelope or not; where the rules say so, an instrument
 // without a volume envelope, or with a looping one, starts its fade.
 void release_key(Channel& channel, bool fade, bool keep_volume);
+
+// Where a channel's envelopes stand before a note strikes, for those with
+// IT's carry flag to go on from: `instrument` is null unless the note that
+// sounds there is of the struck note's instrument `next`.
+struct EnvelopePlace {
+    const Instrument* instrument;
+    std::int32_t volume_tick;
+    std::int32_t panning_tick;
+    std::int32_t pitch_tick;
+};
+EnvelopePlace envelope_place(const Channel& channel, const Instrument& next);
+// Puts the struck note's carrying envelopes back where `place` saw them.
+void carry_envelopes(Channel& channel, const EnvelopePlace& place);

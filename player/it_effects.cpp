@@ -104,6 +104,9 @@ void apply_it_effect_row(Channel& channel) {
     case effect::high_offset:
         channel.high_offset = p;
         break;
+    case effect::surround:
+        channel.surround = p;
+        break;
     default:
         break;
     }

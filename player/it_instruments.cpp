@@ -17,7 +17,7 @@ constexpr std::uint8_t use_default_pan = 128;
 constexpr std::int32_t it_full_pan = 64;
 constexpr std::int32_t it_envelope_nodes = 25;
 static_assert(it_envelope_nodes <= envelope_point_limit);
-constexpr std::uint8_t filter_envelope = 128;
+constexpr std::uint8_t filter_envelope = 128, envelope_carry = 8;
 constexpr std::int16_t full_sample_global_volume = 64, full_instrument_global_volume = 128;
 // An IT key table entry per note C-0..B-9.
 constexpr std::size_t key_table = 0x40;
@@ -173,6 +173,7 @@ std::uint8_t read_envelope(Envelope& envelope, const LoadData& header, std::size
     }
     set_marks(envelope, {(flags & 1) != 0, (flags & 2) != 0, (flags & 4) != 0, header.byte(at + 2),
                          header.byte(at + 3), header.byte(at + 4), header.byte(at + 5)});
+    envelope.carries = (flags & envelope_carry) != 0 ? 1 : 0;
     return flags;
 }
 

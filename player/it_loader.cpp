@@ -125,10 +125,8 @@ void it_effect(std::uint8_t command, std::uint8_t info, std::uint8_t& effect, st
             take(effect::panbrello_shape, info & 15);
         } else if (info >> 4 == 10) {
             take(effect::high_offset, info & 15);
-        } else if (info == surround_command) {
-            // The replay has no surround: it pans to the middle, as IT does
-            // on cards without surround.
-            take(effect::set_panning, 128);
+        } else if ((info | 1) == surround_command) {
+            take(effect::surround, info & 1);
         } else {
             take(effect::s3m_extended, info);
         }
@@ -250,16 +248,19 @@ bool load_patterns(Module& module, const LoadData& data, const ItHeader& header,
     return true;
 }
 
-// Channel pans 0..64 spread over the replay's 0..255; a mono song and
-// surround channels (which the replay cannot play) sound in the middle.
+// Channel pans 0..64 spread over the replay's 0..255; surround channels
+// sound in the middle, in a mono song without their surround.
 bool load_panning(Module& module, const LoadData& data, const ItHeader& header) {
     module.channel_panning = allocate<std::uint8_t>(module.channel_count);
-    if (!module.channel_panning) return false;
+    module.channel_surround = allocate<std::uint8_t>(module.channel_count);
+    if (!module.channel_panning || !module.channel_surround) return false;
+    const bool stereo = (header.flags & stereo_flag) != 0;
     for (std::int32_t c = 0; c < module.channel_count; ++c) {
         const std::int32_t pan = data.byte(0x40 + static_cast<std::size_t>(c)) & 127;
-        const bool centred = (header.flags & stereo_flag) == 0 || pan == surround_pan;
+        const bool centred = !stereo || pan == surround_pan;
         module.channel_panning[c] =
             static_cast<std::uint8_t>(centred ? 128 : std::min(std::min(pan, 64) * 4, 255));
+        module.channel_surround[c] = stereo && pan == surround_pan ? 1 : 0;
     }
     return true;
 }

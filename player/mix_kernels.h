@@ -76,8 +76,9 @@ inline void store_eight(std::int16_t* at, std::int16_t value) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_set1_epi16(value));
 }
 
-// Voices with gains from 0 to 16383 only: doubled, such a gain fits 16 bits,
-// and then the high half of v * (2 * gain) is exactly (v * gain) >> 15, so one
+// Voices with gains from -16383 to 16383 only: doubled, such a gain fits 16
+// bits, and then the high half of v * (2 * gain) is exactly (v * gain) >> 15
+// (both round toward minus infinity), so one
 // multiply scales eight values, and the result (|r| <= 16383) leaves room to
 // add two voices in 16 bits. Voices are scaled and summed in pairs in 16 bits;
 // the pairs' sums meet in 32 bits, interleaved by side, in one multiply-add by
@@ -147,7 +148,8 @@ std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gai
     }
 }
 
-// portable::add_voices for up to max_voices voices with gains from 0 to 16383.
+// portable::add_voices for up to max_voices voices with gains from -16383 to
+// 16383.
 // Kept out of the mixer's read loops, whose registers it would otherwise share.
 [[gnu::noinline]] inline void add_voices(const std::int16_t* const* values, const Gains* gains,
                                          std::int32_t voice_count, std::int32_t count,

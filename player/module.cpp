@@ -8,6 +8,7 @@ void sample_dispose(Sample& sample) {
 }
 
 void module_dispose(Module* module) {
+    mem_free(module->channel_surround);
     mem_free(module->midi_macros);
     mem_free(module->channel_volume);
     mem_free(module->channel_fm);

@@ -26,6 +26,9 @@ struct Envelope {
     // Where an IT sustain loop goes back to (sustain_at is its end); a
     // sustain of one point starts and ends there.
     std::int16_t sustain_from;
+    // IT's carry: a new note of the instrument on a channel still playing it
+    // goes on from where the last note's envelope stood.
+    std::uint8_t carries;
 };
 
 // An FM instrument's register bytes: modulator and carrier of each of five
@@ -176,6 +179,9 @@ struct Module {
     // each (a NUL ends a shorter one): SF0..SFF's parametered ones, then the
     // fixed ones of Z80..ZFF; null for songs without.
     char* midi_macros;
+    // Per channel, 1 where IT's header makes it a surround channel; null
+    // for the other formats.
+    std::uint8_t* channel_surround;
 };
 
 // The rules the replay reads. A build that plays only the show's own song

@@ -20,23 +20,28 @@ void pan_struck_note(Channel& channel, std::int32_t key) {
     const Instrument& instrument = *channel.instrument;
     channel.volume_swing = swing(*channel.replay, instrument.random_volume);
     // A panning the last note borrowed, and nothing has moved since, gives
-    // the channel's own back; one a command set becomes the channel's own.
-    if (!channel.pan_borrowed || channel.panning != channel.borrowed_panning)
+    // the channel's own back (its surround too); one a command set becomes
+    // the channel's own. A borrowed panning is never surround.
+    if (!channel.pan_borrowed || channel.panning != channel.borrowed_panning || channel.surround) {
         channel.home_panning = channel.panning;
+        channel.home_surround = channel.surround;
+    }
     // A panning beside the note, which acted before it, has the last word.
     if ((channel.note.volume >> 4) == column_set_panning) {
         channel.pan_borrowed = 0;
         return;
     }
     std::int32_t pan = channel.home_panning;
-    if (channel.sample->panning > 0) {
-        pan = channel.sample->panning - 1;
-    } else if (instrument.default_pan > 0) {
-        pan = instrument.default_pan - 1;
+    channel.surround = channel.home_surround;
+    if (channel.sample->panning > 0 || instrument.default_pan > 0) {
+        pan =
+            channel.sample->panning > 0 ? channel.sample->panning - 1 : instrument.default_pan - 1;
+        channel.surround = 0;
     }
     // Separation counts 1/8 of IT's 64 steps (here 256) a semitone.
     pan += (key - instrument.pitch_pan_centre) * instrument.pitch_pan_separation / 2;
     channel.panning = std::clamp(pan, 0, 255);
-    channel.pan_borrowed = channel.panning != channel.home_panning;
+    channel.pan_borrowed =
+        channel.panning != channel.home_panning || channel.surround != channel.home_surround;
     channel.borrowed_panning = channel.panning;
 }

@@ -166,6 +166,10 @@ struct Channel {
     // Impulse Tracker's tremor: bit 7 while the note sounds, the phase's
     // ticks left below it.
     std::int32_t it_tremor_state;
+    // IT's surround: the voice sounds centred with its right side's phase
+    // inverted; and the channel's own surround while a note borrows a panning.
+    std::int32_t surround;
+    std::int32_t home_surround;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

@@ -37,6 +37,7 @@ void reset_channel(Replay& replay, std::int32_t index) {
     channel.replay = &replay;
     channel.index = index;
     channel.panning = module.channel_panning[index];
+    if (module.channel_surround) channel.surround = module.channel_surround[index];
     channel.channel_volume = module.channel_volume ? module.channel_volume[index] : 64;
     channel.instrument = &module.instruments[0];
     channel.filter_cutoff = full_cutoff;

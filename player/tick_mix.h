@@ -52,8 +52,12 @@ static_assert(square_root_pan[256] == 65536 && square_root_pan[64] == 32768);
 
 // The channel's amplitude split by its balance: linearly, or where the
 // rules say so by FastTracker 2's square-root law (sqrt((256 - balance)
-// / 256) to the left, sqrt(balance / 256) to the right, in 1/65536).
+// / 256) to the left, sqrt(balance / 256) to the right, in 1/65536). A
+// surround voice is centred, its right side's phase inverted by the sign of
+// its gain, so that the kernels need no test of their own.
 inline Gains channel_gains(const Channel& channel) {
+    if (plays_other_trackers && channel.surround)
+        return Gains{channel.amplitude >> 1, -(channel.amplitude >> 1)};
     if (rules_of(*channel.replay->module).square_root_panning) {
         const std::int32_t balance = std::clamp(channel.balance, 0, 255);
         const auto side = [&channel](std::int32_t n) {
@@ -78,9 +82,9 @@ inline std::int32_t settled_position(const Sample& sample, std::int64_t position
 }
 
 // The voices that the wide kernel can add: full volume is 16384 split by the
-// balance, so MOD gains fit.
+// balance, so MOD gains fit, and so do surround voices' negative ones.
 inline bool has_narrow_gains(Gains gains) {
-    const auto narrow = [](std::int32_t gain) { return gain >= 0 && gain <= 16383; };
+    const auto narrow = [](std::int32_t gain) { return gain >= -16383 && gain <= 16383; };
     return narrow(gains.left) && narrow(gains.right);
 }
 

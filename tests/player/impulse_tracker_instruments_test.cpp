@@ -91,6 +91,18 @@ TEST(ImpulseTrackerInstruments, EnvelopeLoopsFadesCutsAndRestarts) {
                 &Channel::volume_envelope_tick, {{2, 3, 3}, {1, 1, 4}});
 }
 
+TEST(ImpulseTrackerInstruments, ACarriedEnvelopeGoesOnUnlessTheNoteWasCut) {
+    for (const bool carry : {false, true}) {
+        // A looping envelope, so that the note never ends by itself.
+        RulesDriver d(
+            song({c5, c5, note_cut, c5}, falling(carry ? 1 | 2 | 8 : 1 | 2, {0, 2, 0, 0})).build());
+        d.ticks(3);
+        EXPECT_EQ(d.channel().volume_envelope_tick, carry ? 4 : 1);
+        d.ticks(6);
+        EXPECT_EQ(d.channel().volume_envelope_tick, 1);
+    }
+}
+
 TEST(ImpulseTrackerInstruments, ALoneInstrumentTakesOverThePlayingNoteAndStrikesAnEndedOneAgain) {
     expect_rule(song({c5, lone_instrument}, plain_falling).build(),
                 &PlayRules::lone_instrument_takes_over_note, &Channel::volume_envelope_tick,

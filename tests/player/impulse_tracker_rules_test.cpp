@@ -1,13 +1,14 @@
 // Impulse Tracker's effect, volume-column and pattern-loop rules against the
 // Scream Tracker ways they replace, on small ITs built here.
 #include "player/effect_codes.h"
+#include "player/tick_mix.h"
 #include "tests/player/it_builder.h"
 #include "tests/player/rules_driver.h"
 
 namespace {
 
 constexpr int C = 3, E = 5, F = 6, G = 7, H = 8, M = 13, N = 14, O = 15, P = 16, Q = 17, R = 18,
-              S = 19, T = 20, V = 22, W = 23, Y = 25;
+              S = 19, T = 20, V = 22, W = 23, X = 24, Y = 25;
 constexpr int none = -1;
 struct Cell {
     int row, channel, note, instrument, volume, command, info;
@@ -119,14 +120,20 @@ TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
     EXPECT_EQ(d.channel().channel_volume, 64 - 5 * 2);
     d.ticks(1);
     EXPECT_EQ(d.replay->global_volume, 128);
-    // A panning alone keeps IT's 65 steps as the effect that sets it; S91
-    // pans to the middle, the replay having no surround.
+    // A panning alone keeps IT's 65 steps as the effect that sets it.
     const AnyModulePtr pans = load_any(song(
         {{0, 0, none, 0, 160, 0, 0}, {1, 0, none, 0, 160, M, 0}, {2, 0, none, 0, none, S, 0x91}}));
     EXPECT_EQ(pans->patterns[0].notes[3], effect::set_panning);
     EXPECT_EQ(pans->patterns[0].notes[4], 128);
     EXPECT_EQ(pans->patterns[0].notes[note_size + 2], 0xC8);
-    EXPECT_EQ(pans->patterns[0].notes[2 * note_size + 4], 128);
+    EXPECT_EQ(pans->patterns[0].notes[2 * note_size + 3], effect::surround);
+    // S91 centres the voice, its right side inverted; a panning (X) ends it.
+    RulesDriver surround(song({{0, 0, 60, 1, none, S, 0x91}, {1, 0, none, 0, none, X, 0x40}}));
+    const mix_kernels::Gains centred = tick_mix::channel_gains(surround.channel());
+    EXPECT_GT(centred.left, 0);
+    EXPECT_EQ(centred.right, -centred.left);
+    surround.ticks(surround.replay->ticks_per_row);
+    EXPECT_GT(tick_mix::channel_gains(surround.channel()).right, 0);
     // P04 pans right, W02 and T12 slide on the ticks after the row's first;
     // Y48 swings the balance.
     RulesDriver slides(song({{0, 0, 60, 1, none, P, 0x04},

@@ -32,7 +32,7 @@ TEST(MixKernels, AddVoicesAgreeForEveryVoiceCountLengthAndMode) {
         for (std::int32_t v = 0; v < voices; ++v) {
             samples[v] = random_values<std::int16_t>(std::size_t(count), -32768, 32767);
             values[v] = samples[v].data();
-            const auto pair = random_values<std::int32_t>(2, 0, 16383);
+            const auto pair = random_values<std::int32_t>(2, -16383, 16383);
             gains[v] = {pair[0], pair[1]};
         }
         auto plain = random_values<std::int32_t>(2 * std::size_t(count), -(1 << 24), 1 << 24);
