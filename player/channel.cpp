@@ -133,10 +133,9 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     if (rules.lone_instrument_queues_sample) {
         // The Amiga plays the sample it has to its end before the new one.
         if (channel.period > 0 && sample != channel.sample) channel.queued_sample = sample;
-    } else if (channel.period > 0 && sample->loop_length >= 2 && !keeps) {
-        channel.sample = sample;
-    } else if (channel.period > 0 && rules.tone_slide_instrument_changes_sample &&
-               slides(channel)) {
+    } else if (channel.period > 0 &&
+               ((sample->loop_length >= 2 && !keeps) ||
+                (rules.tone_slide_instrument_changes_sample && slides(channel)))) {
         channel.sample = sample;
     }
     channel.start_offset = 0;

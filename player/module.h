@@ -27,8 +27,9 @@ struct Envelope {
     // sustain of one point starts and ends there.
     std::int16_t sustain_from;
     // IT's carry: a new note of the instrument on a channel still playing it
-    // goes on from where the last note's envelope stood.
-    std::uint8_t carries;
+    // goes on from where the last note's envelope stood. 16 bits so that the
+    // record has no padding and compares whole.
+    std::uint16_t carries;
 };
 
 // An FM instrument's register bytes: modulator and carrier of each of five
@@ -99,6 +100,8 @@ struct Instrument {
     std::int16_t pitch_pan_centre;
     // IT's random swing of a note's volume, in percent.
     std::int16_t random_volume;
+    // IT's random swing of a note's panning, in IT's 64 steps.
+    std::int16_t random_pan;
     // The key each key sounds as (IT's key table); 0 for the key itself.
     std::int8_t key_notes[97];
     // An IT instrument's filter for its new notes: cutoff and resonance
