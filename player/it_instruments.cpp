@@ -261,6 +261,7 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
             std::clamp<std::int32_t>(static_cast<std::int8_t>(header.byte(0x16)), -32, 32));
         instrument.pitch_pan_centre = static_cast<std::int16_t>(header.byte(0x17) - it_key_offset);
         instrument.random_volume = std::min<std::int16_t>(header.byte(0x1A), 100);
+        instrument.random_pan = std::min<std::int16_t>(header.byte(0x1B), 64);
         instrument.initial_cutoff = header.byte(0x3A);
         instrument.initial_resonance = header.byte(0x3B);
         instrument.new_note_action = choice(header, 0x11, 3);

@@ -40,6 +40,9 @@ void pan_struck_note(Channel& channel, std::int32_t key) {
     }
     // Separation counts 1/8 of IT's 64 steps (here 256) a semitone.
     pan += (key - instrument.pitch_pan_centre) * instrument.pitch_pan_separation / 2;
+    // Impulse Tracker 2.14 reads the panning swing but leaves it out; the
+    // files that set it mean it, and later trackers play it.
+    pan += swing(*channel.replay, instrument.random_pan * 4);
     channel.panning = std::clamp(pan, 0, 255);
     channel.pan_borrowed =
         channel.panning != channel.home_panning || channel.surround != channel.home_surround;

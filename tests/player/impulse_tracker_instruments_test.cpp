@@ -153,6 +153,15 @@ TEST(ImpulseTrackerInstruments, GlobalVolumesSwingAndPanning) {
     }
     EXPECT_GT(swung.size(), 1u);
     EXPECT_EQ(first.channel().balance, 64);
+    // Panning swings of up to 16 of IT's 64 steps around the middle.
+    b.instruments[0][0x1A] = 0, b.instruments[0][0x1B] = 16, b.instruments[0][0x19] = 32;
+    RulesDriver panned(b.build());
+    std::set<std::int32_t> pans;
+    for (int row = 0; row < 8; ++row, panned.ticks(3)) {
+        EXPECT_NEAR(panned.channel().panning, 128, 64);
+        pans.insert(panned.channel().panning);
+    }
+    EXPECT_GT(pans.size(), 1u);
     // Instrument pan 16 (64 of 255), separation 8 around C-5; C-6 played;
     // the sample's panning outweighs it, a volume-column one both.
     b = song({c5 + 12});
