@@ -254,8 +254,7 @@ void remember_tone_slide(Channel& channel, std::int32_t q) {
 }
 
 void vibrato_tick(Channel& channel, std::int32_t shift) {
-    if (rules_of(channel).vibrato_skips_first_tick ||
-        rules_of(channel).vibrato_every_tick_at_half_depth) {
+    if (rules_of(channel).vibrato_skips_first_tick) {
         set_vibrato_value(channel, shift);
         advance_vibrato(channel);
     } else {

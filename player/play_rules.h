@@ -99,8 +99,8 @@ struct PlayRules {
     // Vibrato and tremolo neither apply nor advance on a row's first tick; later ticks apply the
     // phase, then advance it.
     bool vibrato_skips_first_tick = false;
-    // Vibrato applies its phase and advances on every tick, the row's first too, at half the depth
-    // (Impulse Tracker's own effects, not its old ones).
+    // Vibrato advances its phase and then applies it on every tick, the row's first too, at half
+    // the depth (Impulse Tracker's own effects, not its old ones).
     bool vibrato_every_tick_at_half_depth = false;
     // Exx and Fxx (and the volume column's pitch slides) share one memory.
     bool pitch_slides_share_memory = false;

@@ -75,14 +75,16 @@ TEST(ImpulseTrackerRules, EffectMemories) {
 
 TEST(ImpulseTrackerRules, Vibrato) {
     const auto vibrato = song({{0, 0, 60, 1, none, H, 0x48}});
-    // A tick later the phase is 4: sine 97 * 8, at half depth and rising.
+    // A tick later the phase is 8, the first tick having moved it too: sine
+    // 180 * 8, at half depth and rising; without the rule, phase 4 at full
+    // depth (sine 97 * 8).
     expect_rule(vibrato, &PlayRules::vibrato_every_tick_at_half_depth, &Channel::period_offset,
-                {{1, -12, -24}});
-    expect_rule(vibrato, &PlayRules::vibrato_rises_first, &Channel::period_offset, {{1, -12, 12}});
+                {{1, -22, -24}});
+    expect_rule(vibrato, &PlayRules::vibrato_rises_first, &Channel::period_offset, {{1, -22, 22}});
     // The column's depth 4 beside H40: each moves the phase (from 0 at the
     // note), the two add up.
     expect_rule(song({{0, 0, 60, 1, 207, H, 0x40}}), &PlayRules::vibrato_columns_add,
-                &Channel::period_offset, {{1, -6 - 11, -11}});
+                &Channel::period_offset, {{1, -25, -14}});
     // R48, R00: the first tick moves the phase on too, to 24 instead of 20
     // by the next row (sine 180 and 235).
     expect_rule(song({{0, 0, 60, 1, none, R, 0x48}, {1, 0, none, 0, none, R, 0}}),
