@@ -25,6 +25,7 @@ if(WIN32)
   # start-up report's buffer alone) instead of into .bss. -mcmodel=small: the
   # program's own data is addressed directly, without an 8-byte pointer slot
   # (and its relocation) for each variable another file reads.
+  # -malign-data=abi: arrays aligned as the ABI asks, not to 32 bytes.
   add_compile_options(-Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
                       -fno-unwind-tables -ffunction-sections -fno-jump-tables
                       -fno-threadsafe-statics -fno-stack-protector -fno-ident -mcmodel=small

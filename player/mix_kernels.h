@@ -78,12 +78,12 @@ inline void store_eight(std::int16_t* at, std::int16_t value) {
 
 // Voices with gains from -16383 to 16383 only: doubled, such a gain fits 16
 // bits, and then the high half of v * (2 * gain) is exactly (v * gain) >> 15
-// (both round toward minus infinity), so one
-// multiply scales eight values, and the result (|r| <= 16383) leaves room to
-// add two voices in 16 bits. Voices are scaled and summed in pairs in 16 bits;
-// the pairs' sums meet in 32 bits, interleaved by side, in one multiply-add by
-// 1. Eight frames at a time; returns the frames done, leaving count % 8. The
-// voice count is fixed at compile time so that the sums stay in registers.
+// (both round toward minus infinity), so one multiply scales eight values,
+// and the result (|r| <= 16383) leaves room to add two voices in 16 bits.
+// Voices are scaled and summed in pairs in 16 bits; the pairs' sums meet in
+// 32 bits, interleaved by side, in one multiply-add by 1. Eight frames at a
+// time; returns the frames done, leaving count % 8. The voice count is fixed
+// at compile time so that the sums stay in registers.
 template <bool overwrite, std::int32_t voice_count>
 std::int32_t add_voices_wide(const std::int16_t* const* values, const Gains* gains,
                              std::int32_t count, std::int32_t* out) {
