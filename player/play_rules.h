@@ -288,6 +288,11 @@ struct PlayRules {
     bool new_note_actions = false;
     // S77..S7C pause and resume the volume, panning and pitch envelopes.
     bool envelope_pause_commands = false;
+
+    // Pitch.
+    // A sample plays at its own middle-C rate to the hertz, not at the nearest 1/128 semitone of
+    // the module's reference rate: a long recording stays in phase with the tracker's.
+    bool exact_sample_rates = false;
 };
 
 // The show's rules, and those of the trackers whose files the loaders read.
@@ -415,5 +420,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.retrigger_counts_own_ticks = true;
     rules.tremor_and_retrigger_keep_whole_parameter = true;
     rules.random_panbrello_holds = true;
+    rules.exact_sample_rates = true;
     return rules;
 }();

@@ -234,3 +234,12 @@ TEST(ImpulseTrackerRules, RandomPanbrelloHolds) {
         EXPECT_NE(offsets[2], offsets[3]);
     });
 }
+
+TEST(ImpulseTrackerRules, ExactSampleRates) {
+    // A 44.1 kHz sample plays C-5 at its rate and C-6 at twice it, to the
+    // hertz; without the rule 66 Hz lower, from 8363 Hz in 1/128 semitones.
+    ItBuilder b = builder({{0, 0, 60, 1, none, 0, 0}, {1, 0, 72, 0, none, 0, 0}});
+    ItBuilder::put32(b.samples[0], 0x3C, 44100);
+    expect_rule(b.build(), &PlayRules::exact_sample_rates, &Channel::frequency,
+                {{0, 44100, 44034}, {6, 88200, 88069}});
+}
