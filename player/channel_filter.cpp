@@ -37,20 +37,22 @@ void run_midi_macro(Channel& channel, std::int32_t param) {
 void update_filter(Channel& channel) {
     const Instrument& instrument = *channel.instrument;
     const bool enveloped = instrument.pitch_envelope_filters && instrument.pitch_envelope.active;
-    // At rest (and without a filter envelope) the filter keeps the
-    // coefficients it had; a note struck on this tick (ticks_since_trigger
-    // is 0 only then) turns it off.
-    if (channel.filter_cutoff >= full_cutoff && channel.filter_resonance == 0 && !enveloped) {
-        if (channel.ticks_since_trigger == 0) channel.filter_on = 0;
-        return;
-    }
-    channel.filter_on = 1;
     // The envelope's 0..64 in 1/256 steps, as -256..256 around its middle.
     const std::int32_t envelope =
         enveloped ? (envelope_value_fine(instrument.pitch_envelope, channel.pitch_envelope_tick) -
                      32 * 256) /
                         32
                   : no_envelope;
+    // At rest (the cutoff, scaled by the envelope, full and no resonance)
+    // the filter keeps the coefficients it had; a note struck on this tick
+    // (ticks_since_trigger is 0 only then) turns it off, also where a carried
+    // envelope already stands at its top.
+    if (channel.filter_cutoff * (envelope + 256) >= full_cutoff * 2 * no_envelope &&
+        channel.filter_resonance == 0) {
+        if (channel.ticks_since_trigger == 0) channel.filter_on = 0;
+        return;
+    }
+    channel.filter_on = 1;
     const std::int32_t rate = channel.replay->output_rate;
     const std::int64_t key = std::int64_t{rate} << 32 | (envelope + 256) << 14 |
                              channel.filter_cutoff << 7 | channel.filter_resonance;

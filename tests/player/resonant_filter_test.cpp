@@ -107,3 +107,17 @@ TEST(ResonantFilter, InstrumentSetsTheFilterAndItsFilterEnvelopeOpensTheCutoff) 
     d.ticks(5);
     EXPECT_GT(d.channel().filter.input, 5 * closed);
 }
+
+TEST(ResonantFilter, ANoteWhoseFilterEnvelopeStandsAtItsTopPlaysUnfiltered) {
+    ItBuilder b;
+    b.header[0x2C] |= 4; // instruments
+    b.add_sample(std::vector<std::uint8_t>(64, 0x40), 1 | 16)[0x13] = 64;
+    b.instruments.assign(1, std::vector<std::uint8_t>(554));
+    std::vector<std::uint8_t>& instrument = b.instruments[0];
+    for (int note = 0; note < 120; ++note) instrument[0x41 + 2 * note] = 1;
+    const std::uint8_t envelope[] = {1 | 128, 2, 0, 0, 0, 0, 32, 0, 0, 32, 4, 0};
+    std::copy(std::begin(envelope), std::end(envelope), instrument.begin() + 0x1D4);
+    b.patterns = {{0x81, 0x03, 60, 1, 0}};
+    b.pattern_rows = {1};
+    EXPECT_EQ(RulesDriver(b.build()).channel().filter_on, 0);
+}
