@@ -25,9 +25,14 @@ void run_midi_macro(Channel& channel, std::int32_t param) {
     if (!module.midi_macros) return;
     const std::int32_t index =
         param < 128 ? (channel.macro_slot & 15) : parametered_macros + param - 128;
-    const std::int32_t volume = std::clamp(channel.volume * 2, 0, 127);
-    const MacroValues values{param, volume,
-                             std::min(volume * channel.replay->global_volume / 64, 127)};
+    // v and u alike: the note's volume through the channel's, the song's, the
+    // sample's and the instrument's global volumes (64 * 64 * 128 * 64 * 128
+    // is 128 << 25), as openmpt123 renders both.
+    const std::int64_t mixed = std::int64_t{channel.volume} * channel.channel_volume *
+                               channel.replay->global_volume * channel.sample->global_volume *
+                               channel.instrument->global_volume;
+    const auto volume = static_cast<std::int32_t>(std::min<std::int64_t>(mixed >> 25, 127));
+    const MacroValues values{param, volume, volume};
     const MacroFilter set =
         macro_filter(module.midi_macros + index * midi_macro_length, midi_macro_length, values);
     if (set.cutoff >= 0) channel.filter_cutoff = set.cutoff;

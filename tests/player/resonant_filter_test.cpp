@@ -121,3 +121,18 @@ TEST(ResonantFilter, ANoteWhoseFilterEnvelopeStandsAtItsTopPlaysUnfiltered) {
     b.pattern_rows = {1};
     EXPECT_EQ(RulesDriver(b.build()).channel().filter_on, 0);
 }
+
+TEST(ResonantFilter, MacroVolumesCountEveryVolumeOfTheNote) {
+    // Half the sample's and half the channel's global volume: a quarter of 128.
+    ItBuilder b;
+    b.add_sample(std::vector<std::uint8_t>(64, 0x40), 1 | 16)[0x11] = 32;
+    b.samples[0][0x13] = 64;
+    b.header[0x80] = 32;
+    b.patterns = {{0x81, 0x03, 60, 1, 0, 0x81, 0x08, 26, 0, 0}};
+    b.pattern_rows = {2};
+    RulesDriver d(b.build());
+    std::copy_n("F0F000u F0F001v", 16, d.module->midi_macros);
+    d.ticks(6);
+    EXPECT_EQ(d.channel().filter_cutoff, 32);
+    EXPECT_EQ(d.channel().filter_resonance, 32);
+}
