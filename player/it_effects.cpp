@@ -33,6 +33,7 @@ void slide_channel_volume(Channel& channel) {
 void slide_panning(Channel& channel) {
     channel.panning = std::clamp(
         channel.panning - 4 * slide_step(channel, channel.it_panning_slide_memory), 0, 255);
+    channel.pan_borrowed = 0;
 }
 
 void slide_global_volume(Channel& channel) {

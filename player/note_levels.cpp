@@ -19,10 +19,11 @@ std::int32_t swing(Replay& replay, std::int32_t range) {
 void pan_struck_note(Channel& channel, std::int32_t key) {
     const Instrument& instrument = *channel.instrument;
     channel.volume_swing = swing(*channel.replay, instrument.random_volume);
-    // A panning the last note borrowed, and nothing has moved since, gives
-    // the channel's own back (its surround too); one a command set becomes
-    // the channel's own. A borrowed panning is never surround.
-    if (!channel.pan_borrowed || channel.panning != channel.borrowed_panning || channel.surround) {
+    // A panning the last note borrowed, and no command has moved since (even
+    // to the same place), gives the channel's own back (its surround too);
+    // one a command set becomes the channel's own. A borrowed panning is
+    // never surround.
+    if (!channel.pan_borrowed || channel.surround) {
         channel.home_panning = channel.panning;
         channel.home_surround = channel.surround;
     }
@@ -46,5 +47,4 @@ void pan_struck_note(Channel& channel, std::int32_t key) {
     channel.panning = std::clamp(pan, 0, 255);
     channel.pan_borrowed =
         channel.panning != channel.home_panning || channel.surround != channel.home_surround;
-    channel.borrowed_panning = channel.panning;
 }
