@@ -183,8 +183,9 @@ void update_amplitude(Channel& channel) {
         pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
     }
     // Panbrello swings the panning it starts from.
-    const std::int32_t panning = std::clamp(channel.panning + channel.balance_offset, 0, 255);
-    const std::int32_t room = panning < 128 ? panning : 255 - panning;
+    const std::int32_t right = full_right(rules_of(*replay.module));
+    const std::int32_t panning = std::clamp(channel.panning + channel.balance_offset, 0, right);
+    const std::int32_t room = panning < 128 ? panning : right - panning;
     const std::int32_t balance = panning + (pan_swing * room >> 5);
     channel.balance = balance;
     if (plays_other_trackers && replay.module->pan_narrowing != 0)

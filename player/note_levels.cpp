@@ -44,7 +44,7 @@ void pan_struck_note(Channel& channel, std::int32_t key) {
     // Impulse Tracker 2.14 reads the panning swing but leaves it out; the
     // files that set it mean it, and later trackers play it.
     pan += swing(*channel.replay, instrument.random_pan * 4);
-    channel.panning = std::clamp(pan, 0, 255);
+    channel.panning = std::clamp(pan, 0, full_right(rules_of(*channel.replay->module)));
     channel.pan_borrowed =
         channel.panning != channel.home_panning || channel.surround != channel.home_surround;
 }

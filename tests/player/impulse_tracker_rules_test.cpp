@@ -125,8 +125,8 @@ TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
     // A panning alone keeps IT's 65 steps as the effect that sets it.
     const AnyModulePtr pans = load_any(song(
         {{0, 0, none, 0, 160, 0, 0}, {1, 0, none, 0, 160, M, 0}, {2, 0, none, 0, none, S, 0x91}}));
-    EXPECT_EQ(pans->patterns[0].notes[3], effect::set_panning);
-    EXPECT_EQ(pans->patterns[0].notes[4], 128);
+    EXPECT_EQ(pans->patterns[0].notes[3], effect::column_panning);
+    EXPECT_EQ(pans->patterns[0].notes[4], 32);
     EXPECT_EQ(pans->patterns[0].notes[note_size + 2], 0xC8);
     EXPECT_EQ(pans->patterns[0].notes[2 * note_size + 3], effect::surround);
     // S91 centres the voice, its right side inverted; a panning (X) ends it.
@@ -242,4 +242,22 @@ TEST(ImpulseTrackerRules, ExactSampleRates) {
     ItBuilder::put32(b.samples[0], 0x3C, 44100);
     expect_rule(b.build(), &PlayRules::exact_sample_rates, &Channel::frequency,
                 {{0, 44100, 44034}, {6, 88200, 88069}});
+}
+
+TEST(ImpulseTrackerRules, PanningOf256) {
+    // XFF leaves a 256th of the note on the left; the column's full right
+    // (IT's 64) none, and the whole note on the right.
+    with_and_without(song({{0, 0, 60, 1, none, X, 0xFF}}), &PlayRules::panning_of_256,
+                     [](RulesDriver& d, bool on) {
+                         const int amplitude = d.channel().amplitude;
+                         EXPECT_EQ(tick_mix::channel_gains(d.channel()).left,
+                                   on ? amplitude >> 8 : 0);
+                     });
+    with_and_without(song({{0, 0, 60, 1, 192, 0, 0}}), &PlayRules::panning_of_256,
+                     [](RulesDriver& d, bool on) {
+                         const int amplitude = d.channel().amplitude;
+                         const mix_kernels::Gains gains = tick_mix::channel_gains(d.channel());
+                         EXPECT_EQ(gains.left, 0);
+                         EXPECT_EQ(gains.right, on ? amplitude : amplitude * 255 >> 8);
+                     });
 }
