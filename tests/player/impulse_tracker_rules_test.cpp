@@ -136,6 +136,15 @@ TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
     EXPECT_EQ(centred.right, -centred.left);
     surround.ticks(surround.replay->ticks_per_row);
     EXPECT_GT(tick_mix::channel_gains(surround.channel()).right, 0);
+    // XFF leaves a 256th on the left; the column's full right (64) none.
+    const auto gains = [](RulesDriver& d) {
+        const mix_kernels::Gains g = tick_mix::channel_gains(d.channel());
+        return std::vector<int>{g.left, g.right};
+    };
+    expect_rule(song({{0, 0, 60, 1, none, X, 0xFF}}), &PlayRules::panning_of_256, gains,
+                {{0, {64, 16320}, {0, 16320}}});
+    expect_rule(song({{0, 0, 60, 1, 192, 0, 0}}), &PlayRules::panning_of_256, gains,
+                {{0, {0, 16384}, {0, 16320}}});
     // P04 pans right, W02 and T12 slide on the ticks after the row's first;
     // Y48 swings the balance.
     RulesDriver slides(song({{0, 0, 60, 1, none, P, 0x04},
@@ -242,22 +251,4 @@ TEST(ImpulseTrackerRules, ExactSampleRates) {
     ItBuilder::put32(b.samples[0], 0x3C, 44100);
     expect_rule(b.build(), &PlayRules::exact_sample_rates, &Channel::frequency,
                 {{0, 44100, 44034}, {6, 88200, 88069}});
-}
-
-TEST(ImpulseTrackerRules, PanningOf256) {
-    // XFF leaves a 256th of the note on the left; the column's full right
-    // (IT's 64) none, and the whole note on the right.
-    with_and_without(song({{0, 0, 60, 1, none, X, 0xFF}}), &PlayRules::panning_of_256,
-                     [](RulesDriver& d, bool on) {
-                         const int amplitude = d.channel().amplitude;
-                         EXPECT_EQ(tick_mix::channel_gains(d.channel()).left,
-                                   on ? amplitude >> 8 : 0);
-                     });
-    with_and_without(song({{0, 0, 60, 1, 192, 0, 0}}), &PlayRules::panning_of_256,
-                     [](RulesDriver& d, bool on) {
-                         const int amplitude = d.channel().amplitude;
-                         const mix_kernels::Gains gains = tick_mix::channel_gains(d.channel());
-                         EXPECT_EQ(gains.left, 0);
-                         EXPECT_EQ(gains.right, on ? amplitude : amplitude * 255 >> 8);
-                     });
 }
