@@ -15,6 +15,8 @@ namespace {
 
 // The linear period of the note above B-7, the end of FastTracker 2's table.
 constexpr std::int32_t highest_linear_note_period = 7680 - 96 * 64;
+// The key whose linear period is 4608, played at the reference rate: C-5 of an IT file.
+constexpr std::int32_t middle_c_key = 49;
 
 // The pitch clamps keep the loaders' songs below highest_frequency (at most
 // 8363 * 1712 / 28 = 511340 Hz, 522 * 2^21 >> 11 = 519 kHz linear); a
@@ -107,6 +109,16 @@ void update_frequency(Channel& channel) {
             period = std::max(period, highest_linear_note_period);
         // Out-of-range pitch in either direction plays the lowest pitch.
         if (period < 28 || period > 7680) period = 7680;
+        const Sample& sample = *channel.sample;
+        if (rules_of(module).exact_sample_rates && sample.middle_c > 0) {
+            // The steps from the sample's own middle C, where it plays at its rate.
+            const std::int32_t middle = note_period(module, sample, middle_c_key, sample.fine_tune);
+            const std::int32_t power = fixed_exp2(
+                static_cast<std::int32_t>((std::int64_t{middle - period} * 32768) / 768));
+            channel.frequency = to_frequency(std::int64_t{sample.middle_c} * power >> 15);
+            channel.fine_frequency = to_fine_frequency(std::int64_t{sample.middle_c} * power >> 7);
+            return;
+        }
         // Period 28 is 5.96 octaves above period 4608: fixed_exp2 stays below
         // 2^21, so with the loaders' reference rates (8363 >> 4 = 522) the
         // product stays below 2^31; 64 bits keep any other rate exact.
@@ -171,8 +183,9 @@ void update_amplitude(Channel& channel) {
         pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
     }
     // Panbrello swings the panning it starts from.
-    const std::int32_t panning = std::clamp(channel.panning + channel.balance_offset, 0, 255);
-    const std::int32_t room = panning < 128 ? panning : 255 - panning;
+    const std::int32_t right = full_right(rules_of(*replay.module));
+    const std::int32_t panning = std::clamp(channel.panning + channel.balance_offset, 0, right);
+    const std::int32_t room = panning < 128 ? panning : right - panning;
     const std::int32_t balance = panning + (pan_swing * room >> 5);
     channel.balance = balance;
     if (plays_other_trackers && replay.module->pan_narrowing != 0)

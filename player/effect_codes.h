@@ -87,6 +87,8 @@ constexpr std::uint8_t tempo_slide = 0xA5;
 constexpr std::uint8_t panbrello_shape = 0xA6;
 constexpr std::uint8_t high_offset = 0xA7;
 constexpr std::uint8_t surround = 0xA8; // S91 (1) and S90 (0)
+// The volume column's panning in IT's steps, 0..64, where no effect is beside it.
+constexpr std::uint8_t column_panning = 0xA9;
 
 // S3M Sxy, unfolded: s3m_extended_base + x, parameter y.
 constexpr std::uint8_t s3m_extended_base = 0xF0;

@@ -116,6 +116,7 @@ void apply_effect_row(Channel& channel) {
     case effect::set_panning:
         channel.panning = p;
         channel.surround = 0;
+        channel.pan_borrowed = 0;
         break;
     case effect::set_volume:
         channel.volume = std::min(p, 64);
@@ -237,6 +238,7 @@ void apply_effect_row(Channel& channel) {
     case effect::s3m_set_panning:
         channel.panning = p * 17;
         channel.surround = 0;
+        channel.pan_borrowed = 0;
         break;
     case effect::s3m_instrument_control:
         apply_instrument_control(channel, p);

@@ -31,8 +31,10 @@ void slide_channel_volume(Channel& channel) {
 
 // P0x pans right, Px0 left, in IT's 64 steps, four of the replay's each.
 void slide_panning(Channel& channel) {
-    channel.panning = std::clamp(
-        channel.panning - 4 * slide_step(channel, channel.it_panning_slide_memory), 0, 255);
+    channel.panning =
+        std::clamp(channel.panning - 4 * slide_step(channel, channel.it_panning_slide_memory), 0,
+                   full_right(rules_of(*channel.replay->module)));
+    channel.pan_borrowed = 0;
 }
 
 void slide_global_volume(Channel& channel) {
@@ -106,6 +108,11 @@ void apply_it_effect_row(Channel& channel) {
         break;
     case effect::surround:
         channel.surround = p;
+        break;
+    case effect::column_panning:
+        channel.panning = std::min(p * 4, full_right(rules_of(*channel.replay->module)));
+        channel.surround = 0;
+        channel.pan_borrowed = 0;
         break;
     default:
         break;

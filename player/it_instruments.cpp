@@ -33,7 +33,7 @@ std::uint8_t choice(const LoadData& header, std::size_t at, std::uint8_t highest
 }
 
 std::int16_t it_panning(std::int32_t pan) {
-    return static_cast<std::int16_t>(std::min(pan * 4, 255));
+    return static_cast<std::int16_t>(pan * 4);
 }
 
 // The stored frames: plain (through prepare_sample directly) or packed,

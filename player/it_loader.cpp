@@ -192,8 +192,8 @@ void decode_pattern(Pattern& pattern, const LoadData& packed, const std::uint8_t
             const bool pans = last.volume >= lowest_pan && last.volume <= highest_pan;
             if ((mask & 0x44) != 0 && plays && pans && note[3] == 0) {
                 note[2] = 0;
-                note[3] = effect::set_panning;
-                note[4] = static_cast<std::uint8_t>(std::min((last.volume - lowest_pan) * 4, 255));
+                note[3] = effect::column_panning;
+                note[4] = static_cast<std::uint8_t>(last.volume - lowest_pan);
             }
         }
     }

@@ -1,7 +1,7 @@
 // What a MIDI macro tells the resonant filter. A macro is text: pairs of
 // upper-case hex digits are bytes, letters stand for values (z the Zxx
-// parameter, v the note's volume, u its volume after the song's global
-// volume, each 0..127; others for nothing), spaces separate. Of the bytes,
+// parameter, v and u two reckonings of the note's volume, each 0..127;
+// others for nothing), spaces separate. Of the bytes,
 // F0 F0 00 x sets the cutoff to x and F0 F0 01 x the resonance, for x up to
 // 7F; everything else is ignored.
 #pragma once

@@ -19,10 +19,11 @@ std::int32_t swing(Replay& replay, std::int32_t range) {
 void pan_struck_note(Channel& channel, std::int32_t key) {
     const Instrument& instrument = *channel.instrument;
     channel.volume_swing = swing(*channel.replay, instrument.random_volume);
-    // A panning the last note borrowed, and nothing has moved since, gives
-    // the channel's own back (its surround too); one a command set becomes
-    // the channel's own. A borrowed panning is never surround.
-    if (!channel.pan_borrowed || channel.panning != channel.borrowed_panning || channel.surround) {
+    // A panning the last note borrowed, and no command has moved since (even
+    // to the same place), gives the channel's own back (its surround too);
+    // one a command set becomes the channel's own. A borrowed panning is
+    // never surround.
+    if (!channel.pan_borrowed || channel.surround) {
         channel.home_panning = channel.panning;
         channel.home_surround = channel.surround;
     }
@@ -43,8 +44,7 @@ void pan_struck_note(Channel& channel, std::int32_t key) {
     // Impulse Tracker 2.14 reads the panning swing but leaves it out; the
     // files that set it mean it, and later trackers play it.
     pan += swing(*channel.replay, instrument.random_pan * 4);
-    channel.panning = std::clamp(pan, 0, 255);
+    channel.panning = std::clamp(pan, 0, full_right(rules_of(*channel.replay->module)));
     channel.pan_borrowed =
         channel.panning != channel.home_panning || channel.surround != channel.home_surround;
-    channel.borrowed_panning = channel.panning;
 }

@@ -4,6 +4,7 @@
 // picks the set of the tracker that writes its format. The replay reads them
 // on rows and ticks, never per sample frame.
 #pragma once
+#include <cstdint>
 
 struct PlayRules {
     // Timing and song position.
@@ -288,7 +289,22 @@ struct PlayRules {
     bool new_note_actions = false;
     // S77..S7C pause and resume the volume, panning and pitch envelopes.
     bool envelope_pause_commands = false;
+
+    // Pitch.
+    // A sample plays at its own middle-C rate to the hertz, not at the nearest 1/128 semitone of
+    // the module's reference rate: a long recording stays in phase with the tracker's.
+    bool exact_sample_rates = false;
+
+    // Panning.
+    // Panning runs to 256, IT's 64 steps times four, and each side gets its share of 256: full
+    // right silences the left, where X's FF (255) leaves a 256th there.
+    bool panning_of_256 = false;
 };
+
+// The replay's full right.
+constexpr std::int32_t full_right(const PlayRules& rules) {
+    return rules.panning_of_256 ? 256 : 255;
+}
 
 // The show's rules, and those of the trackers whose files the loaders read.
 constexpr PlayRules show_rules{};
@@ -415,5 +431,7 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.retrigger_counts_own_ticks = true;
     rules.tremor_and_retrigger_keep_whole_parameter = true;
     rules.random_panbrello_holds = true;
+    rules.exact_sample_rates = true;
+    rules.panning_of_256 = true;
     return rules;
 }();

@@ -115,9 +115,9 @@ struct Channel {
     // The position of the instrument's pitch (or filter) envelope.
     std::int32_t pitch_envelope_tick;
     // The channel's own panning while a note plays its instrument's or
-    // sample's (borrowed_panning), where the rules give notes their own.
+    // sample's (pan_borrowed, until a command pans), where the rules give
+    // notes their own.
     std::int32_t home_panning;
-    std::int32_t borrowed_panning;
     std::int32_t pan_borrowed;
     // The struck note's random change of its instrument's volume, in
     // percent.

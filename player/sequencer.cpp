@@ -37,6 +37,8 @@ void reset_channel(Replay& replay, std::int32_t index) {
     channel.replay = &replay;
     channel.index = index;
     channel.panning = module.channel_panning[index];
+    // A byte holds IT's full right (64 steps) as 255, the first four steps' multiple that fits.
+    if (channel.panning == 255) channel.panning = full_right(rules_of(module));
     if (module.channel_surround) channel.surround = module.channel_surround[index];
     channel.channel_volume = module.channel_volume ? module.channel_volume[index] : 64;
     channel.instrument = &module.instruments[0];

@@ -67,8 +67,10 @@ inline Gains channel_gains(const Channel& channel) {
         };
         return Gains{side(256 - balance), side(balance)};
     }
-    return Gains{((255 - channel.balance) * channel.amplitude) >> 8,
-                 (channel.balance * channel.amplitude) >> 8};
+    return Gains{
+        ((full_right(rules_of(*channel.replay->module)) - channel.balance) * channel.amplitude) >>
+            8,
+        (channel.balance * channel.amplitude) >> 8};
 }
 
 // Where a voice that has moved on to `position` stands: wrapped into its

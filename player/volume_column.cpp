@@ -87,6 +87,7 @@ void apply_volume_column_row(Channel& channel) {
         // FastTracker 2 multiplies by 16: its full right is 240.
         channel.panning = x * (rules_of(*channel.replay->module).panning_column_by_16 ? 16 : 17);
         channel.surround = 0;
+        channel.pan_borrowed = 0;
         break;
     case 0xD:
     case 0xE:

@@ -174,6 +174,15 @@ TEST(ImpulseTrackerInstruments, GlobalVolumesSwingAndPanning) {
     b.patterns[0] = {0x81, 1 | 2 | 4, c5 + 12, 1, 128 + 16, 0};
     expect_rule(b.build(), &PlayRules::note_takes_instrument_panning, &Channel::panning,
                 {{1, 4 * 16, 4 * 16}});
+    // X80 under instrument 1's middle panning, which it repeats, becomes the
+    // channel's own: instrument 2, without one, plays there too.
+    b = song({});
+    b.instruments.push_back(b.instruments[0]);
+    b.instruments[0][0x19] = 32, b.instruments[1][0x19] = 128, b.header[0x40] = 0;
+    b.patterns[0] = {0x81, 3, c5, 1, 0, 0x81, 8, 24, 128, 0, 0x81, 3, c5, 2, 0};
+    RulesDriver moved(b.build());
+    moved.ticks(6);
+    EXPECT_EQ(moved.channel().panning, 128);
 }
 
 TEST(ImpulseTrackerInstruments, AReleasedKeyLeavesTheSustainLoopForThePlainLoopAtTheSameFrame) {

@@ -125,8 +125,8 @@ TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
     // A panning alone keeps IT's 65 steps as the effect that sets it.
     const AnyModulePtr pans = load_any(song(
         {{0, 0, none, 0, 160, 0, 0}, {1, 0, none, 0, 160, M, 0}, {2, 0, none, 0, none, S, 0x91}}));
-    EXPECT_EQ(pans->patterns[0].notes[3], effect::set_panning);
-    EXPECT_EQ(pans->patterns[0].notes[4], 128);
+    EXPECT_EQ(pans->patterns[0].notes[3], effect::column_panning);
+    EXPECT_EQ(pans->patterns[0].notes[4], 32);
     EXPECT_EQ(pans->patterns[0].notes[note_size + 2], 0xC8);
     EXPECT_EQ(pans->patterns[0].notes[2 * note_size + 3], effect::surround);
     // S91 centres the voice, its right side inverted; a panning (X) ends it.
@@ -136,6 +136,15 @@ TEST(ImpulseTrackerRules, ItsOwnEffectsAndOffsets) {
     EXPECT_EQ(centred.right, -centred.left);
     surround.ticks(surround.replay->ticks_per_row);
     EXPECT_GT(tick_mix::channel_gains(surround.channel()).right, 0);
+    // XFF leaves a 256th on the left; the column's full right (64) none.
+    const auto gains = [](RulesDriver& d) {
+        const mix_kernels::Gains g = tick_mix::channel_gains(d.channel());
+        return std::vector<int>{g.left, g.right};
+    };
+    expect_rule(song({{0, 0, 60, 1, none, X, 0xFF}}), &PlayRules::panning_of_256, gains,
+                {{0, {64, 16320}, {0, 16320}}});
+    expect_rule(song({{0, 0, 60, 1, 192, 0, 0}}), &PlayRules::panning_of_256, gains,
+                {{0, {0, 16384}, {0, 16320}}});
     // P04 pans right, W02 and T12 slide on the ticks after the row's first;
     // Y48 swings the balance.
     RulesDriver slides(song({{0, 0, 60, 1, none, P, 0x04},
@@ -233,4 +242,13 @@ TEST(ImpulseTrackerRules, RandomPanbrelloHolds) {
         EXPECT_EQ(offsets[0] == offsets[1] && offsets[1] == offsets[2], on);
         EXPECT_NE(offsets[2], offsets[3]);
     });
+}
+
+TEST(ImpulseTrackerRules, ExactSampleRates) {
+    // A 44.1 kHz sample plays C-5 at its rate and C-6 at twice it, to the
+    // hertz; without the rule 66 Hz lower, from 8363 Hz in 1/128 semitones.
+    ItBuilder b = builder({{0, 0, 60, 1, none, 0, 0}, {1, 0, 72, 0, none, 0, 0}});
+    ItBuilder::put32(b.samples[0], 0x3C, 44100);
+    expect_rule(b.build(), &PlayRules::exact_sample_rates, &Channel::frequency,
+                {{0, 44100, 44034}, {6, 88200, 88069}});
 }

@@ -106,4 +106,21 @@ TEST(ResonantFilter, InstrumentSetsTheFilterAndItsFilterEnvelopeOpensTheCutoff) 
     const float closed = d.channel().filter.input;
     d.ticks(5);
     EXPECT_GT(d.channel().filter.input, 5 * closed);
+    // Full cutoff, no resonance and the envelope at its top: the note plays unfiltered.
+    instrument[0x3A] = 128 + 127, instrument[0x3B] = 128, instrument[0x1D4 + 6] = 32;
+    EXPECT_EQ(RulesDriver(b.build()).channel().filter_on, 0);
+}
+
+TEST(ResonantFilter, MacroVolumesCountEveryVolumeOfTheNote) {
+    // Half the sample's and half the channel's global volume: a quarter of 128.
+    ItBuilder b;
+    std::vector<std::uint8_t>& sample = b.add_sample(std::vector<std::uint8_t>(64, 0x40), 1 | 16);
+    sample[0x11] = 32, sample[0x13] = 64, b.header[0x80] = 32;
+    b.patterns = {{0x81, 0x03, 60, 1, 0, 0x81, 0x08, 26, 0, 0}};
+    b.pattern_rows = {2};
+    RulesDriver d(b.build());
+    std::copy_n("F0F000u F0F001v", 16, d.module->midi_macros);
+    d.ticks(6);
+    EXPECT_EQ((std::vector{d.channel().filter_cutoff, d.channel().filter_resonance}),
+              (std::vector{32, 32}));
 }
