@@ -16,7 +16,7 @@ std::atomic<DWORD> lock_owner{no_owner}; // read unlocked by other threads
 std::uint32_t lock_depth = 0;
 
 // Fatal stop: 0 none, 1 stopping, 2 stopping again.
-thread_local int panic_stage = 0;
+thread_local int panic_stage;
 LONG volatile stopping_count = 0;
 
 std::size_t text_length(const char* text) {
