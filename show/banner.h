@@ -11,7 +11,7 @@ constexpr int banner_text_capacity = 42;
 
 struct BannerStyle {
     char text[banner_text_capacity];
-    std::int64_t length; // the text's length, which is also its wrap length
+    std::uint8_t length; // the text's length, which is also its wrap length
     std::uint8_t text_shade;
 };
 
