@@ -15,8 +15,14 @@ SRWLOCK stderr_lock = SRWLOCK_INIT;
 std::atomic<DWORD> lock_owner{no_owner}; // read unlocked by other threads
 std::uint32_t lock_depth = 0;
 
-// Fatal stop: 0 none, 1 stopping, 2 stopping again.
-thread_local int panic_stage = 0;
+// Fatal stop: 0 none, 1 stopping, 2 stopping again. Per thread, except on
+// Windows, where the program runs all its code on one thread (the sound
+// device reports to the window) and so needs no thread-local storage.
+#ifdef _WIN32
+int panic_stage = 0;
+#else
+thread_local int panic_stage;
+#endif
 LONG volatile stopping_count = 0;
 
 std::size_t text_length(const char* text) {
@@ -76,9 +82,13 @@ bool append(ReportBuffer& buffer, const char* text) {
 
 // Another thread is stopping too and will end the process.
 [[noreturn]] void wait_forever() {
+#ifdef _WIN32
+    for (;;) Sleep(INFINITE); // never reached with one thread
+#else
     LONG unchanging = 0;
     LONG undesired = 0;
     for (;;) WaitOnAddress(&unchanging, &undesired, sizeof unchanging, INFINITE);
+#endif
 }
 
 } // namespace

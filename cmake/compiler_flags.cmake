@@ -31,6 +31,9 @@ if(WIN32)
                       -fno-threadsafe-statics -fno-stack-protector -fno-ident -mcmodel=small
                       -malign-data=abi)
   add_compile_definitions(GRIDSHOW_PLAIN_KERNELS GRIDSHOW_SHOW_RULES_ONLY)
+  # Sections aligned to a byte instead of GNU as's 16 (see the script).
+  set(CMAKE_CXX_COMPILE_OBJECT
+      "${CMAKE_SOURCE_DIR}/cmake/compile_unpadded.sh <OBJECT> <CMAKE_CXX_COMPILER> <DEFINES> <INCLUDES> <FLAGS> <SOURCE>")
 endif()
 
 if(EMSCRIPTEN)

@@ -160,7 +160,8 @@ void update_amplitude(Channel& channel) {
                                     rules.fade_starts_at_release_or_envelope_end
                                 ? 64 * 256
                                 : 0;
-    if (instrument.volume_envelope.active && !channel.volume_envelope_paused) {
+    if (plays_other_trackers && instrument.volume_envelope.active &&
+        !channel.volume_envelope_paused) {
         envelope = envelope_value_fine(instrument.volume_envelope, channel.volume_envelope_tick);
     }
     std::int32_t volume = std::clamp(channel.volume + channel.volume_offset, 0, 64);
@@ -175,11 +176,13 @@ void update_amplitude(Channel& channel) {
     const std::int32_t global_shift = rules.global_volume_of_128 ? 21 : 20;
     channel.amplitude = static_cast<std::int32_t>(level >> global_shift);
     // An FM channel plays no samples: the chip (fm_voices.h) sounds its notes.
-    if (replay.module->channel_fm && replay.module->channel_fm[channel.index] != 0)
+    if (plays_other_trackers && replay.module->channel_fm &&
+        replay.module->channel_fm[channel.index] != 0)
         channel.amplitude = 0;
 
     std::int32_t pan_swing = 0;
-    if (instrument.panning_envelope.active && !channel.panning_envelope_paused) {
+    if (plays_other_trackers && instrument.panning_envelope.active &&
+        !channel.panning_envelope_paused) {
         pan_swing = envelope_value(instrument.panning_envelope, channel.panning_envelope_tick) - 32;
     }
     // Panbrello swings the panning it starts from.

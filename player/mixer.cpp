@@ -192,7 +192,8 @@ std::int32_t mix_tick(Replay* replay, std::int32_t* int_mix_buffer) {
                      tick_mix::channel_gains(channel),
                      unknown_frames_to_end};
     };
-    if (replay->interpolate) {
+    // The show's own song plays without interpolation.
+    if (plays_other_trackers && replay->interpolate) {
         tick_mix::mix_channels<fill_overrun>(*replay, rendered, int_mix_buffer, make_voice,
                                              read_voice<true>);
     } else {

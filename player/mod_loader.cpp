@@ -292,7 +292,9 @@ std::uint8_t period_to_key(std::int32_t period) {
 Module* module_load(const std::uint8_t* data, std::size_t length,
                     char load_message[load_message_size]) {
     const LoadData mod_data{data, length};
-    const bool is_xm = has_signature(mod_data, 0, "Extended Module:");
+    // A build that plays only the show's own song never meets another
+    // tracker's file here.
+    const bool is_xm = plays_other_trackers && has_signature(mod_data, 0, "Extended Module:");
     Module* module = static_cast<Module*>(mem_alloc(sizeof(Module)));
     if (!module) return nullptr;
     if (is_xm) {
@@ -300,7 +302,7 @@ Module* module_load(const std::uint8_t* data, std::size_t length,
         module_dispose(module);
         return nullptr;
     }
-    if (has_signature(mod_data, 44, "SCRM")) {
+    if (plays_other_trackers && has_signature(mod_data, 44, "SCRM")) {
         set_message(load_message, "Not an S3M file!");
         module_dispose(module);
         return nullptr;

@@ -1,17 +1,23 @@
 #include "player/module.h"
 #include "base/alloc.h"
 
+// What only other trackers' loaders fill is null in a build that plays only
+// the show's song.
 void sample_dispose(Sample& sample) {
-    if (sample.released) mem_free(sample.released->data);
-    mem_free(sample.released);
+    if (plays_other_trackers && sample.released) {
+        mem_free(sample.released->data);
+        mem_free(sample.released);
+    }
     mem_free(sample.data);
 }
 
 void module_dispose(Module* module) {
-    mem_free(module->channel_surround);
-    mem_free(module->midi_macros);
-    mem_free(module->channel_volume);
-    mem_free(module->channel_fm);
+    if (plays_other_trackers) {
+        mem_free(module->channel_surround);
+        mem_free(module->midi_macros);
+        mem_free(module->channel_volume);
+        mem_free(module->channel_fm);
+    }
     mem_free(module->channel_panning);
     mem_free(module->order_list);
     if (module->patterns) {

@@ -307,9 +307,9 @@ constexpr std::int32_t full_right(const PlayRules& rules) {
 }
 
 // The show's rules, and those of the trackers whose files the loaders read.
-constexpr PlayRules show_rules{};
+inline constexpr PlayRules show_rules{};
 
-constexpr PlayRules protracker_rules{
+inline constexpr PlayRules protracker_rules{
     .tempo_after_first_tick = true,
     .pattern_loop_per_channel = true,
     .break_row_survives_wrap = true,
@@ -333,7 +333,7 @@ constexpr PlayRules protracker_rules{
 
 // Scream Tracker 3.2x; the loader adds what a file's header asks for
 // (Amiga limits) and what only Scream Tracker's own files get.
-constexpr PlayRules scream_tracker_rules{
+inline constexpr PlayRules scream_tracker_rules{
     .breaks_wait_for_loop_end = true,
     .break_row_survives_wrap = true,
     .pattern_delay_reruns_row = true,
@@ -353,7 +353,7 @@ constexpr PlayRules scream_tracker_rules{
 };
 
 // FastTracker 2.08/2.09.
-constexpr PlayRules fasttracker_rules{
+inline constexpr PlayRules fasttracker_rules{
     .pattern_loop_per_channel = true,
     .loop_start_kept_across_patterns = true,
     .loop_row_starts_next_pattern = true,
@@ -393,7 +393,7 @@ constexpr PlayRules fasttracker_rules{
 // and from the header's flags its own effects (unless old ones are asked
 // for) and the tone slide's memory linked with the pitch slides' (or else
 // envelopes kept beside it).
-constexpr PlayRules impulse_tracker_rules = [] {
+inline constexpr PlayRules impulse_tracker_rules = [] {
     PlayRules rules = scream_tracker_rules;
     rules.shared_effect_memory = false;
     rules.pattern_loop_per_channel = true;

@@ -48,6 +48,7 @@ void take_tone_slide_speed(Channel& channel, std::int32_t x) {
 } // namespace
 
 void apply_volume_column_row(Channel& channel) {
+    if (!plays_other_trackers) return; // the show's MOD has no volume column
     const std::int32_t command = channel.note.volume;
     const std::int32_t x = command & 15;
     const PlayRules& rules = rules_of(channel);
@@ -103,6 +104,7 @@ void apply_volume_column_row(Channel& channel) {
 }
 
 void apply_volume_column_tick(Channel& channel) {
+    if (!plays_other_trackers) return; // the show's MOD has no volume column
     const std::int32_t command = channel.note.volume;
     const std::int32_t x = command & 15;
     switch (command >> 4) {

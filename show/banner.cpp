@@ -6,8 +6,8 @@
 #include "show/effects.h"
 #include <cmath>
 
-const BannerStyle banner_one_style = {banner_text_one, banner_text_one_length, 255};
-const BannerStyle banner_two_style = {banner_text_two, banner_text_two_length, 192};
+const BannerStyle banner_one_style = {"  Cobalt Harvest Cooperative            ", 40, 255};
+const BannerStyle banner_two_style = {"   Straight from Planet Vesko            ", 41, 192};
 
 namespace {
 

@@ -4,9 +4,14 @@
 #include "show/show_state.h"
 #include <cstdint>
 
+// The text is held in the style, not pointed to: the styles then hold no
+// addresses, which the Windows loader would have to move when it places the
+// program elsewhere.
+constexpr int banner_text_capacity = 42;
+
 struct BannerStyle {
-    const char* text;
-    std::int64_t length; // the text's length, which is also its wrap length
+    char text[banner_text_capacity];
+    std::uint8_t length; // the text's length, which is also its wrap length
     std::uint8_t text_shade;
 };
 

@@ -1,10 +1,5 @@
-// The banner effects' constant data: the two texts, the two-frame picture and
-// the 8 x 8 font.
+// The banner effects' constant data: the two-frame picture and the 8 x 8 font.
 #include "show/banner_data.h"
-
-const char banner_text_one[banner_text_one_length + 1] = "  Cobalt Harvest Cooperative            ";
-const char banner_text_two[banner_text_two_length + 1] =
-    "   Straight from Planet Vesko            ";
 
 // Frame f's row r at f * 9 + r; column c in bit 15 - c, so each literal reads as
 // the row it draws.

@@ -9,14 +9,32 @@
 // Effect 1 gets a 5 x 5 grid: its figure needs five rows, and on fewer the
 // whole slot would show black cells.
 const EffectEntry effect_table[effect_count] = {
-    {render_banner_one, 0, 4, 16, 9},
-    {render_figure, 4, 5, 5, 5},
-    {render_plasma, 5, 7, 16, 14},
-    {render_banner_two, 7, 9, 24, 7},
+    {EffectKind::BannerOne, 0, 4, 16, 9},
+    {EffectKind::Figure, 4, 5, 5, 5},
+    {EffectKind::Plasma, 5, 7, 16, 14},
+    {EffectKind::BannerTwo, 7, 9, 24, 7},
 };
 
-bool is_banner_effect(EffectRender render) {
-    return render == render_banner_one || render == render_banner_two;
+void render_effect(EffectKind kind, ShowState& show, std::uint8_t* shades, std::uint64_t cols,
+                   std::uint64_t rows) {
+    switch (kind) {
+    case EffectKind::BannerOne:
+        render_banner_one(show, shades, cols, rows);
+        break;
+    case EffectKind::Figure:
+        render_figure(show, shades, cols, rows);
+        break;
+    case EffectKind::Plasma:
+        render_plasma(show, shades, cols, rows);
+        break;
+    case EffectKind::BannerTwo:
+        render_banner_two(show, shades, cols, rows);
+        break;
+    }
+}
+
+bool is_banner_effect(EffectKind kind) {
+    return kind == EffectKind::BannerOne || kind == EffectKind::BannerTwo;
 }
 
 void clear_shades(std::uint8_t* shades, std::uint64_t cols, std::uint64_t rows) {
@@ -51,7 +69,7 @@ void effect_step(ShowState& show, CellGrid& grid, const Replay* replay) {
     const std::uint64_t order = replay->order_counter;
     const EffectEntry& current = effect_table[show.effect_index];
     if (order < current.end_order) {
-        current.render(show, grid.shades.values, grid.cols, grid.rows);
+        render_effect(current.kind, show, grid.shades.values, grid.cols, grid.rows);
         show.first_frame = false;
         invalidate_cells(grid);
         return;

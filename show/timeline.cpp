@@ -57,7 +57,8 @@ void scale_up(ShowState& show, CellGrid& grid, HWND window) {
     const float end = grow_in_end(grid);
     const GrowInStep step = grow_in_step(grid, show.phase_time);
     if (step.moved > 0) {
-        effect_table[show.effect_index].render(show, grid.shades.values, grid.cols, grid.rows);
+        render_effect(effect_table[show.effect_index].kind, show, grid.shades.values, grid.cols,
+                      grid.rows);
         show.first_frame = false;
         invalidate_cells(grid);
         // Erasing repaints the gaps between the growing cells.
@@ -105,7 +106,7 @@ const EffectEntry* bobbing_effect(const ShowState& show) {
 
 void bob_window(const ShowState& show, HWND window) {
     const EffectEntry* effect = bobbing_effect(show);
-    const bool bobbing = effect && is_banner_effect(effect->render);
+    const bool bobbing = effect && is_banner_effect(effect->kind);
     const std::int32_t wanted_top = show.home_y + (bobbing ? show.bob_offset : 0);
     RECT rect;
     // A window destroyed by this tick's work has no rectangle left to move.

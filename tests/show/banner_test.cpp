@@ -11,8 +11,7 @@
 namespace {
 
 // Same algorithm, only blanks: what is left on the grid is the picture.
-const char blank_text[] = "        ";
-const BannerStyle picture_only = {blank_text, 8, 255};
+const BannerStyle picture_only = {"        ", 8, 255};
 
 struct Banner : ::testing::Test {
     ShowState show{};
@@ -37,8 +36,10 @@ struct Banner : ::testing::Test {
 };
 
 TEST_F(Banner, TextsHaveTheirWrapLengths) {
-    EXPECT_EQ(std::strlen(banner_text_one), 40u);
-    EXPECT_EQ(std::strlen(banner_text_two), 41u);
+    EXPECT_EQ(std::strlen(banner_one_style.text), 40u);
+    EXPECT_EQ(std::strlen(banner_two_style.text), 41u);
+    EXPECT_EQ(banner_one_style.length, 40);
+    EXPECT_EQ(banner_two_style.length, 41);
     EXPECT_EQ(banner_one_style.text_shade, 255);
     EXPECT_EQ(banner_two_style.text_shade, 192);
 }

@@ -25,6 +25,13 @@ size=$(stat -c %s "$exe")
 ((size <= 65536)) || problem "$size bytes, more than 65536"
 grep -qE '^Subsystem\s+00000002\s+\(Windows GUI\)' <<<"$headers" ||
     problem "not a Windows GUI-subsystem program: $(grep '^Subsystem' <<<"$headers")"
+# Windows may place it anywhere, with a high address, in memory that runs no
+# data: relocatable (relocations not stripped, even where none are needed),
+# dynamic base, high-entropy addresses, no-execute data.
+! grep -qx $'\trelocations stripped' <<<"$headers" || problem "relocations stripped: no ASLR"
+for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
+    grep -qE "^\s+$flag\$" <<<"$headers" || problem "lacks the $flag flag"
+done
 dlls=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers" | sort)
 unexpected=$(grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|winmm\.dll|msvcrt\.dll' <<<"$dlls" || true)
 [[ -z $unexpected ]] || problem "imports from DLLs beyond Windows' own: $(tr "\n" " " <<<"$unexpected")"
