@@ -78,6 +78,15 @@ void restart_envelopes(Channel& channel) {
     channel.tremor_state = 0;
 }
 
+// An instrument number's restart without a note: the envelopes and the fade
+// level start again, a released key and a begun fade stay so.
+void restart_envelopes_keeping_release(Channel& channel) {
+    channel.volume_envelope_tick = 0;
+    channel.panning_envelope_tick = 0;
+    channel.pitch_envelope_tick = 0;
+    channel.fade_level = 32768;
+}
+
 // A sample's volume, and its panning where it has one (unless only notes
 // set the panning).
 void take_sample_levels(Channel& channel, const Sample& sample) {
@@ -124,11 +133,14 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     const Module& module = *channel.replay->module;
     const Instrument& instrument = module.instruments[instrument_number];
     channel.instrument = &instrument;
-    const Sample* sample = sample_for_key(instrument, key < 97 ? key : 0);
+    const PlayRules& rules = rules_of(module);
+    const bool keyed = key >= 1 && key <= 96;
+    const std::int32_t no_key =
+        rules.instrument_without_key_takes_last_keys_sample ? channel.last_key : 0;
+    const Sample* sample = sample_for_key(instrument, keyed ? key : no_key);
     take_sample_levels(channel, *sample);
     // A sounding channel switches to a looped sample at once, even without a
     // key; where the rules say so, not beside a tone slide.
-    const PlayRules& rules = rules_of(module);
     const bool keeps = rules.tone_slide_keeps_sample && slides(channel);
     if (rules.lone_instrument_queues_sample) {
         // The Amiga plays the sample it has to its end before the new one.
@@ -139,7 +151,12 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
         channel.sample = sample;
     }
     channel.start_offset = 0;
-    if (!(rules.tone_slide_keeps_envelopes && slides(channel))) restart_envelopes(channel);
+    if (rules.tone_slide_keeps_envelopes && slides(channel)) return;
+    if (!keyed && rules.instrument_without_key_keeps_release) {
+        restart_envelopes_keeping_release(channel);
+    } else {
+        restart_envelopes(channel);
+    }
 }
 
 // Impulse Tracker's own effects ignore an offset past the sample's end.
@@ -391,6 +408,8 @@ void trigger_note(Channel& channel) {
         } else if (rules.lone_instrument_takes_over_note && playing &&
                    (note.key == 0 || note.key > 96) && !slides(channel)) {
             take_over_note(channel, note.instrument);
+            if (rules.lone_instrument_restarts_envelopes)
+                restart_envelopes_keeping_release(channel);
         } else {
             trigger_instrument(channel, note.instrument, note.key);
         }

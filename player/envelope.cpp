@@ -155,9 +155,11 @@ void release_key(Channel& channel, bool fade, bool keep_volume) {
 }
 
 EnvelopePlace envelope_place(const Channel& channel, const Instrument& next) {
-    // A cut or ended note carries nothing on.
+    // A cut or ended note carries nothing on, nor, where the rules say so, a released one.
     const bool sounds = channel.period > 0 && channel.fade_level > 0 && !sample_played_out(channel);
-    const bool carries = plays_other_trackers && sounds && channel.instrument == &next;
+    const bool released = channel.key_down == 0 &&
+                          rules_of(*channel.replay->module).released_note_carries_no_envelope;
+    const bool carries = plays_other_trackers && sounds && !released && channel.instrument == &next;
     return EnvelopePlace{carries ? &next : nullptr, channel.volume_envelope_tick,
                          channel.panning_envelope_tick, channel.pitch_envelope_tick};
 }

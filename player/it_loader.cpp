@@ -296,6 +296,7 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.rules.offset_past_end_ignored = own_effects;
     module.rules.tremolo_every_tick = own_effects;
     module.rules.tremor_phases_one_longer = !own_effects;
+    module.rules.lone_instrument_restarts_envelopes = !own_effects;
     module.rules.keys_without_sample_ignored = header.layout.instrument_mode;
     module.rules.lone_instrument_keeps_sample = header.layout.instrument_mode;
     module.rules.tone_slide_instrument_changes_sample =

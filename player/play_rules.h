@@ -276,6 +276,17 @@ struct PlayRules {
     // The playing instrument's number alone takes its sample's volume for the last key but leaves
     // the playing sample sounding (the instrument mode of an IT header).
     bool lone_instrument_keeps_sample = false;
+    // An instrument number without a key (or beside a key-off) takes the volume of its sample for
+    // the channel's last key, not of the sample no key names.
+    bool instrument_without_key_takes_last_keys_sample = false;
+    // An instrument number that starts the envelopes and fade again without a note leaves a
+    // released key released and a begun fade going.
+    bool instrument_without_key_keeps_release = false;
+    // An instrument number alone (or beside a key-off) on a playing note starts its envelopes and
+    // fade again, so (Impulse Tracker's old effects).
+    bool lone_instrument_restarts_envelopes = false;
+    // A note whose key was released carries no envelope on to the next note.
+    bool released_note_carries_no_envelope = false;
     // Filter.
     // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
     // its filter messages set the cutoff and resonance of the channel's resonant filter.
@@ -415,5 +426,8 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.retrigger_counts_own_ticks = true;
     rules.tremor_and_retrigger_keep_whole_parameter = true;
     rules.random_panbrello_holds = true;
+    rules.instrument_without_key_takes_last_keys_sample = true;
+    rules.instrument_without_key_keeps_release = true;
+    rules.released_note_carries_no_envelope = true;
     return rules;
 }();

@@ -214,3 +214,31 @@ TEST(ImpulseTrackerInstruments, TheSamplesAutoVibratoGrowsAtItsRateAndStaysOffAt
     expect_rule(b.build(), &PlayRules::sample_auto_vibrato, &Channel::period_offset,
                 {{1, 1, 0}, {8, -8, 0}});
 }
+
+TEST(ImpulseTrackerInstruments, AnInstrumentWithoutANoteRestartsEnvelopesButNotTheKey) {
+    // Beside a tone slide the instrument takes its sample for the last key,
+    // not the silent slot no key names.
+    ItBuilder b = song({c5});
+    b.patterns[0] = {0x81, 3, c5, 1, 0, 0x81, 10, 1, 7, 0xF0, 0};
+    expect_rule(b.build(), &PlayRules::instrument_without_key_takes_last_keys_sample,
+                &Channel::volume, {{3, 64, 0}});
+    // With the link flag it restarts the released note's envelopes, the key
+    // staying released.
+    b = song({c5, note_off}, falling(1 | 4, {0, 0, 1, 1}));
+    b.header[0x2C] |= 32;
+    b.patterns[0].insert(b.patterns[0].end() - 1, {0, 0x81, 10, 1, 7, 0xF0});
+    expect_rule(b.build(), &PlayRules::instrument_without_key_keeps_release,
+                [](const Channel& c) {
+                    return std::pair{c.key_down, c.volume_envelope_tick};
+                },
+                {{7, {0, 2}, {1, 2}}});
+    // Old effects: an instrument alone restarts them too.
+    b = song({c5, lone_instrument}, plain_falling);
+    b.header[0x2C] |= 16;
+    expect_rule(b.build(), &PlayRules::lone_instrument_restarts_envelopes,
+                &Channel::volume_envelope_tick, {{3, 1, 4}});
+    // A released note carries no envelope on.
+    expect_rule(song({c5, note_off, c5}, falling(1 | 2 | 8, {0, 2, 0, 0})).build(),
+                &PlayRules::released_note_carries_no_envelope, &Channel::volume_envelope_tick,
+                {{7, 2, 8}});
+}
