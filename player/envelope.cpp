@@ -95,7 +95,8 @@ void release_sample(Channel& channel) {
     std::int32_t position = channel.position;
     const std::int32_t frames = held.ping_pong_frames;
     if (frames > 0 && position >= held.loop_start) {
-        const std::int32_t in_cycle = (position - held.loop_start) % (2 * frames);
+        const std::int32_t cycle = 2 * frames - held.ping_pong_start_once;
+        const std::int32_t in_cycle = (position - held.loop_start) % cycle;
         position = held.loop_start + (in_cycle < frames ? in_cycle : 2 * frames - 1 - in_cycle);
     }
     const Sample& released = *held.released;

@@ -189,7 +189,7 @@ TEST(ImpulseTrackerInstruments, AReleasedKeyLeavesTheSustainLoopForThePlainLoopA
         expect_clean_failure_at_every_allocation(b.build());
         RulesDriver d(b.build());
         const Sample* held = d.channel().sample;
-        EXPECT_EQ(held->loop_length, flags ? 16 : 20);
+        EXPECT_EQ(held->loop_length, flags ? 15 : 20);
         d.ticks(2);
         d.channel().position = at;
         d.ticks(1);
@@ -241,4 +241,20 @@ TEST(ImpulseTrackerInstruments, AnInstrumentWithoutANoteRestartsEnvelopesButNotT
     expect_rule(song({c5, note_off, c5}, falling(1 | 2 | 8, {0, 2, 0, 0})).build(),
                 &PlayRules::released_note_carries_no_envelope, &Channel::volume_envelope_tick,
                 {{7, 2, 8}});
+}
+
+TEST(ImpulseTrackerInstruments, PingPongLoopsPlayTheirStartFrameOnce) {
+    ItBuilder b = song({c5});
+    b.samples[0][0x12] = 1 | 16 | 64;
+    ItBuilder::put32(b.samples[0], 0x34, 8);
+    ItBuilder::put32(b.samples[0], 0x38, 16);
+    for (std::uint8_t i = 0; i < 64; ++i) b.sample_data[0][i] = i;
+    const AnyModulePtr module = load_any(b.build());
+    ASSERT_TRUE(module);
+    const Sample& sample = module->instruments[1].samples[1];
+    ASSERT_EQ(sample.loop_length, 15);
+    std::vector<std::int32_t> cycle;
+    for (int i = 0; i <= 15; ++i) cycle.push_back(sample.data[8 + i] >> 8);
+    EXPECT_EQ(cycle, (std::vector<std::int32_t>{8, 9, 10, 11, 12, 13, 14, 15, 15, 14, 13, 12, 11,
+                                                10, 9, 8}));
 }
