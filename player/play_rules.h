@@ -287,6 +287,8 @@ struct PlayRules {
     bool lone_instrument_restarts_envelopes = false;
     // A note whose key was released carries no envelope on to the next note.
     bool released_note_carries_no_envelope = false;
+    // A note cut (SCx, ^^^) stops the note but leaves the channel's volume to the next one.
+    bool note_cut_keeps_volume = false;
     // Filter.
     // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
     // its filter messages set the cutoff and resonance of the channel's resonant filter.
@@ -429,5 +431,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.instrument_without_key_takes_last_keys_sample = true;
     rules.instrument_without_key_keeps_release = true;
     rules.released_note_carries_no_envelope = true;
+    rules.note_cut_keeps_volume = true;
     return rules;
 }();

@@ -197,6 +197,10 @@ TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
                       {2, 0, none, 0, none, Q, 15}}),
                 &PlayRules::retrigger_skips_played_out_note,
                 [](const Channel& c) { return c.position < 2000; }, {{Rendered{17}, false, true}});
+    // A cut leaves the volume (32) to the next note, which has no instrument.
+    expect_rule(
+        song({{0, 0, 60, 1, 32, 0, 0}, {1, 0, 254, 0, none, 0, 0}, {2, 0, 60, 0, none, 0, 0}}),
+        &PlayRules::note_cut_keeps_volume, &Channel::volume, {{6, 32, 0}, {6, 32, 0}});
 }
 
 TEST(ImpulseTrackerRules, TremorAndRetriggerCounts) {
