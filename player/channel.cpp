@@ -203,6 +203,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
     if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
     channel.ticks_since_trigger = 0;
+    channel.cut_or_faded = 0;
     channel.auto_vibrato_ticks = 0;
     channel.auto_vibrato_sweep = 0;
 }
@@ -389,7 +390,8 @@ void trigger_note(Channel& channel) {
     const bool playing = channel.instrument != &channel.replay->module->instruments[0];
     // Impulse Tracker strikes an ended note again for an instrument number alone.
     if (rules.lone_instrument_takes_over_note && note.key == 0 && note.instrument != 0 && playing &&
-        channel.fade_level == 0 && channel.last_key > 0 && !slides(channel))
+        channel.fade_level == 0 && channel.last_key > 0 && !slides(channel) &&
+        !(rules.cut_or_faded_note_stays_stopped && channel.cut_or_faded))
         channel.note.key = static_cast<std::uint8_t>(channel.last_key);
     const bool held = channel.key_down != 0 && channel.period > 0;
     const bool takes_instrument = note.instrument != 0 &&
@@ -438,6 +440,7 @@ void trigger_note(Channel& channel) {
     if (note.key > 96) {
         if (rules.note_cut_and_fade_keys && note.key == key_note_cut) {
             cut_note(channel);
+            channel.cut_or_faded = 1;
         } else if (rules.note_cut_and_fade_keys && note.key == key_note_fade) {
             channel.fading = 1;
         } else if (!released_first) {

@@ -42,6 +42,7 @@ std::int32_t interpolate(const Envelope& envelope, std::int32_t tick, std::int32
 
 void fade_out(Channel& channel) {
     const std::int32_t faded = channel.fade_level - channel.instrument->fadeout;
+    if (channel.fade_level > 0 && faded <= 0) channel.cut_or_faded = 1;
     channel.fade_level = faded > 0 ? faded : 0;
 }
 

@@ -289,6 +289,9 @@ struct PlayRules {
     bool released_note_carries_no_envelope = false;
     // A note cut (SCx, ^^^) stops the note but leaves the channel's volume to the next one.
     bool note_cut_keeps_volume = false;
+    // An instrument number alone strikes again a note that its envelope's end or SCx stopped, but
+    // not one a ^^^ cut or its spent fade stopped.
+    bool cut_or_faded_note_stays_stopped = false;
     // Filter.
     // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
     // its filter messages set the cutoff and resonance of the channel's resonant filter.
@@ -432,5 +435,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.instrument_without_key_keeps_release = true;
     rules.released_note_carries_no_envelope = true;
     rules.note_cut_keeps_volume = true;
+    rules.cut_or_faded_note_stays_stopped = true;
     return rules;
 }();

@@ -237,6 +237,9 @@ TEST(ImpulseTrackerInstruments, AnInstrumentWithoutANoteRestartsEnvelopesButNotT
     b.header[0x2C] |= 16;
     expect_rule(b.build(), &PlayRules::lone_instrument_restarts_envelopes,
                 &Channel::volume_envelope_tick, {{3, 1, 4}});
+    // A note a ^^^ cut stopped stays stopped; one its envelope ended is struck again (above).
+    expect_rule(song({c5, note_cut, lone_instrument}).build(),
+                &PlayRules::cut_or_faded_note_stays_stopped, silent, {{7, true, false}});
     // A released note carries no envelope on.
     expect_rule(song({c5, note_off, c5}, falling(1 | 2 | 8, {0, 2, 0, 0})).build(),
                 &PlayRules::released_note_carries_no_envelope, &Channel::volume_envelope_tick,
