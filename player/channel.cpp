@@ -32,7 +32,8 @@ bool ignored_instrument(const Channel& channel, std::int32_t number) {
 // Whether the note has stopped sounding for good: its sample played out,
 // its fade ended, or its key was released without a volume envelope.
 bool note_stopped(const Channel& channel) {
-    const bool released = channel.key_down == 0 && !channel.instrument->volume_envelope.active;
+    const bool released = channel.key_down == 0 && !channel.instrument->volume_envelope.active &&
+                          !rules_of(*channel.replay->module).released_note_keeps_sliding;
     return sample_played_out(channel) || released || channel.fade_level == 0;
 }
 
@@ -129,6 +130,30 @@ void take_missing_instrument(Channel& channel) {
     cut_note(channel);
 }
 
+// Whether two samples play the same frames (instruments keep copies of the
+// samples they share; a sustained sample has a released form).
+bool same_frames(const Sample& one, const Sample& other) {
+    return one.data == other.data || (one.released && one.released->data == other.data);
+}
+
+// The channel takes up `sample`; beside a tone slide, where the rules say so,
+// another sample presses the key again and starts the fade again, and the
+// same one under a released key plays its released form.
+void switch_sample(Channel& channel, const Sample& sample) {
+    const PlayRules& rules = rules_of(*channel.replay->module);
+    const bool slide = slides(channel);
+    const bool other = !same_frames(sample, *channel.sample);
+    channel.sample = &sample;
+    if (!slide) return;
+    if (other && rules.slide_to_other_sample_presses_key) {
+        channel.key_down = 1;
+        channel.fade_level = 32768;
+        channel.fading = 0;
+    }
+    if (channel.key_down == 0 && sample.released && rules.slide_on_released_key_keeps_released_loop)
+        channel.sample = sample.released;
+}
+
 void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
     const Module& module = *channel.replay->module;
     const Instrument& instrument = module.instruments[instrument_number];
@@ -148,7 +173,7 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     } else if (channel.period > 0 &&
                ((sample->loop_length >= 2 && !keeps) ||
                 (rules.tone_slide_instrument_changes_sample && slides(channel)))) {
-        channel.sample = sample;
+        switch_sample(channel, *sample);
     }
     channel.start_offset = 0;
     if (rules.tone_slide_keeps_envelopes && slides(channel)) return;

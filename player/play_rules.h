@@ -292,6 +292,15 @@ struct PlayRules {
     // An instrument number alone strikes again a note that its envelope's end or SCx stopped, but
     // not one a ^^^ cut or its spent fade stopped.
     bool cut_or_faded_note_stays_stopped = false;
+    // A tone slide on a released note without a volume envelope slides it, fading on, instead of
+    // striking it (instrument mode).
+    bool released_note_keeps_sliding = false;
+    // A tone slide whose instrument switches to another sample presses the key again and starts
+    // the fade again.
+    bool slide_to_other_sample_presses_key = false;
+    // A tone slide whose instrument keeps the playing sample while the key is released plays that
+    // sample's released form (its plain loop, not its sustain loop).
+    bool slide_on_released_key_keeps_released_loop = false;
     // Filter.
     // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
     // its filter messages set the cutoff and resonance of the channel's resonant filter.

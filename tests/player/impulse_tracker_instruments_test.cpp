@@ -261,3 +261,30 @@ TEST(ImpulseTrackerInstruments, PingPongLoopsPlayTheirStartFrameOnce) {
     EXPECT_EQ(cycle, (std::vector<std::int32_t>{8, 9, 10, 11, 12, 13, 14, 15, 15, 14, 13, 12, 11,
                                                 10, 9, 8}));
 }
+
+TEST(ImpulseTrackerInstruments, AToneSlideAfterAKeyOffSlidesOnAndItsInstrumentCanSwitchSamples) {
+    // The sample: loop 0..64, sustain loop 0..16; a second sample for C-5 + 2.
+    ItBuilder b = song({c5, note_off});
+    b.samples[0][0x12] = 1 | 16 | 32;
+    ItBuilder::put32(b.samples[0], 0x44, 16);
+    b.add_sample(std::vector<std::uint8_t>(64, 64), 1 | 16);
+    ItBuilder::put32(b.samples[1], 0x38, 64);
+    b.instruments[0][0x41 + 2 * (c5 + 2)] = 2;
+    const std::vector<std::uint8_t> base = b.patterns[0];
+    const auto slide_on_row_2 = [&](std::vector<std::uint8_t> cell) {
+        b.patterns[0] = base;
+        b.patterns[0].insert(b.patterns[0].end() - 1, 0);
+        b.patterns[0].insert(b.patterns[0].end() - 1, cell.begin(), cell.end());
+        return b.build();
+    };
+    // Without an instrument the released note slides on, fading.
+    expect_rule(slide_on_row_2({0x81, 9, c5 + 2, 7, 0x10}), &PlayRules::released_note_keeps_sliding,
+                &Channel::fading, {{7, 1, 0}});
+    // The instrument's other sample presses the key again.
+    expect_rule(slide_on_row_2({0x81, 11, c5 + 2, 1, 7, 0xFF}),
+                &PlayRules::slide_to_other_sample_presses_key, &Channel::key_down, {{7, 1, 0}});
+    // The same sample under the released key keeps its plain loop.
+    expect_rule(slide_on_row_2({0x81, 11, c5 + 1, 1, 7, 0xFF}),
+                &PlayRules::slide_on_released_key_keeps_released_loop,
+                [](const Channel& c) { return c.sample->loop_length; }, {{7, 64, 16}});
+}
