@@ -301,6 +301,9 @@ struct PlayRules {
     // A tone slide whose instrument keeps the playing sample while the key is released plays that
     // sample's released form (its plain loop, not its sustain loop).
     bool slide_on_released_key_keeps_released_loop = false;
+    // The output-rate renderer ramps a channel's amplitude linearly over each tick from where the
+    // tick before ended, but on a row's first tick and for a note struck on the tick.
+    bool amplitude_ramps_over_tick = false;
     // Filter.
     // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
     // its filter messages set the cutoff and resonance of the channel's resonant filter.
@@ -445,5 +448,6 @@ constexpr PlayRules impulse_tracker_rules = [] {
     rules.released_note_carries_no_envelope = true;
     rules.note_cut_keeps_volume = true;
     rules.cut_or_faded_note_stays_stopped = true;
+    rules.amplitude_ramps_over_tick = true;
     return rules;
 }();

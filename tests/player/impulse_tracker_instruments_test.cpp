@@ -288,3 +288,14 @@ TEST(ImpulseTrackerInstruments, AToneSlideAfterAKeyOffSlidesOnAndItsInstrumentCa
                 &PlayRules::slide_on_released_key_keeps_released_loop,
                 [](const Channel& c) { return c.sample->loop_length; }, {{7, 64, 16}});
 }
+
+TEST(ImpulseTrackerInstruments, TheRendererRampsAnEnvelopesStepOverTheTick) {
+    // Tick 1 of the falling envelope: from 64 down to 56 over its 960 frames,
+    // not at once.
+    expect_rule(song({c5}, plain_falling).build(), &PlayRules::amplitude_ramps_over_tick,
+                [](RulesDriver& d) {
+                    d.render(2);
+                    return d.frames[2 * (960 + 100)] > d.frames[2 * (960 + 900)];
+                },
+                {{0, true, false}});
+}
