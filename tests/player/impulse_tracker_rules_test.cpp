@@ -237,4 +237,8 @@ TEST(ImpulseTrackerRules, RandomPanbrelloHolds) {
         EXPECT_EQ(offsets[0] == offsets[1] && offsets[1] == offsets[2], on);
         EXPECT_NE(offsets[2], offsets[3]);
     });
+    // The square starts at its top, and depth 15 swings 30 of IT's 64 steps.
+    RulesDriver square(song({{0, 0, 60, 1, none, S, 0x52}, {1, 0, none, 0, none, Y, 0x4F}}));
+    square.ticks(6);
+    EXPECT_EQ(square.channel().balance_offset, 255 * 15 >> 5);
 }
