@@ -99,6 +99,9 @@ TEST(ImpulseTrackerRules, VolumeColumn) {
     // Pitch down by 2: 8 a tick.
     expect_rule(song({{0, 0, 60, 1, 107, 0, 0}}), &PlayRules::volume_column_pitch_slides, period,
                 {{5, 160, 0}});
+    // Then by 0: the memory's 8 a tick again.
+    expect_rule(song({{0, 0, 60, 1, 107, 0, 0}, {1, 0, none, 0, 105, 0, 0}}),
+                &PlayRules::volume_column_pitch_slides, period, {{11, 320, 0}});
     // Tone slide 3: 8 in the table.
     expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, 72, 0, 196, 0, 0}}),
                 &PlayRules::tone_slide_column_table, period, {{7, -32, -12}});
