@@ -32,7 +32,8 @@ bool ignored_instrument(const Channel& channel, std::int32_t number) {
 // Whether the note has stopped sounding for good: its sample played out,
 // its fade ended, or its key was released without a volume envelope.
 bool note_stopped(const Channel& channel) {
-    const bool released = channel.key_down == 0 && !channel.instrument->volume_envelope.active;
+    const bool released = channel.key_down == 0 && !channel.instrument->volume_envelope.active &&
+                          !rules_of(*channel.replay->module).released_note_keeps_sliding;
     return sample_played_out(channel) || released || channel.fade_level == 0;
 }
 
@@ -78,6 +79,15 @@ void restart_envelopes(Channel& channel) {
     channel.tremor_state = 0;
 }
 
+// An instrument number's restart without a note: the envelopes and the fade
+// level start again, a released key and a begun fade stay so.
+void restart_envelopes_keeping_release(Channel& channel) {
+    channel.volume_envelope_tick = 0;
+    channel.panning_envelope_tick = 0;
+    channel.pitch_envelope_tick = 0;
+    channel.fade_level = 32768;
+}
+
 // A sample's volume, and its panning where it has one (unless only notes
 // set the panning).
 void take_sample_levels(Channel& channel, const Sample& sample) {
@@ -120,15 +130,42 @@ void take_missing_instrument(Channel& channel) {
     cut_note(channel);
 }
 
+// Whether two samples play the same frames (instruments keep copies of the
+// samples they share; a sustained sample has a released form).
+bool same_frames(const Sample& one, const Sample& other) {
+    return one.data == other.data || (one.released && one.released->data == other.data);
+}
+
+// The channel takes up `sample`; beside a tone slide, where the rules say so,
+// another sample presses the key again and starts the fade again, and the
+// same one under a released key plays its released form.
+void switch_sample(Channel& channel, const Sample& sample) {
+    const PlayRules& rules = rules_of(*channel.replay->module);
+    const bool slide = slides(channel);
+    const bool other = !same_frames(sample, *channel.sample);
+    channel.sample = &sample;
+    if (!slide) return;
+    if (other && rules.slide_to_other_sample_presses_key) {
+        channel.key_down = 1;
+        channel.fade_level = 32768;
+        channel.fading = 0;
+    }
+    if (channel.key_down == 0 && sample.released && rules.slide_on_released_key_keeps_released_loop)
+        channel.sample = sample.released;
+}
+
 void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
     const Module& module = *channel.replay->module;
     const Instrument& instrument = module.instruments[instrument_number];
     channel.instrument = &instrument;
-    const Sample* sample = sample_for_key(instrument, key < 97 ? key : 0);
+    const PlayRules& rules = rules_of(module);
+    const bool keyed = key >= 1 && key <= 96;
+    const std::int32_t no_key =
+        rules.instrument_without_key_takes_last_keys_sample ? channel.last_key : 0;
+    const Sample* sample = sample_for_key(instrument, keyed ? key : no_key);
     take_sample_levels(channel, *sample);
     // A sounding channel switches to a looped sample at once, even without a
     // key; where the rules say so, not beside a tone slide.
-    const PlayRules& rules = rules_of(module);
     const bool keeps = rules.tone_slide_keeps_sample && slides(channel);
     if (rules.lone_instrument_queues_sample) {
         // The Amiga plays the sample it has to its end before the new one.
@@ -136,10 +173,15 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     } else if (channel.period > 0 &&
                ((sample->loop_length >= 2 && !keeps) ||
                 (rules.tone_slide_instrument_changes_sample && slides(channel)))) {
-        channel.sample = sample;
+        switch_sample(channel, *sample);
     }
     channel.start_offset = 0;
-    if (!(rules.tone_slide_keeps_envelopes && slides(channel))) restart_envelopes(channel);
+    if (rules.tone_slide_keeps_envelopes && slides(channel)) return;
+    if (!keyed && rules.instrument_without_key_keeps_release) {
+        restart_envelopes_keeping_release(channel);
+    } else {
+        restart_envelopes(channel);
+    }
 }
 
 // Impulse Tracker's own effects ignore an offset past the sample's end.
@@ -186,6 +228,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
     if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
     channel.ticks_since_trigger = 0;
+    channel.cut_or_faded = 0;
     channel.auto_vibrato_ticks = 0;
     channel.auto_vibrato_sweep = 0;
 }
@@ -372,7 +415,8 @@ void trigger_note(Channel& channel) {
     const bool playing = channel.instrument != &channel.replay->module->instruments[0];
     // Impulse Tracker strikes an ended note again for an instrument number alone.
     if (rules.lone_instrument_takes_over_note && note.key == 0 && note.instrument != 0 && playing &&
-        channel.fade_level == 0 && channel.last_key > 0 && !slides(channel))
+        channel.fade_level == 0 && channel.last_key > 0 && !slides(channel) &&
+        !(rules.cut_or_faded_note_stays_stopped && channel.cut_or_faded))
         channel.note.key = static_cast<std::uint8_t>(channel.last_key);
     const bool held = channel.key_down != 0 && channel.period > 0;
     const bool takes_instrument = note.instrument != 0 &&
@@ -391,6 +435,8 @@ void trigger_note(Channel& channel) {
         } else if (rules.lone_instrument_takes_over_note && playing &&
                    (note.key == 0 || note.key > 96) && !slides(channel)) {
             take_over_note(channel, note.instrument);
+            if (rules.lone_instrument_restarts_envelopes)
+                restart_envelopes_keeping_release(channel);
         } else {
             trigger_instrument(channel, note.instrument, note.key);
         }
@@ -419,6 +465,7 @@ void trigger_note(Channel& channel) {
     if (note.key > 96) {
         if (rules.note_cut_and_fade_keys && note.key == key_note_cut) {
             cut_note(channel);
+            channel.cut_or_faded = 1;
         } else if (rules.note_cut_and_fade_keys && note.key == key_note_fade) {
             channel.fading = 1;
         } else if (!released_first) {

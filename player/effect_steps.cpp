@@ -59,10 +59,11 @@ void arpeggio_from_table(Channel& channel, std::int32_t semitones) {
 
 } // namespace
 
-// Silences the note: its volume goes to 0, and where the rules say so the
-// note stops, so that nothing but a new note brings it back.
+// Silences the note: its volume goes to 0 (unless the rules keep it for the
+// next note), and where the rules say so the note stops, so that nothing but
+// a new note brings it back.
 void cut_note(Channel& channel) {
-    channel.volume = 0;
+    if (!rules_of(channel).note_cut_keeps_volume) channel.volume = 0;
     if (rules_of(channel).note_cut_stops_note) channel.key_down = 0;
     // A released key leaves such a note sounding; the spent fade stops it.
     if (rules_of(channel).fade_starts_at_release_or_envelope_end) channel.fade_level = 0;

@@ -42,6 +42,7 @@ std::int32_t interpolate(const Envelope& envelope, std::int32_t tick, std::int32
 
 void fade_out(Channel& channel) {
     const std::int32_t faded = channel.fade_level - channel.instrument->fadeout;
+    if (channel.fade_level > 0 && faded <= 0) channel.cut_or_faded = 1;
     channel.fade_level = faded > 0 ? faded : 0;
 }
 
@@ -95,7 +96,8 @@ void release_sample(Channel& channel) {
     std::int32_t position = channel.position;
     const std::int32_t frames = held.ping_pong_frames;
     if (frames > 0 && position >= held.loop_start) {
-        const std::int32_t in_cycle = (position - held.loop_start) % (2 * frames);
+        const std::int32_t cycle = 2 * frames - held.ping_pong_start_once;
+        const std::int32_t in_cycle = (position - held.loop_start) % cycle;
         position = held.loop_start + (in_cycle < frames ? in_cycle : 2 * frames - 1 - in_cycle);
     }
     const Sample& released = *held.released;
@@ -155,9 +157,11 @@ void release_key(Channel& channel, bool fade, bool keep_volume) {
 }
 
 EnvelopePlace envelope_place(const Channel& channel, const Instrument& next) {
-    // A cut or ended note carries nothing on.
+    // A cut or ended note carries nothing on, nor, where the rules say so, a released one.
     const bool sounds = channel.period > 0 && channel.fade_level > 0 && !sample_played_out(channel);
-    const bool carries = plays_other_trackers && sounds && channel.instrument == &next;
+    const bool released = channel.key_down == 0 &&
+                          rules_of(*channel.replay->module).released_note_carries_no_envelope;
+    const bool carries = plays_other_trackers && sounds && !released && channel.instrument == &next;
     return EnvelopePlace{carries ? &next : nullptr, channel.volume_envelope_tick,
                          channel.panning_envelope_tick, channel.pitch_envelope_tick};
 }

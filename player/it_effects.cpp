@@ -52,21 +52,25 @@ void slide_tempo(Channel& channel) {
 }
 
 // Panbrello's table is four times longer than vibrato's: its phase moves a
-// quarter as fast. Its depth swings the balance by up to 60 of IT's 64 steps.
+// quarter as fast. Its depth swings the balance by up to 30 of IT's 64
+// steps; its ramp and square start at their top, half a cycle on from the
+// vibrato's (as openmpt123 renders them).
 void panbrello_tick(Channel& channel) {
+    const std::int32_t shape = channel.panbrello_shape & 3;
     // Where the rules say so, the random waveform's speed is how many ticks
     // each value holds; the phase counts them down, across rows too.
-    if ((channel.panbrello_shape & 3) == 3 && rules_of(channel).random_panbrello_holds) {
+    if (shape == 3 && rules_of(channel).random_panbrello_holds) {
         if (channel.panbrello_position <= 0) {
-            channel.balance_offset = lfo_value(channel, 0, 3) * channel.panbrello_amount >> 4;
+            channel.balance_offset = lfo_value(channel, 0, 3) * channel.panbrello_amount >> 5;
             channel.panbrello_position = channel.panbrello_step;
         }
         channel.panbrello_position -= 1;
         return;
     }
+    const std::int32_t top_first = shape == 1 || shape == 2 ? 32 : 0;
     const std::int32_t value =
-        lfo_value(channel, channel.panbrello_position >> 2, channel.panbrello_shape & 3);
-    channel.balance_offset = value * channel.panbrello_amount >> 4;
+        lfo_value(channel, (channel.panbrello_position >> 2) + top_first, shape);
+    channel.balance_offset = value * channel.panbrello_amount >> 5;
     channel.panbrello_position = grow_counter(channel.panbrello_position, channel.panbrello_step);
 }
 

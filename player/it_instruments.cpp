@@ -78,6 +78,7 @@ bool set_loop(SampleSource& source, const LoadData& header, std::size_t bounds, 
     source.loop_start = begin;
     source.loop_length = std::min(end, source.frames) - std::min(begin, source.frames);
     source.ping_pong = ping;
+    source.ping_pong_start_once = ping;
     return true;
 }
 

@@ -296,10 +296,16 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
     module.rules.offset_past_end_ignored = own_effects;
     module.rules.tremolo_every_tick = own_effects;
     module.rules.tremor_phases_one_longer = !own_effects;
+    module.rules.lone_instrument_restarts_envelopes = !own_effects;
     module.rules.keys_without_sample_ignored = header.layout.instrument_mode;
     module.rules.lone_instrument_keeps_sample = header.layout.instrument_mode;
     module.rules.tone_slide_instrument_changes_sample =
         header.layout.instrument_mode && (header.flags & linked_memory_flag) == 0;
+    module.rules.released_note_keeps_sliding = header.layout.instrument_mode;
+    module.rules.slide_to_other_sample_presses_key =
+        module.rules.tone_slide_instrument_changes_sample;
+    module.rules.slide_on_released_key_keeps_released_loop =
+        module.rules.tone_slide_instrument_changes_sample;
     module.rules.tone_slide_shares_pitch_memory = (header.flags & linked_memory_flag) != 0;
     module.rules.tone_slide_keeps_envelopes = (header.flags & linked_memory_flag) == 0;
     // Notes of sample mode end as in the other formats: one voice a channel.

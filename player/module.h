@@ -73,6 +73,9 @@ struct Sample {
     std::uint8_t vibrato_depth;
     std::uint8_t vibrato_rate;
     std::uint8_t vibrato_type;
+    // A ping-pong loop that turns at its start without playing the start
+    // frame twice (IT's), its unrolled cycle one frame shorter.
+    std::uint8_t ping_pong_start_once;
 };
 
 struct Instrument {

@@ -277,6 +277,34 @@ struct PlayRules {
     // The playing instrument's number alone takes its sample's volume for the last key but leaves
     // the playing sample sounding (the instrument mode of an IT header).
     bool lone_instrument_keeps_sample = false;
+    // An instrument number without a key (or beside a key-off) takes the volume of its sample for
+    // the channel's last key, not of the sample no key names.
+    bool instrument_without_key_takes_last_keys_sample = false;
+    // An instrument number that starts the envelopes and fade again without a note leaves a
+    // released key released and a begun fade going.
+    bool instrument_without_key_keeps_release = false;
+    // An instrument number alone (or beside a key-off) on a playing note starts its envelopes and
+    // fade again, so (Impulse Tracker's old effects).
+    bool lone_instrument_restarts_envelopes = false;
+    // A note whose key was released carries no envelope on to the next note.
+    bool released_note_carries_no_envelope = false;
+    // A note cut (SCx, ^^^) stops the note but leaves the channel's volume to the next one.
+    bool note_cut_keeps_volume = false;
+    // An instrument number alone strikes again a note that its envelope's end or SCx stopped, but
+    // not one a ^^^ cut or its spent fade stopped.
+    bool cut_or_faded_note_stays_stopped = false;
+    // A tone slide on a released note without a volume envelope slides it, fading on, instead of
+    // striking it (instrument mode).
+    bool released_note_keeps_sliding = false;
+    // A tone slide whose instrument switches to another sample presses the key again and starts
+    // the fade again.
+    bool slide_to_other_sample_presses_key = false;
+    // A tone slide whose instrument keeps the playing sample while the key is released plays that
+    // sample's released form (its plain loop, not its sustain loop).
+    bool slide_on_released_key_keeps_released_loop = false;
+    // The output-rate renderer ramps a channel's amplitude linearly over each tick from where the
+    // tick before ended, but on a row's first tick and for a note struck on the tick.
+    bool amplitude_ramps_over_tick = false;
     // Filter.
     // Zxx runs the channel's MIDI macro (SFx picks which of the parametered ones Z00..Z7F run);
     // its filter messages set the cutoff and resonance of the channel's resonant filter.
@@ -433,5 +461,11 @@ inline constexpr PlayRules impulse_tracker_rules = [] {
     rules.random_panbrello_holds = true;
     rules.exact_sample_rates = true;
     rules.panning_of_256 = true;
+    rules.instrument_without_key_takes_last_keys_sample = true;
+    rules.instrument_without_key_keeps_release = true;
+    rules.released_note_carries_no_envelope = true;
+    rules.note_cut_keeps_volume = true;
+    rules.cut_or_faded_note_stays_stopped = true;
+    rules.amplitude_ramps_over_tick = true;
     return rules;
 }();

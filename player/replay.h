@@ -170,6 +170,12 @@ struct Channel {
     // inverted; and the channel's own surround while a note borrows a panning.
     std::int32_t surround;
     std::int32_t home_surround;
+    // The note was stopped by a ^^^ cut or by its spent fade, not by its
+    // envelope's end or SCx; a new note clears it.
+    std::int32_t cut_or_faded;
+    // The amplitude the output-rate resampler's last tick ended at, where the
+    // rules ramp volume changes over a tick (0 otherwise).
+    std::int32_t mixed_amplitude;
 };
 
 // How a tick's sample frames become output frames. `show`: the show's mixer

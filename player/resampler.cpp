@@ -15,6 +15,7 @@
 #include "player/resample_kernels.h"
 #include "player/resample_tables.h"
 #include "player/tick_mix.h"
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -44,6 +45,14 @@ struct Voice {
     FilterHistory history;
     FilterHistory* kept;
     std::int32_t until_kept;
+    // The amplitude ramp over the tick, where the rules ask for one: the
+    // gains are the peak's, and the values read are scaled from `ramp_from`
+    // to `ramp_to` (in 1/65536 of the peak) over `ramp_frames`, of which
+    // `ramp_done` are behind; none when ramp_frames is 0.
+    std::int32_t ramp_from;
+    std::int32_t ramp_to;
+    std::int32_t ramp_frames;
+    std::int32_t ramp_done;
 };
 
 // Frames per output frame in 32.32 fixed point: fine_frequency is at most
@@ -77,6 +86,10 @@ Voice voice_of(const Channel& channel, Resampler resampler, std::int32_t output_
                 nullptr,
                 {},
                 nullptr,
+                0,
+                0,
+                0,
+                0,
                 0};
     if constexpr (kernel == Kernel::linear) voice.after = 1;
     if constexpr (kernel == Kernel::weighted) {
@@ -234,11 +247,43 @@ void filter_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
     voice.until_kept = -1;
 }
 
+// Scales the values read along the voice's amplitude ramp.
+void ramp_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
+    const std::int64_t from = voice.ramp_from, rise = voice.ramp_to - voice.ramp_from;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int64_t done = std::min(voice.ramp_done + i + 1, voice.ramp_frames);
+        const std::int64_t scale = from + rise * done / voice.ramp_frames;
+        values[i] = static_cast<std::int16_t>(values[i] * scale >> 16);
+    }
+    voice.ramp_done += count;
+}
+
 template <Kernel kernel>
 bool read_filtered_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
     const bool sounds = read_voice<kernel>(voice, count, values);
     if (voice.filter) filter_voice(voice, count, values);
+    if (voice.ramp_frames > 0) ramp_voice(voice, count, values);
     return sounds;
+}
+
+// Where the rules say so, a channel's amplitude ramps over the tick from
+// where the last one ended, but on a row's first tick and for a note struck
+// on this one; the gains become the peak's.
+template <Kernel kernel>
+void start_ramp(Voice& voice, const Channel& channel, std::int32_t frames) {
+    const std::int32_t from = channel.mixed_amplitude, to = channel.amplitude;
+    if (!rules_of(*channel.replay->module).amplitude_ramps_over_tick || from == to ||
+        channel.ticks_since_trigger == 0 || channel.tick_in_row == 0 || frames <= 0)
+        return;
+    const std::int32_t peak = std::max(from, to);
+    voice.gains = tick_mix::gains_at(channel, peak);
+    if constexpr (kernel == Kernel::weighted) {
+        voice.gains.left *= 2;
+        voice.gains.right *= 2;
+    }
+    voice.ramp_from = static_cast<std::int32_t>((std::int64_t{from} << 16) / peak);
+    voice.ramp_to = static_cast<std::int32_t>((std::int64_t{to} << 16) / peak);
+    voice.ramp_frames = frames;
 }
 
 template <Kernel kernel>
@@ -252,6 +297,7 @@ void mix(const Replay& replay, std::int32_t frame_count, std::int32_t* out) {
             voice.kept = &own.filter_history;
             voice.until_kept = frame_count - tick_mix::crossfade_frames;
         }
+        start_ramp<kernel>(voice, channel, frame_count - tick_mix::crossfade_frames);
         return voice;
     };
     tick_mix::mix_channels<0>(replay, frame_count, out, make_voice, read_filtered_voice<kernel>);
@@ -293,8 +339,12 @@ std::int32_t resample_tick(Replay* replay, std::int32_t* buffer) {
         mix<Kernel::weighted>(*replay, rendered, buffer);
         break;
     }
-    for (std::int32_t c = 0; c < replay->voice_count; ++c)
-        advance_position(replay->channels[c], replay->output_rate, frames);
+    const bool ramps = rules_of(*replay->module).amplitude_ramps_over_tick;
+    for (std::int32_t c = 0; c < replay->voice_count; ++c) {
+        Channel& channel = replay->channels[c];
+        advance_position(channel, replay->output_rate, frames);
+        if (ramps) channel.mixed_amplitude = channel.amplitude;
+    }
     tick_mix::join_ticks(replay, buffer, frames);
     fm_voices_add_tick(*replay, buffer, frames);
     advance_tick(replay);

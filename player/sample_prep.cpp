@@ -58,8 +58,10 @@ Loop fit_loop(const SampleSource& source, std::int32_t frames) {
     loop.stored = static_cast<std::int32_t>(std::min<std::uint64_t>(
         source.loop_length, static_cast<std::uint64_t>(frames - loop.start)));
     // Back and forth turns at the loop's edges, as FastTracker 2 plays it:
-    // each end frame twice, a cycle of twice the loop.
-    loop.cycle = source.ping_pong && loop.stored > 1 ? 2 * loop.stored : loop.stored;
+    // each end frame twice, a cycle of twice the loop; Impulse Tracker plays
+    // the start frame once.
+    const std::int32_t once = source.ping_pong_start_once ? 1 : 0;
+    loop.cycle = source.ping_pong && loop.stored > 1 ? 2 * loop.stored - once : loop.stored;
     loop.length = loop.cycle;
     while (loop.length < shortest_loop) loop.length += loop.cycle;
     return loop;
@@ -92,11 +94,12 @@ bool prepare_sample(Sample& sample, const SampleSource& source) {
     std::int16_t* looped = sample.data + loop.start;
     for (std::int32_t i = loop.stored; i <= loop.length; ++i) {
         const std::int32_t in_cycle = i % loop.cycle;
-        looped[i] = looped[in_cycle < loop.stored ? in_cycle : loop.cycle - 1 - in_cycle];
+        looped[i] = looped[in_cycle < loop.stored ? in_cycle : 2 * loop.stored - 1 - in_cycle];
     }
     sample.loop_start = loop.start;
     sample.loop_length = loop.length;
     sample.ping_pong_frames = loop.cycle != loop.stored ? loop.stored : 0;
+    sample.ping_pong_start_once = source.ping_pong_start_once && sample.ping_pong_frames > 0;
     return true;
 }
 

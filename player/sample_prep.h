@@ -37,6 +37,7 @@ struct SampleSource {
     std::uint32_t loop_start = 0;
     std::uint32_t loop_length = 0; // 0: no loop
     bool ping_pong = false;
+    bool ping_pong_start_once = false; // the turn at the loop start plays it once
 };
 
 // Bytes the announced frames occupy in the data, all channels together.

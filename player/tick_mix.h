@@ -50,27 +50,27 @@ constexpr std::array<std::int32_t, 257> square_root_pan = [] {
 }();
 static_assert(square_root_pan[256] == 65536 && square_root_pan[64] == 32768);
 
-// The channel's amplitude split by its balance: linearly, or where the
+// An amplitude split by the channel's balance: linearly, or where the
 // rules say so by FastTracker 2's square-root law (sqrt((256 - balance)
 // / 256) to the left, sqrt(balance / 256) to the right, in 1/65536). A
 // surround voice is centred, its right side's phase inverted by the sign of
 // its gain, so that the kernels need no test of their own.
-inline Gains channel_gains(const Channel& channel) {
-    if (plays_other_trackers && channel.surround)
-        return Gains{channel.amplitude >> 1, -(channel.amplitude >> 1)};
+inline Gains gains_at(const Channel& channel, std::int32_t amplitude) {
+    if (plays_other_trackers && channel.surround) return Gains{amplitude >> 1, -(amplitude >> 1)};
     if (rules_of(*channel.replay->module).square_root_panning) {
         const std::int32_t balance = std::clamp(channel.balance, 0, 255);
-        const auto side = [&channel](std::int32_t n) {
-            return static_cast<std::int32_t>(std::int64_t{channel.amplitude} *
-                                                 square_root_pan[static_cast<std::size_t>(n)] >>
-                                             16);
+        const auto side = [amplitude](std::int32_t n) {
+            return static_cast<std::int32_t>(
+                std::int64_t{amplitude} * square_root_pan[static_cast<std::size_t>(n)] >> 16);
         };
         return Gains{side(256 - balance), side(balance)};
     }
-    return Gains{
-        ((full_right(rules_of(*channel.replay->module)) - channel.balance) * channel.amplitude) >>
-            8,
-        (channel.balance * channel.amplitude) >> 8};
+    return Gains{((full_right(rules_of(*channel.replay->module)) - channel.balance) * amplitude) >>
+                     8,
+                 (channel.balance * amplitude) >> 8};
+}
+inline Gains channel_gains(const Channel& channel) {
+    return gains_at(channel, channel.amplitude);
 }
 
 // Where a voice that has moved on to `position` stands: wrapped into its
@@ -141,7 +141,8 @@ void mix_channels(const Replay& replay, std::int32_t frame_count, std::int32_t* 
     };
     for (std::int32_t c = 0; c < replay.voice_count; ++c) {
         const Channel& channel = replay.channels[c];
-        if (channel.amplitude <= 0) continue;
+        // A channel ramping down to silence still sounds on its way.
+        if (channel.amplitude <= 0 && channel.mixed_amplitude <= 0) continue;
         voices[voice_count++] = make_voice(channel);
         if (voice_count == max_voices) flush();
     }

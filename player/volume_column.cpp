@@ -92,7 +92,7 @@ void apply_volume_column_row(Channel& channel) {
         break;
     case 0xD:
     case 0xE:
-        // Impulse Tracker's pitch slides, by four times x.
+        // Impulse Tracker's pitch slides, by four times x; x = 0 slides by the memory.
         if (rules.volume_column_pitch_slides) remember_pitch_slide(channel, command < 0xE0, x * 4);
         break;
     case 0xF:
@@ -119,7 +119,7 @@ void apply_volume_column_tick(Channel& channel) {
         break;
     case 0xD:
         if (rules_of(channel).volume_column_pitch_slides) {
-            if (x != 0) pitch_slide_down(channel, pitch_slide_memory(channel, true) | coarse_slide);
+            pitch_slide_down(channel, pitch_slide_memory(channel, true) | coarse_slide);
             break;
         }
         // FastTracker 2's slide left by 0 goes all the way.
@@ -129,7 +129,7 @@ void apply_volume_column_tick(Channel& channel) {
         break;
     case 0xE:
         if (rules_of(channel).volume_column_pitch_slides) {
-            if (x != 0) pitch_slide_up(channel, pitch_slide_memory(channel, false) | coarse_slide);
+            pitch_slide_up(channel, pitch_slide_memory(channel, false) | coarse_slide);
             break;
         }
         channel.panning = std::min(channel.panning + x, 255);

@@ -198,7 +198,7 @@ TEST(ImpulseTrackerInstruments, AReleasedKeyLeavesTheSustainLoopForThePlainLoopA
         expect_clean_failure_at_every_allocation(b.build());
         RulesDriver d(b.build());
         const Sample* held = d.channel().sample;
-        EXPECT_EQ(held->loop_length, flags ? 16 : 20);
+        EXPECT_EQ(held->loop_length, flags ? 15 : 20);
         d.ticks(2);
         d.channel().position = at;
         d.ticks(1);
@@ -206,7 +206,7 @@ TEST(ImpulseTrackerInstruments, AReleasedKeyLeavesTheSustainLoopForThePlainLoopA
         EXPECT_EQ(d.channel().sample->loop_length, static_cast<std::int32_t>(loop_end));
         return d.channel().position;
     };
-    // 11 frames into the 16 of the unrolled back-and-forth cycle over 8.
+    // 11 frames into the 15 of the unrolled back-and-forth cycle over 8.
     EXPECT_EQ(released_at(128, 4, 12, 64, 4 + 11), 4 + 4);
     // Past the plain loop's end, as far into it.
     EXPECT_EQ(released_at(0, 40, 60, 32, 50), 50 % 32);
@@ -222,4 +222,72 @@ TEST(ImpulseTrackerInstruments, TheSamplesAutoVibratoGrowsAtItsRateAndStaysOffAt
     b.samples[0][0x4C] = 16;
     expect_rule(b.build(), &PlayRules::sample_auto_vibrato, &Channel::period_offset,
                 {{1, 1, 0}, {8, -8, 0}});
+}
+
+TEST(ImpulseTrackerInstruments, AnInstrumentWithoutANoteRestartsEnvelopesButNotTheKey) {
+    // Beside a tone slide the instrument takes its sample for the last key,
+    // not the silent slot no key names.
+    ItBuilder b = song({c5});
+    b.patterns[0] = {0x81, 3, c5, 1, 0, 0x81, 10, 1, 7, 0xF0, 0};
+    expect_rule(b.build(), &PlayRules::instrument_without_key_takes_last_keys_sample,
+                &Channel::volume, {{3, 64, 0}});
+    // With the link flag it restarts the released note's envelopes, the key
+    // staying released.
+    b = song({c5, note_off}, falling(1 | 4, {0, 0, 1, 1}));
+    b.header[0x2C] |= 32;
+    b.patterns[0].insert(b.patterns[0].end() - 1, {0, 0x81, 10, 1, 7, 0xF0});
+    expect_rule(b.build(), &PlayRules::instrument_without_key_keeps_release,
+                [](const Channel& c) {
+                    return std::pair{c.key_down, c.volume_envelope_tick};
+                },
+                {{7, {0, 2}, {1, 2}}});
+    // Old effects: an instrument alone restarts them too.
+    b = song({c5, lone_instrument}, plain_falling);
+    b.header[0x2C] |= 16;
+    expect_rule(b.build(), &PlayRules::lone_instrument_restarts_envelopes,
+                &Channel::volume_envelope_tick, {{3, 1, 4}});
+    // A note a ^^^ cut stopped stays stopped; one its envelope ended is struck again (above).
+    expect_rule(song({c5, note_cut, lone_instrument}).build(),
+                &PlayRules::cut_or_faded_note_stays_stopped, silent, {{7, true, false}});
+    // A released note carries no envelope on.
+    expect_rule(song({c5, note_off, c5}, falling(1 | 2 | 8, {0, 2, 0, 0})).build(),
+                &PlayRules::released_note_carries_no_envelope, &Channel::volume_envelope_tick,
+                {{7, 2, 8}});
+}
+
+TEST(ImpulseTrackerInstruments, AToneSlideAfterAKeyOffSlidesOnAndItsInstrumentCanSwitchSamples) {
+    // The sample: loop 0..64, sustain loop 0..16; a second sample for C-5 + 2.
+    ItBuilder b = song({c5, note_off});
+    b.samples[0][0x12] = 1 | 16 | 32;
+    ItBuilder::put32(b.samples[0], 0x44, 16);
+    b.add_sample(std::vector<std::uint8_t>(64, 64), 1 | 16);
+    ItBuilder::put32(b.samples[1], 0x38, 64);
+    b.instruments[0][0x41 + 2 * (c5 + 2)] = 2;
+    const std::vector<std::uint8_t> base = b.patterns[0];
+    const auto slide_on_row_2 = [&](std::vector<std::uint8_t> cell) {
+        b.patterns[0] = base;
+        b.patterns[0].insert(b.patterns[0].end() - 1, 0);
+        b.patterns[0].insert(b.patterns[0].end() - 1, cell.begin(), cell.end());
+        return b.build();
+    };
+    // Without an instrument the released note slides on, fading.
+    expect_rule(slide_on_row_2({0x81, 9, c5 + 2, 7, 0x10}), &PlayRules::released_note_keeps_sliding,
+                &Channel::fading, {{7, 1, 0}});
+    // The instrument's other sample presses the key again.
+    expect_rule(slide_on_row_2({0x81, 11, c5 + 2, 1, 7, 0xFF}),
+                &PlayRules::slide_to_other_sample_presses_key, &Channel::key_down, {{7, 1, 0}});
+    // The same sample under the released key keeps its plain loop.
+    expect_rule(slide_on_row_2({0x81, 11, c5 + 1, 1, 7, 0xFF}),
+                &PlayRules::slide_on_released_key_keeps_released_loop,
+                [](const Channel& c) { return c.sample->loop_length; }, {{7, 64, 16}});
+}
+
+TEST(ImpulseTrackerInstruments, TheRendererRampsAnEnvelopesStepOverTheTick) {
+    // Tick 1 of the falling envelope goes from 64 to 56 over its 960 frames.
+    expect_rule(song({c5}, plain_falling).build(), &PlayRules::amplitude_ramps_over_tick,
+                [](RulesDriver& d) {
+                    d.render(2);
+                    return d.frames[2 * (960 + 100)] > d.frames[2 * (960 + 900)];
+                },
+                {{0, true, false}});
 }

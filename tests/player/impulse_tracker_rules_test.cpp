@@ -99,6 +99,9 @@ TEST(ImpulseTrackerRules, VolumeColumn) {
     // Pitch down by 2: 8 a tick.
     expect_rule(song({{0, 0, 60, 1, 107, 0, 0}}), &PlayRules::volume_column_pitch_slides, period,
                 {{5, 160, 0}});
+    // Then by 0: the memory's 8 a tick again.
+    expect_rule(song({{0, 0, 60, 1, 107, 0, 0}, {1, 0, none, 0, 105, 0, 0}}),
+                &PlayRules::volume_column_pitch_slides, period, {{11, 320, 0}});
     // Tone slide 3: 8 in the table.
     expect_rule(song({{0, 0, 60, 1, none, 0, 0}, {1, 0, 72, 0, 196, 0, 0}}),
                 &PlayRules::tone_slide_column_table, period, {{7, -32, -12}});
@@ -206,6 +209,10 @@ TEST(ImpulseTrackerRules, LoopsDelaysAndStoppedNotes) {
                       {2, 0, none, 0, none, Q, 15}}),
                 &PlayRules::retrigger_skips_played_out_note,
                 [](const Channel& c) { return c.position < 2000; }, {{Rendered{17}, false, true}});
+    // A cut leaves the volume (32) to the next note, which has no instrument.
+    expect_rule(
+        song({{0, 0, 60, 1, 32, 0, 0}, {1, 0, 254, 0, none, 0, 0}, {2, 0, 60, 0, none, 0, 0}}),
+        &PlayRules::note_cut_keeps_volume, &Channel::volume, {{6, 32, 0}, {6, 32, 0}});
 }
 
 TEST(ImpulseTrackerRules, TremorAndRetriggerCounts) {
@@ -242,6 +249,10 @@ TEST(ImpulseTrackerRules, RandomPanbrelloHolds) {
         EXPECT_EQ(offsets[0] == offsets[1] && offsets[1] == offsets[2], on);
         EXPECT_NE(offsets[2], offsets[3]);
     });
+    // The square starts at its top, and depth 15 swings 30 of IT's 64 steps.
+    RulesDriver square(song({{0, 0, 60, 1, none, S, 0x52}, {1, 0, none, 0, none, Y, 0x4F}}));
+    square.ticks(6);
+    EXPECT_EQ(square.channel().balance_offset, 255 * 15 >> 5);
 }
 
 TEST(ImpulseTrackerRules, ExactSampleRates) {
