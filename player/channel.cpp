@@ -222,15 +222,18 @@ void trigger_key(Channel& channel, std::int32_t key) {
     restart_voice(channel, channel.start_offset);
     if (rules.note_takes_instrument_panning) pan_struck_note(channel, key);
     channel.new_note_action = channel.instrument->new_note_action;
-    channel.volume_envelope_paused = 0;
-    channel.panning_envelope_paused = 0;
-    channel.pitch_envelope_paused = 0;
     if (channel.vibrato_shape < 4) channel.vibrato_position = 0;
     if (channel.tremolo_shape < 4) channel.tremolo_position = 0;
     channel.ticks_since_trigger = 0;
-    channel.cut_or_faded = 0;
-    channel.auto_vibrato_ticks = 0;
-    channel.auto_vibrato_sweep = 0;
+    // State only other trackers' files use.
+    if (plays_other_trackers) {
+        channel.volume_envelope_paused = 0;
+        channel.panning_envelope_paused = 0;
+        channel.pitch_envelope_paused = 0;
+        channel.cut_or_faded = 0;
+        channel.auto_vibrato_ticks = 0;
+        channel.auto_vibrato_sweep = 0;
+    }
 }
 
 // Where the rules say so, a key that names no sample of its instrument.

@@ -22,7 +22,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 size=$(stat -c %s "$exe")
-((size <= 65536)) || problem "$size bytes, more than 65536"
+((size <= 32768)) || problem "$size bytes, more than 32768"
 grep -qE '^Subsystem\s+00000002\s+\(Windows GUI\)' <<<"$headers" ||
     problem "not a Windows GUI-subsystem program: $(grep '^Subsystem' <<<"$headers")"
 # Windows may place it anywhere, with a high address, in memory that runs no
