@@ -10,6 +10,7 @@
 #include "player/effects.h"
 #include "player/envelope.h"
 #include "player/fixed_point.h"
+#include "player/instrument_change.h"
 #include "player/lfo.h"
 #include "player/note_levels.h"
 #include "player/pitch.h"
@@ -29,159 +30,8 @@ bool ignored_instrument(const Channel& channel, std::int32_t number) {
            !first.is_fm;
 }
 
-// Whether the note has stopped sounding for good: its sample played out,
-// its fade ended, or its key was released without a volume envelope.
-bool note_stopped(const Channel& channel) {
-    const bool released = channel.key_down == 0 && !channel.instrument->volume_envelope.active &&
-                          !rules_of(*channel.replay->module).released_note_keeps_sliding;
-    return sample_played_out(channel) || released || channel.fade_level == 0;
-}
-
-// Whether the note slides to its key instead of striking it; where the
-// rules say so, a silent channel or a stopped note has nothing to slide from
-// and strikes it.
-bool slides(const Channel& channel) {
-    const Note& note = channel.note;
-    const PlayRules& rules = rules_of(*channel.replay->module);
-    if (channel.period == 0 && rules.tone_slide_from_silence_strikes) return false;
-    if (rules.tone_slide_after_stopped_note_strikes && note_stopped(channel)) return false;
-    if (delay_keeps_volume_column_tone_slide(channel)) return false;
-    return note.volume >= 0xF0 || note.effect == effect::tone_slide ||
-           note.effect == effect::tone_slide_volume_slide ||
-           note.effect == effect::s3m_tone_slide ||
-           note.effect == effect::s3m_tone_slide_volume_slide;
-}
-
 constexpr bool is_note_delay(std::uint8_t effect) {
     return effect == effect::note_delay || effect == effect::s3m_note_delay;
-}
-
-// The instrument's sample for a key. The map entry is trusted only when it
-// names one of the instrument's samples; anything else plays sample 0.
-const Sample* sample_for_key(const Instrument& instrument, std::int32_t key) {
-    std::int32_t index = instrument.key_samples[key];
-    if (index < 0 || index >= instrument.sample_count) index = 0;
-    return &instrument.samples[index];
-}
-
-// The key an instrument sounds for a key; most sound the key itself.
-std::int32_t sounding_key(const Instrument& instrument, std::int32_t key) {
-    return plays_other_trackers && instrument.key_notes[key] != 0 ? instrument.key_notes[key] : key;
-}
-
-void restart_envelopes(Channel& channel) {
-    channel.volume_envelope_tick = 0;
-    channel.panning_envelope_tick = 0;
-    channel.pitch_envelope_tick = 0;
-    channel.fade_level = 32768;
-    channel.key_down = 1;
-    channel.fading = 0;
-    channel.tremor_state = 0;
-}
-
-// An instrument number's restart without a note: the envelopes and the fade
-// level start again, a released key and a begun fade stay so.
-void restart_envelopes_keeping_release(Channel& channel) {
-    channel.volume_envelope_tick = 0;
-    channel.panning_envelope_tick = 0;
-    channel.pitch_envelope_tick = 0;
-    channel.fade_level = 32768;
-}
-
-// A sample's volume, and its panning where it has one (unless only notes
-// set the panning).
-void take_sample_levels(Channel& channel, const Sample& sample) {
-    channel.volume = sample.volume >= 64 ? 64 : sample.volume & 63;
-    if (rules_of(*channel.replay->module).note_takes_instrument_panning) return;
-    if (sample.panning > 0) channel.panning = (sample.panning - 1) & 255;
-}
-
-// The volume and panning of the sample playing, as FastTracker 2 recalls
-// them for an instrument number beside no note, a key-off or a tone slide;
-// but for beside a key-off, the instrument starts again.
-void reset_playing_sample(Channel& channel) {
-    take_sample_levels(channel, *channel.sample);
-    if (channel.note.key <= 96) restart_envelopes(channel);
-}
-
-// Impulse Tracker's instrument number without a note (or beside a key-off)
-// on a playing note: the note goes on with the instrument, and with the
-// volume of its sample for the last key, which beside no key-off also takes
-// over a looped sample (in instrument mode only another instrument's); the
-// envelopes go on.
-void take_over_note(Channel& channel, std::int32_t instrument_number) {
-    const Instrument& instrument = channel.replay->module->instruments[instrument_number];
-    const bool same = channel.instrument == &instrument;
-    channel.instrument = &instrument;
-    const Sample* sample = sample_for_key(instrument, channel.last_key);
-    take_sample_levels(channel, *sample);
-    if (channel.note.key == 0 && channel.period > 0 && sample->loop_length >= 2 &&
-        !(same && rules_of(*channel.replay->module).lone_instrument_keeps_sample))
-        channel.sample = sample;
-    channel.start_offset = 0;
-}
-
-// An instrument number the song lacks: the note stops, and the notes after
-// play the silent instrument 0 until an instrument is named.
-void take_missing_instrument(Channel& channel) {
-    const Instrument& none = channel.replay->module->instruments[0];
-    channel.instrument = &none;
-    channel.sample = &none.samples[0];
-    cut_note(channel);
-}
-
-// Whether two samples play the same frames (instruments keep copies of the
-// samples they share; a sustained sample has a released form).
-bool same_frames(const Sample& one, const Sample& other) {
-    return one.data == other.data || (one.released && one.released->data == other.data);
-}
-
-// The channel takes up `sample`; beside a tone slide, where the rules say so,
-// another sample presses the key again and starts the fade again, and the
-// same one under a released key plays its released form.
-void switch_sample(Channel& channel, const Sample& sample) {
-    const PlayRules& rules = rules_of(*channel.replay->module);
-    const bool slide = slides(channel);
-    const bool other = !same_frames(sample, *channel.sample);
-    channel.sample = &sample;
-    if (!slide) return;
-    if (other && rules.slide_to_other_sample_presses_key) {
-        channel.key_down = 1;
-        channel.fade_level = 32768;
-        channel.fading = 0;
-    }
-    if (channel.key_down == 0 && sample.released && rules.slide_on_released_key_keeps_released_loop)
-        channel.sample = sample.released;
-}
-
-void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key) {
-    const Module& module = *channel.replay->module;
-    const Instrument& instrument = module.instruments[instrument_number];
-    channel.instrument = &instrument;
-    const PlayRules& rules = rules_of(module);
-    const bool keyed = key >= 1 && key <= 96;
-    const std::int32_t no_key =
-        rules.instrument_without_key_takes_last_keys_sample ? channel.last_key : 0;
-    const Sample* sample = sample_for_key(instrument, keyed ? key : no_key);
-    take_sample_levels(channel, *sample);
-    // A sounding channel switches to a looped sample at once, even without a
-    // key; where the rules say so, not beside a tone slide.
-    const bool keeps = rules.tone_slide_keeps_sample && slides(channel);
-    if (rules.lone_instrument_queues_sample) {
-        // The Amiga plays the sample it has to its end before the new one.
-        if (channel.period > 0 && sample != channel.sample) channel.queued_sample = sample;
-    } else if (channel.period > 0 &&
-               ((sample->loop_length >= 2 && !keeps) ||
-                (rules.tone_slide_instrument_changes_sample && slides(channel)))) {
-        switch_sample(channel, *sample);
-    }
-    channel.start_offset = 0;
-    if (rules.tone_slide_keeps_envelopes && slides(channel)) return;
-    if (!keyed && rules.instrument_without_key_keeps_release) {
-        restart_envelopes_keeping_release(channel);
-    } else {
-        restart_envelopes(channel);
-    }
 }
 
 // Impulse Tracker's own effects ignore an offset past the sample's end.
@@ -196,7 +46,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
     const Note& note = channel.note;
     channel.last_key = key;
     const PlayRules& rules = rules_of(*channel.replay->module);
-    const bool slides = ::slides(channel);
+    const bool slides = note_slides(channel);
     if (!slides) {
         channel.sample = sample_for_key(*channel.instrument, key);
         channel.queued_sample = nullptr;
@@ -418,7 +268,7 @@ void trigger_note(Channel& channel) {
     const bool playing = channel.instrument != &channel.replay->module->instruments[0];
     // Impulse Tracker strikes an ended note again for an instrument number alone.
     if (rules.lone_instrument_takes_over_note && note.key == 0 && note.instrument != 0 && playing &&
-        channel.fade_level == 0 && channel.last_key > 0 && !slides(channel) &&
+        channel.fade_level == 0 && channel.last_key > 0 && !note_slides(channel) &&
         !(rules.cut_or_faded_note_stays_stopped && channel.cut_or_faded))
         channel.note.key = static_cast<std::uint8_t>(channel.last_key);
     const bool held = channel.key_down != 0 && channel.period > 0;
@@ -428,15 +278,15 @@ void trigger_note(Channel& channel) {
     const Instrument& next = takes_instrument ? channel.replay->module->instruments[note.instrument]
                                               : *channel.instrument;
     const EnvelopePlace place = envelope_place(channel, next);
-    if (rules.new_note_actions && note.key >= 1 && note.key <= 96 && !slides(channel))
+    if (rules.new_note_actions && note.key >= 1 && note.key <= 96 && !note_slides(channel))
         hand_over_note(channel, next, *sample_for_key(next, note.key));
     if (takes_instrument) {
         // Before any instrument, a lone one is taken up as with a note.
         if (rules.lone_instrument_resets_playing_sample && playing &&
-            (note.key == 0 || note.key > 96 || slides(channel))) {
+            (note.key == 0 || note.key > 96 || note_slides(channel))) {
             reset_playing_sample(channel);
         } else if (rules.lone_instrument_takes_over_note && playing &&
-                   (note.key == 0 || note.key > 96) && !slides(channel)) {
+                   (note.key == 0 || note.key > 96) && !note_slides(channel)) {
             take_over_note(channel, note.instrument);
             if (rules.lone_instrument_restarts_envelopes)
                 restart_envelopes_keeping_release(channel);
