@@ -34,7 +34,7 @@ inline void check_channels(const Replay& replay) {
     for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
         const Channel& channel = replay.channels[c];
         check(channel.amplitude >= 0 && channel.amplitude <= 16384);
-        check(channel.balance >= 0 && channel.balance <= 255);
+        check(channel.balance >= 0 && channel.balance <= full_right(rules_of(*replay.module)));
         check(channel.fraction >= 0 && channel.fraction < 32768);
         check(channel.position >= 0);
         check(channel.sample != nullptr);

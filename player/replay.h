@@ -46,7 +46,7 @@ struct Channel {
     std::int32_t fraction;  // 15-bit fraction of the position
     std::int32_t frequency; // output: Hz
     std::int32_t amplitude; // output: 16384 at full volume with mix_gain 64
-    std::int32_t balance;   // output: 0 left .. 255 right
+    std::int32_t balance;   // output: 0 left .. full_right(rules) right
     std::int32_t volume;
     std::int32_t panning;
     std::int32_t fade_level;
