@@ -33,10 +33,11 @@ inline void check_module(const Module& module) {
     check(module.mix_gain >= 1 && module.mix_gain <= 64);
     for (std::int32_t n = 1; n <= module.instrument_count; ++n) {
         const Instrument& instrument = module.instruments[n];
-        check(instrument.sample_count >= 1 && instrument.sample_count <= 97);
-        for (int key = 0; key <= 96; ++key) {
+        check(instrument.sample_count >= 1 && instrument.sample_count <= highest_key + 1);
+        for (int key = 0; key <= highest_key; ++key) {
             check(instrument.key_samples[key] >= 0 &&
                   instrument.key_samples[key] < instrument.sample_count);
+            check(instrument.key_notes[key] >= 0 && instrument.key_notes[key] <= highest_key);
         }
         check_envelope(instrument.volume_envelope);
         check_envelope(instrument.panning_envelope);

@@ -90,7 +90,7 @@ void trigger_key(Channel& channel, std::int32_t key) {
 bool names_no_sample(const Channel& channel) {
     const Note& note = channel.note;
     const Module& module = *channel.replay->module;
-    if (!rules_of(module).keys_without_sample_ignored || note.key == 0 || note.key > 96)
+    if (!rules_of(module).keys_without_sample_ignored || note.key == 0 || note.key > highest_key)
         return false;
     const bool named = note.instrument != 0 && note.instrument <= module.instrument_count;
     const Sample& sample = *sample_for_key(
@@ -104,7 +104,7 @@ void take_delayed_pitch(Channel& channel) {
     const Note& waiting = channel.note;
     if (!rules_of(*channel.replay->module).note_delay_past_speed_sets_next_pitch) return;
     if (waiting.effect != effect::note_delay || waiting.param <= channel.tick_in_row) return;
-    if (waiting.key == 0 || waiting.key > 96) return;
+    if (waiting.key == 0 || waiting.key > highest_key) return;
     channel.period =
         note_period(*channel.replay->module, *channel.sample,
                     sounding_key(*channel.instrument, waiting.key), channel.sample->fine_tune);
@@ -257,7 +257,7 @@ void trigger_note(Channel& channel) {
     const PlayRules& rules = rules_of(*channel.replay->module);
     // FastTracker 2 releases the key first: an instrument beside it gives the
     // volume back, and so does the volume column.
-    const bool released_first = note.key > 96 && rules.key_off_zeroes_volume;
+    const bool released_first = note.key > highest_key && rules.key_off_zeroes_volume;
     if (released_first) release_key(channel, channel.tick_in_row == 0, false);
     // FastTracker 2's K00 ignores the note and instrument beside it.
     const bool wiped =
@@ -278,15 +278,15 @@ void trigger_note(Channel& channel) {
     const Instrument& next = takes_instrument ? channel.replay->module->instruments[note.instrument]
                                               : *channel.instrument;
     const EnvelopePlace place = envelope_place(channel, next);
-    if (rules.new_note_actions && note.key >= 1 && note.key <= 96 && !note_slides(channel))
+    if (rules.new_note_actions && note.key >= 1 && note.key <= highest_key && !note_slides(channel))
         hand_over_note(channel, next, *sample_for_key(next, note.key));
     if (takes_instrument) {
         // Before any instrument, a lone one is taken up as with a note.
         if (rules.lone_instrument_resets_playing_sample && playing &&
-            (note.key == 0 || note.key > 96 || note_slides(channel))) {
+            (note.key == 0 || note.key > highest_key || note_slides(channel))) {
             reset_playing_sample(channel);
         } else if (rules.lone_instrument_takes_over_note && playing &&
-                   (note.key == 0 || note.key > 96) && !note_slides(channel)) {
+                   (note.key == 0 || note.key > highest_key) && !note_slides(channel)) {
             take_over_note(channel, note.instrument);
             if (rules.lone_instrument_restarts_envelopes)
                 restart_envelopes_keeping_release(channel);
@@ -315,7 +315,7 @@ void trigger_note(Channel& channel) {
         restart_voice(channel, channel.start_offset);
     }
     if (note.key == 0 || wiped) return;
-    if (note.key > 96) {
+    if (note.key > highest_key) {
         if (rules.note_cut_and_fade_keys && note.key == key_note_cut) {
             cut_note(channel);
             channel.cut_or_faded = 1;

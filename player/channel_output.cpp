@@ -15,7 +15,8 @@ namespace {
 
 // The linear period of the note above B-7, the end of FastTracker 2's table.
 constexpr std::int32_t highest_linear_note_period = 7680 - 96 * 64;
-// The key whose linear period is 4608, played at the reference rate: C-5 of an IT file.
+// The key whose linear period is 4608, played at the reference rate (as
+// the other formats number keys; IT's C-5).
 constexpr std::int32_t middle_c_key = 49;
 
 // The pitch clamps keep the loaders' songs below highest_frequency (at most
@@ -107,12 +108,15 @@ void update_frequency(Channel& channel) {
         // FastTracker 2's arpeggio goes no higher than its note table's end.
         if (channel.semitone_offset > 0 && rules_of(module).arpeggio_stops_at_table_end)
             period = std::max(period, highest_linear_note_period);
-        // Out-of-range pitch in either direction plays the lowest pitch.
-        if (period < 28 || period > 7680) period = 7680;
+        // Out-of-range pitch in either direction plays the lowest pitch,
+        // C-0's (IT's an octave lower).
+        const std::int32_t lowest = 7680 + 64 * module.key_shift;
+        if (period < 28 || period > lowest) period = lowest;
         const Sample& sample = *channel.sample;
         if (rules_of(module).exact_sample_rates && sample.middle_c > 0) {
             // The steps from the sample's own middle C, where it plays at its rate.
-            const std::int32_t middle = note_period(module, sample, middle_c_key, sample.fine_tune);
+            const std::int32_t middle =
+                note_period(module, sample, middle_c_key + module.key_shift, sample.fine_tune);
             const std::int32_t power = fixed_exp2(
                 static_cast<std::int32_t>((std::int64_t{middle - period} * 32768) / 768));
             channel.frequency = to_frequency(std::int64_t{sample.middle_c} * power >> 15);

@@ -49,7 +49,7 @@ void restart_envelopes_keeping_release(Channel& channel) {
 
 void reset_playing_sample(Channel& channel) {
     take_sample_levels(channel, *channel.sample);
-    if (channel.note.key <= 96) restart_envelopes(channel);
+    if (channel.note.key <= highest_key) restart_envelopes(channel);
 }
 
 void take_over_note(Channel& channel, std::int32_t instrument_number) {
@@ -76,7 +76,7 @@ void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::i
     const Instrument& instrument = module.instruments[instrument_number];
     channel.instrument = &instrument;
     const PlayRules& rules = rules_of(module);
-    const bool keyed = key >= 1 && key <= 96;
+    const bool keyed = key >= 1 && key <= highest_key;
     const std::int32_t no_key =
         rules.instrument_without_key_takes_last_keys_sample ? channel.last_key : 0;
     const Sample* sample = sample_for_key(instrument, keyed ? key : no_key);

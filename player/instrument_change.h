@@ -68,7 +68,7 @@ void take_over_note(Channel& channel, std::int32_t instrument_number);
 // An instrument number the song lacks: the note stops, and the notes after
 // play the silent instrument 0 until an instrument is named.
 void take_missing_instrument(Channel& channel);
-// A row's instrument number beside `key` (0 or above 96 for none): the
+// A row's instrument number beside `key` (0 or above highest_key for none): the
 // instrument and the sample for the key, its levels, and the envelopes and
 // fade started again as the rules say.
 void trigger_instrument(Channel& channel, std::int32_t instrument_number, std::int32_t key);

@@ -214,12 +214,12 @@ bool load_sample_instrument(Instrument& instrument, const LoadData& data, std::s
 bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sample* loaded,
                            std::uint8_t* taken, const ItLayout& layout) {
     std::int32_t slots[256] = {};
-    std::int32_t used[97] = {};
+    std::int32_t used[highest_key + 1] = {};
     std::int32_t count = 1;
-    for (std::int32_t key = 1; key <= 96; ++key) {
-        const std::size_t entry = key_table + 2 * static_cast<std::size_t>(key + it_key_offset);
-        instrument.key_notes[key] =
-            static_cast<std::int8_t>(std::clamp(header.byte(entry) - it_key_offset, 1, 96));
+    for (std::int32_t key = 1; key <= highest_key; ++key) {
+        const std::size_t entry = key_table + 2 * static_cast<std::size_t>(key - 1);
+        instrument.key_notes[key] = static_cast<std::int8_t>(
+            std::min<std::int32_t>(it_note_key(header.byte(entry)), highest_key));
         const std::int32_t number = header.byte(entry + 1);
         if (number < 1 || number > layout.sample_count) continue;
         if (slots[number] == 0) {
@@ -260,7 +260,7 @@ bool load_keyed_instrument(Instrument& instrument, const LoadData& header, Sampl
                 static_cast<std::int16_t>(it_panning(std::min<std::int32_t>(pan, it_full_pan)) + 1);
         instrument.pitch_pan_separation = static_cast<std::int8_t>(
             std::clamp<std::int32_t>(static_cast<std::int8_t>(header.byte(0x16)), -32, 32));
-        instrument.pitch_pan_centre = static_cast<std::int16_t>(header.byte(0x17) - it_key_offset);
+        instrument.pitch_pan_centre = static_cast<std::int16_t>(it_note_key(header.byte(0x17)));
         instrument.random_volume = std::min<std::int16_t>(header.byte(0x1A), 100);
         instrument.random_pan = std::min<std::int16_t>(header.byte(0x1B), 64);
         instrument.initial_cutoff = header.byte(0x3A);

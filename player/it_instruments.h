@@ -4,9 +4,13 @@
 #include "player/module.h"
 #include <cstdint>
 
-// IT's notes run C-0..B-9 (0..119); the replay's key n is IT's note n + 11,
-// so that IT's C-5, which plays at a sample's C5 speed, is key 49.
-constexpr std::int32_t it_key_offset = 11;
+// IT's notes run C-0..B-9 (0..119); the replay's key of note n is n + 1.
+// Its C-5, which plays at a sample's C5 speed, sounds as the other formats'
+// key 49: the module's key shift.
+constexpr std::int32_t it_key_shift = 12;
+inline std::int32_t it_note_key(std::int32_t note) {
+    return note + 1;
+}
 
 struct ItLayout {
     std::int32_t instrument_count;

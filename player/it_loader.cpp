@@ -27,8 +27,6 @@ constexpr std::int32_t stereo_flag = 1, instrument_flag = 4, linear_flag = 8, ol
 constexpr std::int32_t edit_history_flag = 2, midi_config_flag = 8;
 constexpr std::int32_t new_instrument_version = 0x200;
 constexpr std::uint8_t it_note_off = 255, it_note_cut = 254;
-// IT's notes run C-0..B-9; the replay's keys 1..96 are IT's C-1..B-8.
-constexpr std::int32_t lowest_note = 12, highest_note = 107;
 constexpr std::uint8_t highest_volume = 64, lowest_pan = 128, highest_pan = 192;
 constexpr std::uint8_t fine_up = 65, fine_down = 75, slide_up = 85, slide_down = 95,
                        pitch_down = 105, pitch_up = 115, tone_slide = 193, vibrato_depth = 203;
@@ -74,9 +72,8 @@ const char* refusal(const ItHeader& header, std::size_t length) {
 std::uint8_t it_key(std::uint8_t note) {
     if (note == it_note_off) return key_note_off;
     if (note == it_note_cut) return key_note_cut;
-    if (note > 119) return key_note_fade;
-    if (note < lowest_note || note > highest_note) return 0;
-    return static_cast<std::uint8_t>(note - it_key_offset);
+    if (note >= highest_key) return key_note_fade;
+    return static_cast<std::uint8_t>(it_note_key(note));
 }
 
 // The volume column in the replay's numbering (the XM one); panning keeps
@@ -290,6 +287,7 @@ void set_header_values(Module& module, const LoadData& data, const ItHeader& hea
                                1);
     module.pan_narrowing = 128 - std::min<std::int32_t>(data.byte(0x34), 128);
     module.rules = impulse_tracker_rules;
+    module.key_shift = it_key_shift;
     module.rules.scream_tracker_period_table = module.linear_pitch == 0;
     const bool own_effects = (header.flags & old_effects_flag) == 0;
     module.rules.vibrato_every_tick_at_half_depth = own_effects;

@@ -78,11 +78,15 @@ struct Sample {
     std::uint8_t ping_pong_start_once;
 };
 
+// Keys 1..96 hold MOD's, S3M's and XM's notes; IT's ten octaves take 1..120.
+constexpr std::uint8_t highest_key = 120;
+constexpr std::uint8_t key_note_off = 121, key_note_cut = 122, key_note_fade = 123;
+
 struct Instrument {
     std::int32_t sample_count;
     std::int32_t fadeout;
     char name[32];
-    std::int8_t key_samples[97];
+    std::int8_t key_samples[highest_key + 1];
     std::int8_t vibrato_type;
     std::uint8_t vibrato_sweep;
     std::uint8_t vibrato_depth;
@@ -106,7 +110,7 @@ struct Instrument {
     // IT's random swing of a note's panning, in IT's 64 steps.
     std::int16_t random_pan;
     // The key each key sounds as (IT's key table); 0 for the key itself.
-    std::int8_t key_notes[97];
+    std::int8_t key_notes[highest_key + 1];
     // An IT instrument's filter for its new notes: cutoff and resonance
     // 0..127, each plus 128 when set (0: left as the channel has it).
     std::uint8_t initial_cutoff;
@@ -121,9 +125,10 @@ struct Instrument {
     std::uint8_t duplicate_action;
 };
 
-// One pattern cell: key (0 none, 1..96 notes, 97+ key-off), instrument
-// (0 none), volume-column byte, effect code, parameter. Where the rules tell
-// them apart, 98 cuts the note and 99 fades it.
+// One pattern cell: key (0 none, 1..highest_key notes, key_note_off and
+// above release the note), instrument (0 none), volume-column byte, effect
+// code, parameter. Where the rules tell them apart, key_note_cut cuts the
+// note and key_note_fade fades it.
 struct Note {
     std::uint8_t key;
     std::uint8_t instrument;
@@ -132,7 +137,6 @@ struct Note {
     std::uint8_t param;
 };
 constexpr int note_size = 5;
-constexpr std::uint8_t key_note_off = 97, key_note_cut = 98, key_note_fade = 99;
 
 struct Pattern {
     std::int32_t channel_count;
@@ -188,6 +192,9 @@ struct Module {
     // Per channel, 1 where IT's header makes it a surround channel; null
     // for the other formats.
     std::uint8_t* channel_surround;
+    // IT's keys count from its C-0, an octave below the other formats'
+    // C-0: key k sounds as key k - key_shift would elsewhere (12 for IT).
+    std::int32_t key_shift;
 };
 
 // The rules the replay reads. A build that plays only the show's own song

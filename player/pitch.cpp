@@ -89,10 +89,13 @@ std::int32_t protracker_key_period(std::int32_t key, std::int32_t fine_tune) {
 }
 
 // A key by Scream Tracker's own arithmetic: the octave table, shifted, then
-// scaled by the sample's C2SPD.
+// scaled by the sample's C2SPD. Keys from -11 up: an IT file's lowest
+// octave lies below the table's, so the count starts there with the table
+// doubled, which leaves every other key's period as it was.
 std::int32_t scream_tracker_key_period(std::int32_t key, std::int32_t middle_c) {
-    const std::int32_t octave = std::clamp((key - 1) / 12, 0, 15);
-    const std::int32_t period = scream_tracker_octave[(key - 1) % 12] >> octave;
+    const std::int32_t from_lowest = std::max(key + 11, 0);
+    const std::int32_t octave = std::min(from_lowest / 12, 16);
+    const std::int32_t period = (scream_tracker_octave[from_lowest % 12] << 1) >> octave;
     return static_cast<std::int32_t>(std::int64_t{period} * scream_tracker_rate / middle_c);
 }
 
@@ -107,9 +110,11 @@ std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fin
 
 std::int32_t note_period(const Module& module, const Sample& sample, std::int32_t key,
                          std::int32_t fine_tune) {
+    const std::int32_t shift = plays_other_trackers ? module.key_shift : 0;
     if (rules_of(module).scream_tracker_period_table && sample.middle_c > 0 && key >= 1)
-        return scream_tracker_key_period(key, sample.middle_c);
-    return key_period(module, std::clamp(key + sample.relative_note, 1, 120), fine_tune);
+        return scream_tracker_key_period(key - shift, sample.middle_c);
+    return key_period(module, std::clamp(key - shift + sample.relative_note, 1 - shift, 120),
+                      fine_tune);
 }
 
 PeriodRange amiga_period_range(const Module& module, std::int32_t fine_tune) {

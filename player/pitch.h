@@ -12,12 +12,13 @@ constexpr std::int32_t unlimited_period = 1 << 22;
 // Scream Tracker's channel period stays at most 32767.
 constexpr std::int32_t highest_scream_tracker_period = 32767;
 
-// The period of a key (1..120) with a fine tune in 1/128 semitone.
+// The period of a key (1..120; IT's lowest octave below) with a fine tune
+// in 1/128 semitone.
 std::int32_t key_period(const Module& module, std::int32_t key, std::int32_t fine_tune);
 
-// The period of a pattern key played on `sample`: its relative note and the
-// fine tune added (keys within 1..120), or by the tracker's own table and
-// the sample's C2SPD where the rules say so.
+// The period of a pattern key played on `sample`: less the module's key
+// shift, its relative note and the fine tune added (keys up to 120), or by
+// the tracker's own table and the sample's C2SPD where the rules say so.
 std::int32_t note_period(const Module& module, const Sample& sample, std::int32_t key,
                          std::int32_t fine_tune);
 

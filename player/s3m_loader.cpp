@@ -23,7 +23,6 @@ constexpr std::int32_t most_instruments = 255;
 // 14317056 / period Hz, the scale of the replay's Amiga pitch.
 constexpr std::int32_t s3m_reference_rate = middle_c_reference_rate;
 constexpr std::int32_t note_cut = 254, no_note = 255;
-constexpr std::uint8_t key_off = 97;
 // Header flag: volume slides also act on the row's first tick, as in
 // Scream Tracker 3.00, whose files carry the version 0x1300.
 constexpr std::int32_t fast_volume_slides = 0x40;
@@ -56,7 +55,7 @@ std::size_t paragraph(const LoadData& data, std::size_t pointer_offset) {
 
 // Keys 1..96 from octave (high nibble) and semitone; C-4 is key 49.
 std::uint8_t s3m_key(std::uint8_t note) {
-    if (note == note_cut) return key_off;
+    if (note == note_cut) return key_note_off;
     const std::int32_t octave = note >> 4, semitone = note & 15;
     if (note == no_note || semitone > 11 || octave > 7) return 0;
     return static_cast<std::uint8_t>(octave * 12 + semitone + 1);

@@ -27,7 +27,7 @@ constexpr std::int32_t sample_header_bytes = 40;
 // An instrument header up to its sample count, and up to its fade-out.
 constexpr std::uint32_t instrument_header_bytes = 29;
 constexpr std::uint32_t instrument_header_with_samples = 241;
-constexpr std::uint8_t key_off = 97;
+constexpr std::uint8_t xm_key_off = 97;
 // X, the extra-fine slides, is XM's last effect.
 constexpr std::uint8_t last_effect = effect::extra_fine_slide;
 // Key 49 (C-4) with no relative note or fine tune plays at this rate, in
@@ -68,10 +68,13 @@ const char* refusal(const XmHeader& header) {
     return nullptr;
 }
 
-// Key-off stays the replay's 97; note numbers no tracker writes, and effect
+// Key-off becomes the replay's; note numbers no tracker writes, and effect
 // numbers beyond XM's last one, are dropped rather than read as S3M codes.
 void check_note(std::uint8_t* note) {
-    if (note[0] > key_off) note[0] = 0;
+    if (note[0] == xm_key_off)
+        note[0] = key_note_off;
+    else if (note[0] > xm_key_off)
+        note[0] = 0;
     if (note[3] > last_effect) note[3] = note[4] = 0;
 }
 

@@ -59,25 +59,25 @@ void expect_background(const Actions& instruments, const std::vector<Cell>& rows
     with_and_without(song(instruments, rows), &PlayRules::new_note_actions, check, __FILE__, line);
 }
 
-constexpr std::uint8_t c5 = 60, d5 = 62, e5 = 64, s = 19; // keys 49, 51, 53
+constexpr std::uint8_t c5 = 60, d5 = 62, e5 = 64, s = 19; // keys 61, 63, 65
 
 } // namespace
 
 TEST(BackgroundVoices, NewNoteActionsPastNoteCommandsAndDuplicateChecks) {
     expect_background({{0, 0, 0}}, {{c5}, {d5}}, {});
-    expect_background({{1, 0, 0}}, {{c5}, {d5}}, {{49, 1, 0}});
-    expect_background({{2, 0, 0}}, {{c5}, {d5}}, {{49, 0, 0}});
-    expect_background({{3, 0, 0}}, {{c5}, {d5}}, {{49, 1, 1}});
-    expect_background({{0, 0, 0}}, {{c5, 1, s, 0x74}, {d5}}, {{49, 1, 0}});
+    expect_background({{1, 0, 0}}, {{c5}, {d5}}, {{61, 1, 0}});
+    expect_background({{2, 0, 0}}, {{c5}, {d5}}, {{61, 0, 0}});
+    expect_background({{3, 0, 0}}, {{c5}, {d5}}, {{61, 1, 1}});
+    expect_background({{0, 0, 0}}, {{c5, 1, s, 0x74}, {d5}}, {{61, 1, 0}});
     expect_background({{1, 0, 0}}, {{c5, 1, s, 0x73}, {d5}}, {});
     expect_background({{1, 0, 0}}, {{c5}, {d5}, {0, 1, s, 0x70}}, {});
-    expect_background({{1, 0, 0}}, {{c5}, {d5}, {0, 1, s, 0x71}}, {{49, 0, 0}});
-    expect_background({{1, 0, 0}}, {{c5}, {d5}, {0, 1, s, 0x72}}, {{49, 1, 1}});
+    expect_background({{1, 0, 0}}, {{c5}, {d5}, {0, 1, s, 0x71}}, {{61, 0, 0}});
+    expect_background({{1, 0, 0}}, {{c5}, {d5}, {0, 1, s, 0x72}}, {{61, 1, 1}});
     // Duplicates by key (of the same instrument only), by sample, of the instrument.
-    expect_background({{1, 1, 0}, {1, 1, 0}}, {{c5}, {d5}, {c5}}, {{51, 1, 0}});
-    expect_background({{1, 1, 0}, {1, 1, 0}}, {{c5}, {d5}, {c5, 2}}, {{49, 1, 0}, {51, 1, 0}});
-    expect_background({{1, 2, 1}}, {{c5}, {d5}, {e5}}, {{49, 0, 0}, {51, 1, 0}});
-    expect_background({{1, 3, 2}}, {{c5}, {d5}, {e5}}, {{49, 1, 1}, {51, 1, 1}});
+    expect_background({{1, 1, 0}, {1, 1, 0}}, {{c5}, {d5}, {c5}}, {{63, 1, 0}});
+    expect_background({{1, 1, 0}, {1, 1, 0}}, {{c5}, {d5}, {c5, 2}}, {{61, 1, 0}, {63, 1, 0}});
+    expect_background({{1, 2, 1}}, {{c5}, {d5}, {e5}}, {{61, 0, 0}, {63, 1, 0}});
+    expect_background({{1, 3, 2}}, {{c5}, {d5}, {e5}}, {{61, 1, 1}, {63, 1, 1}});
     // The note left behind is heard beside a silent new one.
     with_and_without(
         song({{1, 0, 0}}, {{c5}, {d5, 1, 0, 0, 0}}), &PlayRules::new_note_actions,
@@ -97,8 +97,8 @@ TEST(BackgroundVoices, AFullPoolGivesUpTheQuietestThenTheOldest) {
         keys.push_back(d.replay->channels[v].last_key);
     std::sort(keys.begin(), keys.end());
     // Rows 0 (the oldest) and 1 (the quietest) gave way to rows 64 and 65.
-    EXPECT_EQ(keys.front(), 15);
-    EXPECT_EQ(keys.back(), 78);
+    EXPECT_EQ(keys.front(), 27);
+    EXPECT_EQ(keys.back(), 90);
 }
 
 TEST(BackgroundVoices, EnvelopePausesHoldTheEnvelopeWhereItStands) {

@@ -82,7 +82,7 @@ TEST_F(ChannelTest, KeyOffSilencesAChannelWithoutVolumeEnvelopeAtOnce) {
     start();
     row(Note{49, static_cast<std::uint8_t>(one_shot), 0, 0, 0});
     EXPECT_EQ(channel->amplitude, 16384); // full volume, no fade, global 64
-    row(Note{97, 0, 0, 0, 0});
+    row(Note{key_note_off, 0, 0, 0, 0});
     EXPECT_EQ(channel->key_down, 0);
     EXPECT_EQ(channel->amplitude, 0);
     row(Note{200, 0, 0, 0, 0});
@@ -274,7 +274,7 @@ TEST_F(EnvelopeTickTest, FadeOutRunsAfterKeyOffOnlyWithAVolumeEnvelope) {
     song.instruments[looped].fadeout = 1024;
     start();
     row(Note{49, static_cast<std::uint8_t>(looped), 0, 0, 0});
-    row(Note{97, 0, 0, 0, 0}); // one fade step on the row
+    row(Note{key_note_off, 0, 0, 0, 0}); // one fade step on the row
     EXPECT_EQ(channel->fade_level, 32768 - 1024);
     ticks(30);
     EXPECT_EQ(channel->fade_level, 1024);

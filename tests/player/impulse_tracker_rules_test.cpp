@@ -263,3 +263,24 @@ TEST(ImpulseTrackerRules, ExactSampleRates) {
     expect_rule(b.build(), &PlayRules::exact_sample_rates, &Channel::frequency,
                 {{0, 44100, 44034}, {6, 88200, 88069}});
 }
+
+TEST(ImpulseTrackerRules, EveryOneOfTheTenOctavesSounds) {
+    // C-0 and C-1, IT's lowest notes, and B-9, its highest, by linear and
+    // Amiga slides: an 8363 Hz sample plays C-0 at 8363 / 32 Hz.
+    for (const bool linear : {true, false}) {
+        ItBuilder b = builder({{0, 0, 0, 1, none, 0, 0},
+                               {1, 0, 12, 1, none, 0, 0},
+                               {2, 0, 119, 1, none, 0, 0}});
+        if (!linear) b.header[0x2C] = 1;
+        RulesDriver d(b.build());
+        std::vector<int> hertz;
+        for (int row = 0; row < 3; ++row) {
+            d.ticks(row == 0 ? 1 : 6);
+            hertz.push_back(d.channel().frequency);
+        }
+        EXPECT_NEAR(hertz[0], 261, 1) << linear;
+        EXPECT_NEAR(hertz[1], 522, 1) << linear;
+        // Scream Tracker's whole-number periods are coarse at the top: B-9's is 56.
+        EXPECT_NEAR(hertz[2], linear ? 252550 : 223710, 300) << linear;
+    }
+}

@@ -56,10 +56,11 @@ TEST(ItLoader, ReadsTheHeaderChannelsOrdersAndPackedNotes) {
     EXPECT_EQ(module->patterns[1].row_count, 32);
     // Hexadecimal break rows become the replay's decimal ones.
     EXPECT_EQ(note_at(*module, 0, 0, 0),
-              (std::vector<std::uint8_t>{49, 1, 0x30, effect::s3m_pattern_break, 0x32}));
+              (std::vector<std::uint8_t>{61, 1, 0x30, effect::s3m_pattern_break, 0x32}));
     EXPECT_EQ(note_at(*module, 0, 0, 3),
               (std::vector<std::uint8_t>{0, 0, 0, effect::s3m_speed, 3}));
-    const std::vector<std::uint8_t> off = {97, 2, 0x93, effect::s3m_set_global_volume, 128};
+    const std::vector<std::uint8_t> off = {key_note_off, 2, 0x93, effect::s3m_set_global_volume,
+                                           128};
     EXPECT_EQ(note_at(*module, 0, 1, 0), off);
     EXPECT_EQ(note_at(*module, 0, 2, 0), off);
 
@@ -118,8 +119,11 @@ TEST(ItLoader, ReadsPlainAndPackedSamplesAndKeyedInstruments) {
     ASSERT_TRUE(module);
     const Instrument& keyed = module->instruments[1];
     ASSERT_EQ(keyed.sample_count, 3);
-    EXPECT_EQ(keyed.samples[keyed.key_samples[48]].volume, 48);
-    EXPECT_EQ(keyed.samples[keyed.key_samples[49]].data, module->instruments[2].samples[1].data);
+    EXPECT_EQ(keyed.samples[keyed.key_samples[60]].volume, 48);
+    EXPECT_EQ(keyed.samples[keyed.key_samples[61]].data, module->instruments[2].samples[1].data);
+    // All ten octaves: C-0 is key 1, B-9 key 120.
+    EXPECT_EQ(keyed.key_samples[1], keyed.key_samples[60]);
+    EXPECT_EQ(keyed.key_samples[120], keyed.key_samples[61]);
     EXPECT_EQ(keyed.fadeout, 3200);
     EXPECT_EQ(keyed.volume_envelope.point_count, 3);
     EXPECT_TRUE(keyed.volume_envelope.has_sustain);

@@ -112,13 +112,13 @@ TEST(S3mLoader, UnpacksNotesVolumesAndEffectLetters) {
                        {2, 3, 0x40, 0, -1, 0, 7},     {63, 0, 0x1B, 0, -1, 23, 1}};
     AnyModulePtr module = load_any(s3m.build());
     ASSERT_EQ(module->channel_count, 3);
-    EXPECT_EQ(note_of(*module, 0, 0, 0), (Bytes{49, 1, 0x10 + 32, 0x81, 5})); // C-4, A05
-    EXPECT_EQ(note_of(*module, 0, 0, 1), (Bytes{96, 2, 0x50, 0x96, 0x30}));   // B-7, V30
-    EXPECT_EQ(note_of(*module, 0, 0, 2), (Bytes{97, 0, 0, 0x93, 0xB2}));      // ^^, SB2
-    EXPECT_EQ(note_of(*module, 0, 1, 0), (Bytes{0, 0, 0, 0x08, 0x80}));       // octave 8; X40
-    EXPECT_EQ(note_of(*module, 0, 1, 1), (Bytes{0, 0, 0, 0, 0}));             // semitone 12; XA4
-    EXPECT_EQ(note_of(*module, 0, 2, 2), (Bytes{49, 0, 0, 0x80, 7}));         // no letter, info 7
-    EXPECT_EQ(note_of(*module, 0, 63, 0), (Bytes{24, 0, 0, 0, 0}));           // W
+    EXPECT_EQ(note_of(*module, 0, 0, 0), (Bytes{49, 1, 0x10 + 32, 0x81, 5}));      // C-4, A05
+    EXPECT_EQ(note_of(*module, 0, 0, 1), (Bytes{96, 2, 0x50, 0x96, 0x30}));        // B-7, V30
+    EXPECT_EQ(note_of(*module, 0, 0, 2), (Bytes{key_note_off, 0, 0, 0x93, 0xB2})); // ^^, SB2
+    EXPECT_EQ(note_of(*module, 0, 1, 0), (Bytes{0, 0, 0, 0x08, 0x80}));            // octave 8; X40
+    EXPECT_EQ(note_of(*module, 0, 1, 1), (Bytes{0, 0, 0, 0, 0}));     // semitone 12; XA4
+    EXPECT_EQ(note_of(*module, 0, 2, 2), (Bytes{49, 0, 0, 0x80, 7})); // no letter, info 7
+    EXPECT_EQ(note_of(*module, 0, 63, 0), (Bytes{24, 0, 0, 0, 0}));   // W
     EXPECT_EQ(module->patterns[1].channel_count, 0);
     EXPECT_EQ(module->patterns[1].row_count, 64);
 }

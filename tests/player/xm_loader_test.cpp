@@ -145,7 +145,8 @@ TEST(XmLoader, UnpacksNotesAsTheReplayReadsThem) {
     ASSERT_TRUE(module);
     EXPECT_EQ(note_at(*module, 0, 0, 0), (std::vector<std::uint8_t>{49, 1, 0x40, 0x0E, 0x91}));
     EXPECT_EQ(note_at(*module, 0, 0, 3), (std::vector<std::uint8_t>{0, 2, 0, 0x21, 0x15}));
-    EXPECT_EQ(note_at(*module, 0, 1, 1), (std::vector<std::uint8_t>{97, 0, 0xC4, 0x14, 0}));
+    EXPECT_EQ(note_at(*module, 0, 1, 1),
+              (std::vector<std::uint8_t>{key_note_off, 0, 0xC4, 0x14, 0}));
     EXPECT_EQ(note_at(*module, 0, 2, 2), (std::vector<std::uint8_t>{0, 1, 0, 0, 0}));
     EXPECT_EQ(note_at(*module, 0, 3, 3), (std::vector<std::uint8_t>{0, 0, 0, 0, 0}));
 }
