@@ -27,6 +27,14 @@ inline void restart_voice(Channel& channel, std::int32_t from) {
     channel.struck = 1;
 }
 
+// A panning command: the channel's own panning from now, out of surround
+// and no longer the note's.
+inline void take_panning(Channel& channel, std::int32_t panning) {
+    channel.panning = panning;
+    channel.surround = 0;
+    channel.pan_borrowed = 0;
+}
+
 // Pitch slides: q >= 0xF0 fine and 0xE0..0xEF extra fine (first tick only),
 // anything else coarse (every tick but the first); with coarse_slide set,
 // the low byte is coarse whatever its value.

@@ -114,9 +114,7 @@ void apply_effect_row(Channel& channel) {
         }
         break;
     case effect::set_panning:
-        channel.panning = p;
-        channel.surround = 0;
-        channel.pan_borrowed = 0;
+        take_panning(channel, p);
         break;
     case effect::set_volume:
         channel.volume = std::min(p, 64);
@@ -236,9 +234,7 @@ void apply_effect_row(Channel& channel) {
         vibrato_row(channel, 7);
         break;
     case effect::s3m_set_panning:
-        channel.panning = p * 17;
-        channel.surround = 0;
-        channel.pan_borrowed = 0;
+        take_panning(channel, p * 17);
         break;
     case effect::s3m_instrument_control:
         apply_instrument_control(channel, p);

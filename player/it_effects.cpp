@@ -114,9 +114,7 @@ void apply_it_effect_row(Channel& channel) {
         channel.surround = p;
         break;
     case effect::column_panning:
-        channel.panning = std::min(p * 4, full_right(rules_of(*channel.replay->module)));
-        channel.surround = 0;
-        channel.pan_borrowed = 0;
+        take_panning(channel, std::min(p * 4, full_right(rules_of(*channel.replay->module))));
         break;
     default:
         break;

@@ -86,9 +86,8 @@ void apply_volume_column_row(Channel& channel) {
         break;
     case 0xC:
         // FastTracker 2 multiplies by 16: its full right is 240.
-        channel.panning = x * (rules_of(*channel.replay->module).panning_column_by_16 ? 16 : 17);
-        channel.surround = 0;
-        channel.pan_borrowed = 0;
+        take_panning(channel,
+                     x * (rules_of(*channel.replay->module).panning_column_by_16 ? 16 : 17));
         break;
     case 0xD:
     case 0xE:
