@@ -247,12 +247,24 @@ void filter_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
     voice.until_kept = -1;
 }
 
-// Scales the values read along the voice's amplitude ramp.
+// Scales the values read along the voice's amplitude ramp: frame n of the
+// ramp at from + rise * n / frames (rounded towards zero), stepped on with
+// a remainder so that only each call divides, not each frame.
 void ramp_voice(Voice& voice, std::int32_t count, std::int16_t* values) {
-    const std::int64_t from = voice.ramp_from, rise = voice.ramp_to - voice.ramp_from;
+    const std::int64_t frames = voice.ramp_frames;
+    const std::int64_t rise = voice.ramp_to - voice.ramp_from;
+    const std::int64_t size = rise < 0 ? -rise : rise;
+    const std::int64_t step = size / frames, step_remainder = size % frames;
+    std::int64_t done = std::min<std::int64_t>(voice.ramp_done, frames);
+    std::int64_t risen = size * done / frames, remainder = size * done % frames;
     for (std::int32_t i = 0; i < count; ++i) {
-        const std::int64_t done = std::min(voice.ramp_done + i + 1, voice.ramp_frames);
-        const std::int64_t scale = from + rise * done / voice.ramp_frames;
+        if (done < frames) {
+            ++done;
+            risen += step;
+            remainder += step_remainder;
+            if (remainder >= frames) ++risen, remainder -= frames;
+        }
+        const std::int64_t scale = voice.ramp_from + (rise < 0 ? -risen : risen);
         values[i] = static_cast<std::int16_t>(values[i] * scale >> 16);
     }
     voice.ramp_done += count;
