@@ -30,8 +30,7 @@ inline void check_sample(const Sample& sample) {
 inline void check_module(const Module& module) {
     check(module.channel_count >= 1 && module.channel_count <= 64);
     check(module.song_length >= 1 && module.song_length <= order_list_size);
-    // S3M's master volume lifts a Sound Blaster song's mix up to 127 / 64.
-    check(module.mix_gain >= 1 && module.mix_gain <= 127);
+    check(module.mix_gain >= 1 && module.mix_gain <= most_mix_gain);
     for (std::int32_t n = 1; n <= module.instrument_count; ++n) {
         const Instrument& instrument = module.instruments[n];
         check(instrument.sample_count >= 1 && instrument.sample_count <= highest_key + 1);

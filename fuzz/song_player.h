@@ -17,6 +17,9 @@ namespace fuzz {
 // sequencer and channel paths do not depend on the rate.
 constexpr std::int32_t song_output_rate = 8000;
 constexpr std::int32_t show_output_rate = 48000;
+// The loudest mix a loader sets: an S3M's master volume lifts a Sound
+// Blaster song's up to 127 / 64 of full, and a channel's amplitude with it.
+constexpr std::int32_t most_mix_gain = 127;
 
 // Caps one pass over the song. A 128-entry song at speed 6 takes 49152
 // ticks, at speed 31 with pattern delays well over a million; 16384 ticks
@@ -28,12 +31,13 @@ inline void check(bool holds) {
     if (!holds) std::abort();
 }
 
-// What the mixer relies on and a MOD can never break: full volume is 16384,
-// the balance lies between the sides and the position's fraction has 15 bits.
+// What the mixer relies on and a MOD can never break: full volume is 16384
+// at mix gain 64 (256 a unit of gain), the balance lies between the sides
+// and the position's fraction has 15 bits.
 inline void check_channels(const Replay& replay) {
     for (std::int32_t c = 0; c < replay.module->channel_count; ++c) {
         const Channel& channel = replay.channels[c];
-        check(channel.amplitude >= 0 && channel.amplitude <= 16384);
+        check(channel.amplitude >= 0 && channel.amplitude <= 256 * most_mix_gain);
         check(channel.balance >= 0 && channel.balance <= full_right(rules_of(*replay.module)));
         check(channel.fraction >= 0 && channel.fraction < 32768);
         check(channel.position >= 0);
