@@ -5,11 +5,12 @@
 // refills the sound. Here the loop only copies the changed pixels and names
 // the changed parts; this thread sends them over a connection of its own and
 // waits for the server, and changes that arrive meanwhile are sent together
-// the next time. On a local display the loop copies straight into the image
-// in memory shared with the server, which takes it from there: a part the
-// server reads while the loop writes it may show a mix of two ticks, and the
-// part is sent again with the newer pixels. Elsewhere the loop copies into a
-// staging image that this thread copies into the one it sends.
+// the next time. A part of one colour goes as a fill of that colour, which
+// the loop need not copy. On a local display the loop copies straight into
+// the image in memory shared with the server, which takes it from there: a
+// part the server reads while the loop writes it may show a mix of two ticks,
+// and the part is sent again with the newer pixels. Elsewhere the loop copies
+// into a staging image that this thread copies into the one it sends.
 #include "platform/sdl/sdl_host.h"
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>

@@ -1,10 +1,9 @@
 // Presentation on the SDL2 host: each composed top-level window is a
 // borderless SDL window at its screen position (one the window manager leaves
 // alone, see sdl_display.cpp). The composed pixels are copied into the
-// window's surface (on X11 the presenter's image) as they arrive, but
-// shown only at the display's refresh rate and only where they changed,
-// because showing a whole window costs milliseconds of CPU on a software
-// display.
+// window's surface (on X11 the presenter's image) and shown only at the
+// display's refresh rate and only where they changed, because showing a whole
+// window costs milliseconds of CPU on a software display.
 #include "platform/host.h"
 #include "platform/sdl/sdl_host.h"
 #include <algorithm>
