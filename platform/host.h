@@ -40,8 +40,9 @@ bool host_can_show_windows();
 // its window to do so rather than hide it), and its pixels (0x00RRGGBB, row stride `stride`
 // pixels). `dirty` is the part of the window (window coordinates) that changed since the last
 // present of this window; it is empty when only the place or visibility changed. `pixels`
-// stays valid until the next host_present or host_window_destroyed for the window, but the core
-// draws on into it: a host copies at the present what it wants to show.
+// stays valid until the next host_present or host_window_destroyed for the window, and the core
+// draws on into it, naming each change at a later present: a host may copy at the present or
+// later, when it shows the pixels.
 struct HostWindowImage {
     HWND window;
     RECT screen_rect;
@@ -56,7 +57,12 @@ struct HostWindowImage {
     // copies pixels may copy just these.
     const RECT* dirty_parts;
     int dirty_part_count;
+    // For each piece, in the order written, the one colour it was filled with
+    // whole, or host_mixed_part; a later piece may cover an earlier one. A
+    // host whose screen can fill may fill instead of copying. Null: all mixed.
+    const std::uint32_t* dirty_part_fills;
 };
+constexpr std::uint32_t host_mixed_part = 0xFF000000;
 void host_present(const HostWindowImage& image);
 // The top-level window is gone.
 void host_window_destroyed(HWND window);

@@ -16,7 +16,7 @@ constexpr int text_left = 10;
 constexpr int glyph_advance = (glyph_width + 1) * text_scale;
 
 // Writes one pixel of caption ink, if it lies inside `clip`. The bar under it
-// has already gone through surface_fill, which accounted for the change.
+// has already gone through surface_fill; draw_caption then marks it drawn.
 void put_ink(Surface& surface, const RECT& clip, int x, int y) {
     if (rect_contains(clip, x, y))
         surface.pixels[std::size_t(y) * std::size_t(surface.width) + std::size_t(x)] = caption_ink;
@@ -69,6 +69,7 @@ void draw_caption(Window* window, const RECT& outer, const RECT& visible) {
             put_ink(surface, bar, centre_x - 5 + i, centre_y + 4 - i);
         }
     }
+    surface_mark_drawn(window, bar);
 }
 
 void draw_border(Window* window, const RECT& outer, const RECT& visible) {

@@ -4,23 +4,33 @@
 #include "platform/core/window_tree.h"
 #include "platform/host.h"
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
 // Beyond this many pieces the change is handed over as its bounding rectangle.
 constexpr std::size_t max_dirty_parts = 1024;
 
-void mark_dirty(Surface& surface, const RECT& area) {
+void mark_dirty(Surface& surface, const RECT& area, std::uint32_t fill) {
     surface.dirty = rect_union(surface.dirty, area);
-    if (surface.dirty_parts.size() == max_dirty_parts) surface.dirty_parts.assign(1, surface.dirty);
+    if (surface.dirty_parts.size() == max_dirty_parts) {
+        surface.dirty_parts.assign(1, surface.dirty);
+        surface.dirty_fills.assign(1, host_mixed_part);
+    }
     surface.dirty_parts.push_back(area);
+    surface.dirty_fills.push_back(fill);
 }
 
+// One row filled, the others copied from it: the library's copy is several
+// times faster than a loop that stores pixel by pixel.
 void fill_pixels(Surface& surface, const RECT& area, std::uint32_t rgb) {
-    for (int y = area.top; y < area.bottom; ++y) {
-        std::uint32_t* row = surface.pixels.data() + std::size_t(y) * std::size_t(surface.width);
-        std::fill(row + area.left, row + area.right, rgb);
-    }
+    auto row_at = [&](int y) {
+        return surface.pixels.data() + std::size_t(y) * std::size_t(surface.width) + area.left;
+    };
+    std::uint32_t* first = row_at(area.top);
+    std::fill(first, first + (area.right - area.left), rgb);
+    for (int y = area.top + 1; y < area.bottom; ++y)
+        std::memcpy(row_at(y), first, std::size_t(area.right - area.left) * sizeof rgb);
 }
 
 // Fills `area` minus `holes[first..]`, splitting around each hole it meets.
@@ -46,12 +56,14 @@ void fill_around(Surface& surface, const RECT& area, const std::vector<RECT>& ho
 
 void present(Window* top_level) {
     Surface& surface = *top_level->surface;
-    host_present(HostWindowImage{
-        top_level->handle, top_level->rect, top_level->visible && !top_level->minimized,
-        top_level->minimized, surface.pixels.data(), surface.width, surface.height, surface.width,
-        surface.dirty, surface.dirty_parts.data(), int(surface.dirty_parts.size())});
+    host_present(HostWindowImage{top_level->handle, top_level->rect,
+                                 top_level->visible && !top_level->minimized, top_level->minimized,
+                                 surface.pixels.data(), surface.width, surface.height,
+                                 surface.width, surface.dirty, surface.dirty_parts.data(),
+                                 int(surface.dirty_parts.size()), surface.dirty_fills.data()});
     surface.dirty = RECT{};
     surface.dirty_parts.clear();
+    surface.dirty_fills.clear();
     surface.placement_changed = false;
 }
 
@@ -63,12 +75,18 @@ void surface_fill(Window* writer, RECT area, const std::vector<RECT>& holes, std
     area = rect_intersection(area, RECT{0, 0, surface.width, surface.height});
     if (rect_empty(area)) return;
     fill_around(surface, area, holes, 0, rgb);
-    mark_dirty(surface, area);
+    mark_dirty(surface, area, holes.empty() ? rgb : host_mixed_part);
     for_each_in_tree(top_level, [&](Window* member) {
         if (member != writer && member->shows_color &&
             !rect_empty(rect_intersection(member->shown_area, area)))
             member->shows_color = false;
     });
+}
+
+void surface_mark_drawn(Window* writer, RECT area) {
+    Surface& surface = *top_level_of(writer)->surface;
+    area = rect_intersection(area, RECT{0, 0, surface.width, surface.height});
+    if (!rect_empty(area)) mark_dirty(surface, area, host_mixed_part);
 }
 
 void surface_fit(Window* top_level) {
@@ -86,7 +104,8 @@ void surface_fit(Window* top_level) {
     surface.height = height;
     surface.dirty = RECT{};
     surface.dirty_parts.clear();
-    mark_dirty(surface, RECT{0, 0, width, height});
+    surface.dirty_fills.clear();
+    mark_dirty(surface, RECT{0, 0, width, height}, host_mixed_part);
     // The host may still hold the old pixels: hand it the new ones at once.
     present(top_level);
 }

@@ -65,9 +65,10 @@ struct Surface {
     std::vector<std::uint32_t> pixels;
     int width = 0;
     int height = 0;
-    RECT dirty{};                  // changed since the last present (surface coordinates)
-    std::vector<RECT> dirty_parts; // the pieces of `dirty`, as written
-    bool placement_changed = true; // place or visibility changed since the last present
+    RECT dirty{};                           // changed since the last present (surface coordinates)
+    std::vector<RECT> dirty_parts;          // the pieces of `dirty`, as written
+    std::vector<std::uint32_t> dirty_fills; // each piece's one colour, or host_mixed_part
+    bool placement_changed = true;          // place or visibility changed since the last present
 };
 
 struct Window {

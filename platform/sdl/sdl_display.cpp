@@ -150,6 +150,23 @@ bool sdl_display_listed_as_minimized(SDL_Window* stand_in) {
     return iconic;
 }
 
+bool sdl_display_exposed_part(const SDL_SysWMmsg& message, unsigned long* x_window,
+                              SDL_Rect* part) {
+    if (message.subsystem != SDL_SYSWM_X11) return false;
+    const XEvent& event = message.msg.x11.event;
+    if (event.type != Expose) return false;
+    const XExposeEvent& exposed = event.xexpose;
+    *x_window = exposed.window;
+    *part = SDL_Rect{exposed.x, exposed.y, exposed.width, exposed.height};
+    return true;
+}
+
+unsigned long sdl_display_x_window(SDL_Window* window) {
+    Display* display;
+    Window x_window;
+    return x11_window(window, &display, &x_window) ? x_window : 0;
+}
+
 int sdl_display_connection_fd() {
     return connection_fd;
 }

@@ -138,6 +138,13 @@ void handle_event(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
         handle_window_event(event.window);
         break;
+    case SDL_SYSWMEVENT: {
+        unsigned long x_window;
+        SDL_Rect part;
+        if (sdl_display_exposed_part(*event.syswm.msg, &x_window, &part))
+            sdl_windows_expose_part(x_window, part);
+        break;
+    }
     case SDL_QUIT: {
         // Ctrl+C or the session ending: close like the desktop would.
         HWND windows[8];
@@ -193,6 +200,8 @@ bool sdl_host_start() {
     if (wake_event_type == Uint32(-1)) return false;
     if (wake_fd < 0) wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     sdl_display_open();
+    // X11's own events tell which part of a window the server lost.
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     SDL_DisplayMode mode;
     if (SDL_WasInit(SDL_INIT_VIDEO) && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
         screen_width = mode.w;

@@ -33,6 +33,11 @@ void sdl_display_move(SDL_Window* window, int x, int y);
 // A new window that the desktop lists as minimised (task bar, window list),
 // as the way back to a minimised show window; null when it cannot be made.
 SDL_Window* sdl_display_show_iconic(int width, int height);
+// The part of an X11 window that the server asks to have drawn again, from an
+// X event that SDL passed on; false for any other event.
+bool sdl_display_exposed_part(const SDL_SysWMmsg& message, unsigned long* x_window, SDL_Rect* part);
+// The X11 window behind an SDL window; 0 on other drivers.
+unsigned long sdl_display_x_window(SDL_Window* window);
 // Whether the desktop lists such a window as minimised.
 bool sdl_display_listed_as_minimized(SDL_Window* stand_in);
 
@@ -58,8 +63,11 @@ std::uint64_t sdl_windows_restore_unminimized(std::uint64_t now_us);
 // the top-level window, when the core still thinks it minimised (its own
 // restore needs no report).
 bool sdl_windows_restored(std::uint32_t sdl_window_id, HWND* window);
-// Every window must be shown whole again (the display lost its pixels).
+// The display lost a window's pixels: it is shown whole again, unless the
+// presenter shows it, which hears of each lost part (sdl_windows_expose_part).
 void sdl_windows_expose(std::uint32_t sdl_window_id);
+// The X server lost this part of one of our X11 windows.
+void sdl_windows_expose_part(unsigned long x_window, SDL_Rect part);
 // Each known top-level window, for the desktop's request to close them all.
 int sdl_windows_list(HWND* windows, int capacity);
 std::uint64_t sdl_windows_present_count();
@@ -73,8 +81,21 @@ Presenter* sdl_presenter_start(SDL_Window* window, int width, int height);
 // staging copy), held until end_copy.
 SDL_Surface* sdl_presenter_begin_copy(Presenter* presenter);
 void sdl_presenter_end_copy(Presenter* presenter);
-// Has these parts of that image shown; returns at once.
-void sdl_presenter_show(Presenter* presenter, const std::vector<SDL_Rect>& parts);
+// That image, to tell it from another one; not for writing.
+SDL_Surface* sdl_presenter_surface(const Presenter* presenter);
+// A changed part of that image; when all its pixels have one colour, the
+// server fills it with that colour instead of taking its pixels.
+struct ShownPart {
+    SDL_Rect area;
+    bool flat;
+    std::uint32_t rgb; // 0x00RRGGBB, when flat
+};
+// Has these parts of that image shown; returns at once. The image may keep
+// old pixels where a part is flat; no pixels are ever sent from there.
+void sdl_presenter_show(Presenter* presenter, const std::vector<ShownPart>& parts);
+// Whether the presenter dropped what waited, so that the whole window is to be
+// copied and shown anew; asks once.
+bool sdl_presenter_take_whole_request(Presenter* presenter);
 // Ends the thread and frees everything; before the window is destroyed.
 void sdl_presenter_stop(Presenter* presenter);
 

@@ -5,11 +5,12 @@
 // refills the sound. Here the loop only copies the changed pixels and names
 // the changed parts; this thread sends them over a connection of its own and
 // waits for the server, and changes that arrive meanwhile are sent together
-// the next time. On a local display the loop copies straight into the image
-// in memory shared with the server, which takes it from there: a part the
-// server reads while the loop writes it may show a mix of two ticks, and the
-// part is sent again with the newer pixels. Elsewhere the loop copies into a
-// staging image that this thread copies into the one it sends.
+// the next time. A part of one colour goes as a fill of that colour, which
+// the loop need not copy. On a local display the loop copies straight into
+// the image in memory shared with the server, which takes it from there: a
+// part the server reads while the loop writes it may show a mix of two ticks,
+// and the part is sent again with the newer pixels. Elsewhere the loop copies
+// into a staging image that this thread copies into the one it sends.
 #include "platform/sdl/sdl_host.h"
 #include <SDL_syswm.h>
 #include <X11/Xutil.h>
@@ -36,14 +37,18 @@ struct Presenter {
     SDL_Surface* surface; // what the loop writes: the shared image, or `staging`
     std::mutex lock;
     std::condition_variable wake;
-    std::vector<SDL_Rect> changed;
+    std::vector<ShownPart> changed;
     bool stopping;
+    // Too much waited: the loop is to name the whole window, copied anew.
+    bool wants_whole;
     std::thread thread;
 };
 
 namespace {
 
-constexpr std::size_t max_waiting_parts = 64;
+// While the server is behind, changes wait; past this many pieces, the whole
+// window is sent instead.
+constexpr std::size_t max_waiting_parts = 4096;
 
 // Copies a part of the staging image into the image the thread shows.
 void copy_rows(const Presenter* presenter, const SDL_Rect& part) {
@@ -68,8 +73,32 @@ void put_part(const Presenter* presenter, const SDL_Rect& part) {
                   part.y, part.x, part.y, width, height);
 }
 
+// Has the server fill the flat parts, in order, a request per run of one
+// colour; they go before any pixels, which are the newest and so may cover
+// what an older fill left.
+void fill_parts(Presenter* presenter, const std::vector<ShownPart>& parts) {
+    std::vector<XRectangle> run;
+    std::uint32_t colour = 0;
+    auto send_run = [&] {
+        if (run.empty()) return;
+        XSetForeground(presenter->display, presenter->gc, colour);
+        XFillRectangles(presenter->display, presenter->window, presenter->gc, run.data(),
+                        int(run.size()));
+        run.clear();
+    };
+    for (const ShownPart& part : parts) {
+        if (!part.flat) continue;
+        if (part.rgb != colour) send_run();
+        colour = part.rgb;
+        run.push_back(XRectangle{short(part.area.x), short(part.area.y),
+                                 static_cast<unsigned short>(part.area.w),
+                                 static_cast<unsigned short>(part.area.h)});
+    }
+    send_run();
+}
+
 void present_changes(Presenter* presenter) {
-    std::vector<SDL_Rect> parts;
+    std::vector<ShownPart> parts;
     for (;;) {
         {
             std::unique_lock<std::mutex> guard(presenter->lock);
@@ -79,9 +108,12 @@ void present_changes(Presenter* presenter) {
             parts.swap(presenter->changed);
             presenter->changed.clear();
             if (!presenter->shared.shmaddr)
-                for (const SDL_Rect& part : parts) copy_rows(presenter, part);
+                for (const ShownPart& part : parts)
+                    if (!part.flat) copy_rows(presenter, part.area);
         }
-        for (const SDL_Rect& part : parts) put_part(presenter, part);
+        fill_parts(presenter, parts);
+        for (const ShownPart& part : parts)
+            if (!part.flat) put_part(presenter, part.area);
         // Waits here, not in the loop, until the server has caught up (and
         // is done with the shared image).
         XSync(presenter->display, False);
@@ -191,18 +223,30 @@ void sdl_presenter_end_copy(Presenter* presenter) {
     presenter->lock.unlock();
 }
 
-void sdl_presenter_show(Presenter* presenter, const std::vector<SDL_Rect>& parts) {
+SDL_Surface* sdl_presenter_surface(const Presenter* presenter) {
+    return presenter->surface;
+}
+
+void sdl_presenter_show(Presenter* presenter, const std::vector<ShownPart>& parts) {
     {
         std::lock_guard<std::mutex> guard(presenter->lock);
-        presenter->changed.insert(presenter->changed.end(), parts.begin(), parts.end());
-        if (presenter->changed.size() > max_waiting_parts) {
-            // The server is behind: send the bounding box of it all at once.
-            SDL_Rect bounds = presenter->changed.front();
-            for (const SDL_Rect& part : presenter->changed) SDL_UnionRect(&bounds, &part, &bounds);
-            presenter->changed.assign(1, bounds);
+        std::vector<ShownPart>& changed = presenter->changed;
+        changed.insert(changed.end(), parts.begin(), parts.end());
+        // The server is far behind. The image is stale where the server
+        // filled, so no bounding box of what waits can be sent from it.
+        if (changed.size() > max_waiting_parts) {
+            changed.clear();
+            presenter->wants_whole = true;
         }
     }
     presenter->wake.notify_one();
+}
+
+bool sdl_presenter_take_whole_request(Presenter* presenter) {
+    std::lock_guard<std::mutex> guard(presenter->lock);
+    bool wanted = presenter->wants_whole;
+    presenter->wants_whole = false;
+    return wanted;
 }
 
 void sdl_presenter_stop(Presenter* presenter) {

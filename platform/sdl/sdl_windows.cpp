@@ -1,13 +1,13 @@
 // Presentation on the SDL2 host: each composed top-level window is a
 // borderless SDL window at its screen position (one the window manager leaves
 // alone, see sdl_display.cpp). The composed pixels are copied into the
-// window's surface (on X11 the presenter's image) as they arrive, but
-// shown only at the display's refresh rate and only where they changed,
-// because showing a whole window costs milliseconds of CPU on a software
-// display.
+// window's surface (on X11 the presenter's image) and shown only at the
+// display's refresh rate and only where they changed, because showing a whole
+// window costs milliseconds of CPU on a software display.
 #include "platform/host.h"
 #include "platform/sdl/sdl_host.h"
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -30,12 +30,18 @@ struct HostWindow {
     std::uint64_t minimize_asked_us;
     int width;
     int height;
-    std::vector<SDL_Rect> pending; // changed since the last present, window coordinates
+    // The core's latest pixels, valid until its next present of the window;
+    // copied only when shown, so that ticks between two refreshes cost one copy.
+    const std::uint32_t* pixels;
+    int stride;
+    std::vector<ShownPart> pending; // changed since the last present, window coordinates
 };
 
 constexpr std::uint64_t minimize_patience_us = 1000000;
 
-constexpr std::size_t max_pending_parts = 32;
+// Beyond this many pieces a change is shown as its bounding box: the cells of
+// the finest grid stay pieces of their own, each one flat grey.
+constexpr std::size_t max_pending_parts = 1024;
 constexpr int stand_in_width = 320;
 constexpr int stand_in_height = 180;
 
@@ -53,15 +59,22 @@ std::uint64_t refresh_interval() {
     return refresh_interval_us;
 }
 
-void add_pending(HostWindow& host, SDL_Rect change) {
+// Adds a changed part; `fill` is its one colour, or host_mixed_part.
+void add_pending(HostWindow& host, SDL_Rect change, std::uint32_t fill = host_mixed_part) {
     SDL_Rect whole{0, 0, host.width, host.height};
     if (!SDL_IntersectRect(&change, &whole, &change)) return;
-    host.pending.push_back(change);
+    // A cell that changes on every tick is named once per refresh, where its
+    // last change stands in the order of fills.
+    auto same = std::find_if(host.pending.begin(), host.pending.end(), [&](const ShownPart& part) {
+        return SDL_RectEquals(&part.area, &change);
+    });
+    if (same != host.pending.end()) host.pending.erase(same);
+    host.pending.push_back(ShownPart{change, fill != host_mixed_part, fill});
     if (host.pending.size() <= max_pending_parts) return;
     // Many pieces cost more to send one by one than their bounding box.
-    SDL_Rect bounds = host.pending.front();
-    for (const SDL_Rect& part : host.pending) SDL_UnionRect(&bounds, &part, &bounds);
-    host.pending.assign(1, bounds);
+    SDL_Rect bounds{};
+    for (const ShownPart& part : host.pending) SDL_UnionRect(&bounds, &part.area, &bounds);
+    host.pending.assign(1, ShownPart{bounds, false, 0});
 }
 
 HostWindow* find_by_handle(HWND window) {
@@ -97,48 +110,70 @@ void set_minimized(HostWindow& host, bool minimized) {
     host.stand_in = sdl_display_show_iconic(stand_in_width, stand_in_height);
 }
 
-// Copies part of the composed image into the window's surface.
-void copy_pixels(HostWindow& host, const HostWindowImage& image, SDL_Surface* surface,
-                 SDL_Rect area) {
-    SDL_Rect bounds{0, 0, std::min(image.width, surface->w), std::min(image.height, surface->h)};
-    if (!SDL_IntersectRect(&area, &bounds, &area)) return;
-    const std::uint32_t* source = image.pixels + std::size_t(area.y) * image.stride + area.x;
-    auto* target = static_cast<std::uint8_t*>(surface->pixels) +
-                   std::size_t(area.y) * surface->pitch +
-                   std::size_t(area.x) * surface->format->BytesPerPixel;
-    SDL_ConvertPixels(area.w, area.h, SDL_PIXELFORMAT_RGB888, source, image.stride * 4,
-                      surface->format->format, target, surface->pitch);
-    add_pending(host, area);
-}
-
 SDL_Rect sdl_rect(const RECT& rect) {
     return SDL_Rect{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// Copies what changed into `surface`: the finer pieces when the core gives
-// them, everything when the surface is new (SDL replaces it, blank, when the
-// window's size changes).
-void copy_parts(HostWindow& host, const HostWindowImage& image, SDL_Surface* surface) {
+// Names what changed: the finer pieces when the core gives them, everything
+// when the surface is new (SDL replaces it, blank, when the window's size
+// changes).
+void note_changes(HostWindow& host, const HostWindowImage& image, SDL_Surface* surface) {
     if (!surface) return;
     if (surface != host.surface) {
         host.surface = surface;
-        copy_pixels(host, image, surface, SDL_Rect{0, 0, image.width, image.height});
+        add_pending(host, SDL_Rect{0, 0, image.width, image.height});
     } else if (image.dirty_part_count > 0) {
         for (int i = 0; i < image.dirty_part_count; ++i)
-            copy_pixels(host, image, surface, sdl_rect(image.dirty_parts[i]));
-    } else {
-        copy_pixels(host, image, surface, sdl_rect(image.dirty));
+            add_pending(host, sdl_rect(image.dirty_parts[i]),
+                        image.dirty_part_fills ? image.dirty_part_fills[i] : host_mixed_part);
+    } else if (image.dirty.right > image.dirty.left) {
+        add_pending(host, sdl_rect(image.dirty));
     }
 }
 
-// Copies what changed into the presenter's image or SDL's surface.
-void copy_changes(HostWindow& host, const HostWindowImage& image) {
-    if (host.presenter) {
-        copy_parts(host, image, sdl_presenter_begin_copy(host.presenter));
-        sdl_presenter_end_copy(host.presenter);
-    } else {
-        copy_parts(host, image, SDL_GetWindowSurface(host.sdl_window));
+// SDL's own fill runs several times slower than a plain one on 32-bit pixels.
+void fill_area(SDL_Surface* surface, const SDL_Rect& area, std::uint32_t rgb) {
+    std::uint32_t pixel = SDL_MapRGB(surface->format, std::uint8_t(rgb >> 16),
+                                     std::uint8_t(rgb >> 8), std::uint8_t(rgb));
+    if (surface->format->BytesPerPixel != 4) {
+        SDL_FillRect(surface, &area, pixel);
+        return;
     }
+    auto row_at = [&](int y) {
+        return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
+                                                std::size_t(y) * surface->pitch) +
+               area.x;
+    };
+    // One row filled, the others copied from it (a library copy is faster).
+    std::uint32_t* first = row_at(area.y);
+    std::fill(first, first + area.w, pixel);
+    for (int y = area.y + 1; y < area.y + area.h; ++y)
+        std::memcpy(row_at(y), first, std::size_t(area.w) * 4);
+}
+
+// Brings the pending parts of `surface` up to the core's pixels, in order:
+// the mixed ones copied, the flat ones filled unless the server fills them
+// (`fills_flat`: the presenter's image then keeps old pixels there, and the
+// presenter never sends them).
+std::vector<ShownPart> update_surface(HostWindow& host, SDL_Surface* surface, bool fills_flat) {
+    std::vector<ShownPart> parts;
+    SDL_Rect bounds{0, 0, std::min(host.width, surface->w), std::min(host.height, surface->h)};
+    for (ShownPart part : host.pending) {
+        SDL_Rect& area = part.area;
+        if (!SDL_IntersectRect(&area, &bounds, &area)) continue;
+        if (part.flat) {
+            if (!fills_flat) fill_area(surface, area, part.rgb);
+        } else {
+            const std::uint32_t* source = host.pixels + std::size_t(area.y) * host.stride + area.x;
+            auto* target = static_cast<std::uint8_t*>(surface->pixels) +
+                           std::size_t(area.y) * surface->pitch +
+                           std::size_t(area.x) * surface->format->BytesPerPixel;
+            SDL_ConvertPixels(area.w, area.h, SDL_PIXELFORMAT_RGB888, source, host.stride * 4,
+                              surface->format->format, target, surface->pitch);
+        }
+        parts.push_back(part);
+    }
+    return parts;
 }
 
 HostWindow* create_window(const HostWindowImage& image) {
@@ -156,19 +191,32 @@ HostWindow* create_window(const HostWindowImage& image) {
                                  0,
                                  image.width,
                                  image.height,
+                                 image.pixels,
+                                 image.stride,
                                  {}});
     return &windows.back();
+}
+
+void show_pending(HostWindow& host) {
+    if (host.presenter) {
+        std::vector<ShownPart> parts =
+            update_surface(host, sdl_presenter_begin_copy(host.presenter), true);
+        sdl_presenter_end_copy(host.presenter);
+        sdl_presenter_show(host.presenter, parts);
+        return;
+    }
+    SDL_Surface* surface = SDL_GetWindowSurface(host.sdl_window);
+    if (!surface) return;
+    std::vector<SDL_Rect> areas;
+    for (const ShownPart& part : update_surface(host, surface, false)) areas.push_back(part.area);
+    SDL_UpdateWindowSurfaceRects(host.sdl_window, areas.data(), int(areas.size()));
 }
 
 void present_now(std::uint64_t now_us) {
     for (HostWindow& host : windows) {
         if (host.pending.empty()) continue;
         if (host.visible) {
-            if (host.presenter)
-                sdl_presenter_show(host.presenter, host.pending);
-            else
-                SDL_UpdateWindowSurfaceRects(host.sdl_window, host.pending.data(),
-                                             int(host.pending.size()));
+            show_pending(host);
             ++present_count;
         }
         host.pending.clear();
@@ -206,7 +254,11 @@ void host_present(const HostWindowImage& image) {
         }
         add_pending(*host, SDL_Rect{0, 0, image.width, image.height});
     }
-    copy_changes(*host, image);
+    host->pixels = image.pixels;
+    host->stride = image.stride;
+    note_changes(*host, image,
+                 host->presenter ? sdl_presenter_surface(host->presenter)
+                                 : SDL_GetWindowSurface(host->sdl_window));
     sdl_windows_present_if_due(host_time_us());
 }
 
@@ -222,6 +274,9 @@ void host_window_destroyed(HWND window) {
 }
 
 std::uint64_t sdl_windows_present_if_due(std::uint64_t now_us) {
+    for (HostWindow& host : windows)
+        if (host.presenter && sdl_presenter_take_whole_request(host.presenter))
+            add_pending(host, SDL_Rect{0, 0, host.width, host.height});
     bool pending = std::any_of(windows.begin(), windows.end(),
                                [](const HostWindow& host) { return !host.pending.empty(); });
     if (!pending) return UINT64_MAX;
@@ -284,8 +339,17 @@ bool sdl_windows_find(std::uint32_t sdl_window_id, HWND* window, POINT* screen_o
 }
 
 void sdl_windows_expose(std::uint32_t sdl_window_id) {
-    if (HostWindow* host = find_by_id(sdl_window_id))
-        add_pending(*host, SDL_Rect{0, 0, host->width, host->height});
+    HostWindow* host = find_by_id(sdl_window_id);
+    if (host && !host->presenter) add_pending(*host, SDL_Rect{0, 0, host->width, host->height});
+}
+
+void sdl_windows_expose_part(unsigned long x_window, SDL_Rect part) {
+    // A window sliding in from beyond the screen's edge loses only the strip
+    // that comes in on each move; showing it whole would cost the server a
+    // whole window's pixels per move.
+    for (HostWindow& host : windows)
+        if (host.presenter && sdl_display_x_window(host.sdl_window) == x_window)
+            add_pending(host, part);
 }
 
 int sdl_windows_list(HWND* list, int capacity) {

@@ -63,7 +63,7 @@ class SdlHost : public testing::Test {
     void present(int x, int y, RECT dirty, bool visible = true, bool minimized = false) {
         host_present(HostWindowImage{main_window, RECT{x, y, x + width, y + height}, visible,
                                      minimized, pixels.data(), width, height, width, dirty, nullptr,
-                                     0});
+                                     0, nullptr});
     }
     // Lets the host run (events, due presents, finished blocks) for a while.
     static void run_host_for(std::chrono::milliseconds duration) {
@@ -114,14 +114,30 @@ TEST_F(SdlHost, CopiesOnlyWhatChangedAndPresentsAtMostOncePerRefresh) {
 TEST_F(SdlHost, CopiesJustTheFinerPiecesOfAChangeWhenGiven) {
     std::fill(pixels.begin(), pixels.end(), 0x336699);
     present(0, 0, RECT{0, 0, width, height});
+    run_host_for(std::chrono::milliseconds(40));
     std::fill(pixels.begin(), pixels.end(), 0xFFFFFF);
     const RECT parts[] = {{0, 0, 4, 4}, {20, 20, 24, 24}};
     host_present(HostWindowImage{main_window, RECT{0, 0, width, height}, true, false, pixels.data(),
-                                 width, height, width, RECT{0, 0, 24, 24}, parts, 2});
+                                 width, height, width, RECT{0, 0, 24, 24}, parts, 2, nullptr});
     run_host_for(std::chrono::milliseconds(40));
     EXPECT_EQ(shown_pixel(2, 2), 0xFFFFFFu);
     EXPECT_EQ(shown_pixel(22, 22), 0xFFFFFFu);
     EXPECT_EQ(shown_pixel(10, 10), 0x336699u) << "inside the box but in no piece";
+}
+
+TEST_F(SdlHost, FlatPiecesAreFilledInTheOrderOfTheirLastChange) {
+    present(0, 0, RECT{0, 0, width, height});
+    run_host_for(std::chrono::milliseconds(40));
+    // The core filled a cell red, its corner blue, then the whole cell green.
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) pixels[std::size_t(y) * width + std::size_t(x)] = 0x00FF00;
+    const RECT parts[] = {{0, 0, 8, 8}, {0, 0, 4, 4}, {0, 0, 8, 8}};
+    const std::uint32_t fills[] = {0xFF0000, 0x0000FF, 0x00FF00};
+    host_present(HostWindowImage{main_window, RECT{0, 0, width, height}, true, false, pixels.data(),
+                                 width, height, width, RECT{0, 0, 8, 8}, parts, 3, fills});
+    run_host_for(std::chrono::milliseconds(40));
+    EXPECT_EQ(shown_pixel(1, 1), 0x00FF00u);
+    EXPECT_EQ(shown_pixel(6, 6), 0x00FF00u);
 }
 
 TEST_F(SdlHost, WindowsStandAtTheirScreenPlaceEvenOffScreen) {
