@@ -268,9 +268,8 @@ TEST(ImpulseTrackerRules, EveryOneOfTheTenOctavesSounds) {
     // C-0 and C-1, IT's lowest notes, and B-9, its highest, by linear and
     // Amiga slides: an 8363 Hz sample plays C-0 at 8363 / 32 Hz.
     for (const bool linear : {true, false}) {
-        ItBuilder b = builder({{0, 0, 0, 1, none, 0, 0},
-                               {1, 0, 12, 1, none, 0, 0},
-                               {2, 0, 119, 1, none, 0, 0}});
+        ItBuilder b = builder(
+            {{0, 0, 0, 1, none, 0, 0}, {1, 0, 12, 1, none, 0, 0}, {2, 0, 119, 1, none, 0, 0}});
         if (!linear) b.header[0x2C] = 1;
         RulesDriver d(b.build());
         std::vector<int> hertz;
