@@ -4,7 +4,6 @@
 #include "platform/core/window_tree.h"
 #include "platform/host.h"
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -21,16 +20,11 @@ void mark_dirty(Surface& surface, const RECT& area, std::uint32_t fill) {
     surface.dirty_fills.push_back(fill);
 }
 
-// One row filled, the others copied from it: the library's copy is several
-// times faster than a loop that stores pixel by pixel.
 void fill_pixels(Surface& surface, const RECT& area, std::uint32_t rgb) {
-    auto row_at = [&](int y) {
-        return surface.pixels.data() + std::size_t(y) * std::size_t(surface.width) + area.left;
-    };
-    std::uint32_t* first = row_at(area.top);
-    std::fill(first, first + (area.right - area.left), rgb);
-    for (int y = area.top + 1; y < area.bottom; ++y)
-        std::memcpy(row_at(y), first, std::size_t(area.right - area.left) * sizeof rgb);
+    fill_pixel_rows(surface.pixels.data() + std::size_t(area.top) * std::size_t(surface.width) +
+                        area.left,
+                    std::size_t(surface.width) * sizeof rgb, area.right - area.left,
+                    area.bottom - area.top, rgb);
 }
 
 // Fills `area` minus `holes[first..]`, splitting around each hole it meets.

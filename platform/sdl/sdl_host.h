@@ -2,6 +2,7 @@
 // events and waiting (sdl_events.cpp), presentation (sdl_windows.cpp) and the
 // audio sink (sdl_audio.cpp).
 #pragma once
+#include "platform/host.h"
 #include "platform/win32.h"
 #include <SDL.h>
 #include <cstdint>
@@ -87,8 +88,7 @@ SDL_Surface* sdl_presenter_surface(const Presenter* presenter);
 // server fills it with that colour instead of taking its pixels.
 struct ShownPart {
     SDL_Rect area;
-    bool flat;
-    std::uint32_t rgb; // 0x00RRGGBB, when flat
+    std::uint32_t rgb; // 0x00RRGGBB when flat, else host_mixed_part
 };
 // Has these parts of that image shown; returns at once. The image may keep
 // old pixels where a part is flat; no pixels are ever sent from there.

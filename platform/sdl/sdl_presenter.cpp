@@ -87,7 +87,7 @@ void fill_parts(Presenter* presenter, const std::vector<ShownPart>& parts) {
         run.clear();
     };
     for (const ShownPart& part : parts) {
-        if (!part.flat) continue;
+        if (part.rgb == host_mixed_part) continue;
         if (part.rgb != colour) send_run();
         colour = part.rgb;
         run.push_back(XRectangle{short(part.area.x), short(part.area.y),
@@ -109,11 +109,11 @@ void present_changes(Presenter* presenter) {
             presenter->changed.clear();
             if (!presenter->shared.shmaddr)
                 for (const ShownPart& part : parts)
-                    if (!part.flat) copy_rows(presenter, part.area);
+                    if (part.rgb == host_mixed_part) copy_rows(presenter, part.area);
         }
         fill_parts(presenter, parts);
         for (const ShownPart& part : parts)
-            if (!part.flat) put_part(presenter, part.area);
+            if (part.rgb == host_mixed_part) put_part(presenter, part.area);
         // Waits here, not in the loop, until the server has caught up (and
         // is done with the shared image).
         XSync(presenter->display, False);

@@ -8,6 +8,7 @@
 #include "platform/sdl/sdl_host.h"
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -34,7 +35,11 @@ struct HostWindow {
     // copied only when shown, so that ticks between two refreshes cost one copy.
     const std::uint32_t* pixels;
     int stride;
-    std::vector<ShownPart> pending; // changed since the last present, window coordinates
+    // Changed since the last present, window coordinates, in the order
+    // written; a part named again leaves an empty entry where it was.
+    std::vector<ShownPart> pending;
+    std::unordered_map<std::uint64_t, std::size_t> pending_at; // a part's entry, by its place
+    std::size_t pending_live;
 };
 
 constexpr std::uint64_t minimize_patience_us = 1000000;
@@ -59,22 +64,52 @@ std::uint64_t refresh_interval() {
     return refresh_interval_us;
 }
 
+std::uint64_t place_key(const SDL_Rect& area) {
+    return std::uint64_t(std::uint16_t(area.x)) << 48 | std::uint64_t(std::uint16_t(area.y)) << 32 |
+           std::uint64_t(std::uint16_t(area.w)) << 16 | std::uint16_t(area.h);
+}
+
+void clear_pending(HostWindow& host) {
+    host.pending.clear();
+    host.pending_at.clear();
+    host.pending_live = 0;
+}
+
+void keep_pending(HostWindow& host, const ShownPart& part) {
+    host.pending_at[place_key(part.area)] = host.pending.size();
+    host.pending.push_back(part);
+    ++host.pending_live;
+}
+
+// Drops the empty entries that parts named again left behind.
+void compact_pending(HostWindow& host) {
+    std::vector<ShownPart> parts;
+    parts.swap(host.pending);
+    clear_pending(host);
+    for (const ShownPart& part : parts)
+        if (!SDL_RectEmpty(&part.area)) keep_pending(host, part);
+}
+
 // Adds a changed part; `fill` is its one colour, or host_mixed_part.
 void add_pending(HostWindow& host, SDL_Rect change, std::uint32_t fill = host_mixed_part) {
     SDL_Rect whole{0, 0, host.width, host.height};
     if (!SDL_IntersectRect(&change, &whole, &change)) return;
     // A cell that changes on every tick is named once per refresh, where its
     // last change stands in the order of fills.
-    auto same = std::find_if(host.pending.begin(), host.pending.end(), [&](const ShownPart& part) {
-        return SDL_RectEquals(&part.area, &change);
-    });
-    if (same != host.pending.end()) host.pending.erase(same);
-    host.pending.push_back(ShownPart{change, fill != host_mixed_part, fill});
-    if (host.pending.size() <= max_pending_parts) return;
+    auto known = host.pending_at.find(place_key(change));
+    if (known != host.pending_at.end() &&
+        SDL_RectEquals(&host.pending[known->second].area, &change)) {
+        host.pending[known->second].area = SDL_Rect{};
+        --host.pending_live;
+    }
+    keep_pending(host, ShownPart{change, fill});
+    if (host.pending.size() > 2 * max_pending_parts) compact_pending(host);
+    if (host.pending_live <= max_pending_parts) return;
     // Many pieces cost more to send one by one than their bounding box.
     SDL_Rect bounds{};
     for (const ShownPart& part : host.pending) SDL_UnionRect(&bounds, &part.area, &bounds);
-    host.pending.assign(1, ShownPart{bounds, false, 0});
+    clear_pending(host);
+    keep_pending(host, ShownPart{bounds, host_mixed_part});
 }
 
 HostWindow* find_by_handle(HWND window) {
@@ -139,16 +174,10 @@ void fill_area(SDL_Surface* surface, const SDL_Rect& area, std::uint32_t rgb) {
         SDL_FillRect(surface, &area, pixel);
         return;
     }
-    auto row_at = [&](int y) {
-        return reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
-                                                std::size_t(y) * surface->pitch) +
-               area.x;
-    };
-    // One row filled, the others copied from it (a library copy is faster).
-    std::uint32_t* first = row_at(area.y);
-    std::fill(first, first + area.w, pixel);
-    for (int y = area.y + 1; y < area.y + area.h; ++y)
-        std::memcpy(row_at(y), first, std::size_t(area.w) * 4);
+    auto* first = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(surface->pixels) +
+                                                   std::size_t(area.y) * surface->pitch) +
+                  area.x;
+    fill_pixel_rows(first, std::size_t(surface->pitch), area.w, area.h, pixel);
 }
 
 // Brings the pending parts of `surface` up to the core's pixels, in order:
@@ -161,7 +190,7 @@ std::vector<ShownPart> update_surface(HostWindow& host, SDL_Surface* surface, bo
     for (ShownPart part : host.pending) {
         SDL_Rect& area = part.area;
         if (!SDL_IntersectRect(&area, &bounds, &area)) continue;
-        if (part.flat) {
+        if (part.rgb != host_mixed_part) {
             if (!fills_flat) fill_area(surface, area, part.rgb);
         } else {
             const std::uint32_t* source = host.pixels + std::size_t(area.y) * host.stride + area.x;
@@ -193,7 +222,9 @@ HostWindow* create_window(const HostWindowImage& image) {
                                  image.height,
                                  image.pixels,
                                  image.stride,
-                                 {}});
+                                 {},
+                                 {},
+                                 0});
     return &windows.back();
 }
 
@@ -219,7 +250,7 @@ void present_now(std::uint64_t now_us) {
             show_pending(host);
             ++present_count;
         }
-        host.pending.clear();
+        clear_pending(host);
     }
     last_present_us = now_us;
 }

@@ -138,6 +138,27 @@ TEST_F(SdlHost, FlatPiecesAreFilledInTheOrderOfTheirLastChange) {
     run_host_for(std::chrono::milliseconds(40));
     EXPECT_EQ(shown_pixel(1, 1), 0x00FF00u);
     EXPECT_EQ(shown_pixel(6, 6), 0x00FF00u);
+
+    // A cell and its corner named again and again before a refresh (the
+    // first present goes at once), beside a cell named once: the entries
+    // they leave behind are dropped on the way, the rest kept in order.
+    const RECT other_cell[] = {{8, 8, 16, 16}};
+    const std::uint32_t other_colour[] = {0x123456};
+    const RECT cell_then_corner[] = {{0, 0, 8, 8}, {0, 0, 4, 4}};
+    for (std::uint32_t i = 1; i <= 3000; ++i) {
+        const std::uint32_t colours[] = {i, i + 0x010000};
+        host_present(HostWindowImage{main_window, RECT{0, 0, width, height}, true, false,
+                                     pixels.data(), width, height, width, RECT{0, 0, 8, 8},
+                                     cell_then_corner, 2, colours});
+        if (i == 1)
+            host_present(HostWindowImage{main_window, RECT{0, 0, width, height}, true, false,
+                                         pixels.data(), width, height, width, other_cell[0],
+                                         other_cell, 1, other_colour});
+    }
+    run_host_for(std::chrono::milliseconds(40));
+    EXPECT_EQ(shown_pixel(1, 1), 3000u + 0x010000u);
+    EXPECT_EQ(shown_pixel(6, 6), 3000u);
+    EXPECT_EQ(shown_pixel(12, 12), 0x123456u);
 }
 
 TEST_F(SdlHost, WindowsStandAtTheirScreenPlaceEvenOffScreen) {
