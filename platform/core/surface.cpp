@@ -71,8 +71,7 @@ void surface_fill(Window* writer, RECT area, const std::vector<RECT>& holes, std
     fill_around(surface, area, holes, 0, rgb);
     mark_dirty(surface, area, holes.empty() ? rgb : host_mixed_part);
     for_each_in_tree(top_level, [&](Window* member) {
-        if (member != writer && member->shows_color &&
-            !rect_empty(rect_intersection(member->shown_area, area)))
+        if (member != writer && member->shows_color && rects_overlap(member->shown_area, area))
             member->shows_color = false;
     });
 }

@@ -112,6 +112,11 @@ RECT rect_offset(const RECT& r, int dx, int dy);
 inline bool rect_equal(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
+// Whether two rectangles share a pixel, without building their intersection
+// (a fill asks it of every window of the tree); an empty one may answer true.
+inline bool rects_overlap(const RECT& a, const RECT& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
 inline bool rect_contains(const RECT& r, int x, int y) {
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
