@@ -7,7 +7,6 @@
 #include "platform/host.h"
 #include "platform/sdl/sdl_host.h"
 #include <algorithm>
-#include <cstring>
 #include <unordered_map>
 #include <vector>
 
